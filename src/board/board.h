@@ -1,0 +1,151 @@
+// Board and moves: the one global position, the move encoding, generation,
+// attack tests, make/unmake with incremental keys, set-up, move text, perft.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+using Move = std::uint32_t;  // packed move, 0 = no move (layout below)
+
+// ---- Squares: 10x12 mailbox, a1 = 21 .. h8 = 98; border squares hold OFF_BOARD.
+constexpr int BOARD_SIZE = 120;
+constexpr int A1 = 21, B1 = 22, C1 = 23, D1 = 24, E1 = 25, F1 = 26, G1 = 27, H1 = 28;
+constexpr int A8 = 91, B8 = 92, C8 = 93, D8 = 94, E8 = 95, F8 = 96, G8 = 97, H8 = 98;
+
+constexpr int square_of(int file, int rank) { return 10 * (rank + 2) + file + 1; }
+constexpr int file_of(int sq) { return sq % 10 - 1; }  // 0 = a .. 7 = h
+constexpr int rank_of(int sq) { return sq / 10 - 2; }  // 0 = first rank .. 7 = eighth
+
+extern const int square64[BOARD_SIZE];  // mailbox -> 0..63 (a1 = 0, h8 = 63); border -> 0
+extern const int squares_a1_h8[64];     // 0..63 -> mailbox
+
+// ---- Piece codes: colour by range, black = white + 6.
+enum PieceCode : int {
+    OFF_BOARD = -1,
+    EMPTY = 0,
+    W_PAWN = 1, W_KNIGHT, W_BISHOP, W_ROOK, W_QUEEN, W_KING,
+    B_PAWN = 7, B_KNIGHT, B_BISHOP, B_ROOK, B_QUEEN, B_KING,
+};
+constexpr int WHITE = 0, BLACK = 1;
+
+extern const int piece_material_value[13];  // N, B 300, R 500, Q 1200; phase material
+
+// ---- Move fields.
+constexpr int move_from(Move m) { return static_cast<int>(m & 0xFF); }
+constexpr int move_to(Move m) { return static_cast<int>((m >> 8) & 0xFF); }
+constexpr int move_captured(Move m) { return static_cast<int>((m >> 16) & 0xF); }
+constexpr int move_promotion(Move m) { return static_cast<int>((m >> 20) & 0xF); }
+constexpr int move_castle_kind(Move m) { return static_cast<int>((m >> 24) & 0xF); }
+constexpr bool move_is_ep(Move m) { return ((m >> 28) & 1) != 0; }
+constexpr Move make_move_value(int from, int to, int captured = 0, int promotion = 0,
+                               int castle_kind = 0, bool ep = false) {
+    return static_cast<Move>(from) | static_cast<Move>(to) << 8 |
+           static_cast<Move>(captured) << 16 | static_cast<Move>(promotion) << 20 |
+           static_cast<Move>(castle_kind) << 24 | static_cast<Move>(ep ? 1 : 0) << 28;
+}
+constexpr int CASTLE_KING_SIDE = 1, CASTLE_QUEEN_SIDE = 2;
+constexpr Move EP_FLAG = 1u << 28;
+constexpr Move W_CASTLE_KING_SIDE = 0x1001B19;   // e1g1
+constexpr Move W_CASTLE_QUEEN_SIDE = 0x2001719;  // e1c1
+constexpr Move B_CASTLE_KING_SIDE = 0x100615F;   // e8g8
+constexpr Move B_CASTLE_QUEEN_SIDE = 0x2005D5F;  // e8c8
+
+// ---- Move lists.
+// With set-up refusing impossible material (see set_position_from_fen), the
+// most pseudo-legal moves a side can have is 9 queens x 27 + 2 rooks x 14 +
+// 2 bishops x 13 + 2 knights x 8 + king 8 + 2 castlings = 323.
+constexpr int MAX_PSEUDO_LEGAL_MOVES = 9 * 27 + 2 * 14 + 2 * 13 + 2 * 8 + 8 + 2;
+constexpr int MOVE_LIST_CAPACITY = 324;
+static_assert(MAX_PSEUDO_LEGAL_MOVES <= MOVE_LIST_CAPACITY, "a move list could overflow");
+
+struct MoveEntry {
+    Move move;
+    std::int32_t score;  // ordering score; bit 0 is the generator's mark
+};
+static_assert(sizeof(MoveEntry) == 8, "MoveEntry is a move and a score");
+
+// ---- Position.
+struct PositionState {
+    std::uint64_t key;             // Zobrist key: pieces, side, castling, en passant
+    std::uint32_t pawn_key;        // low 32 bits of the pawn and king keys only
+    std::int32_t piece_material;   // sum of piece_material_value, both colours
+    std::int32_t pawn_count;       // pawns of both colours
+    std::int32_t fifty_counter;    // plies since the last capture or pawn move
+    std::int32_t king_square[2];   // [WHITE], [BLACK]
+    std::int32_t ep_square;        // square passed over by the last double push, 0 if none
+    std::uint8_t castle_wk, castle_wq, castle_bk, castle_bq;
+    std::uint8_t side_to_move;     // WHITE or BLACK
+    std::uint8_t game_result;      // 0 running, 1 "1-0", 2 "0-1", 3 draw, 4 other
+};
+static_assert(sizeof(PositionState) == 48, "PositionState is copied whole on every move");
+static_assert(offsetof(PositionState, key) == 0 && offsetof(PositionState, pawn_key) == 8 &&
+                  offsetof(PositionState, castle_wk) == 36 &&
+                  offsetof(PositionState, game_result) == 41,
+              "PositionState field order");
+
+constexpr int HISTORY_CAPACITY = 1024;  // plies of state_history and move_history
+// A search stacks at most MAX_SEARCH_PLY plies (moves and null moves) on top of
+// the game; the game itself may not grow past MAX_GAME_PLY so that room is left.
+constexpr int MAX_SEARCH_PLY = 128;
+constexpr int MAX_GAME_PLY = HISTORY_CAPACITY - MAX_SEARCH_PLY - 16;
+
+struct Position {
+    std::int32_t board[BOARD_SIZE];
+    PositionState state;
+    std::int32_t game_ply;  // records on the history stack; the game's ply number
+    PositionState state_history[HISTORY_CAPACITY];  // [n]: state before the move of ply n
+    Move move_history[HISTORY_CAPACITY];            // [n]: move of ply n, 0 = null/none
+};
+
+extern Position position;  // the one position the whole engine works on
+
+// ---- Tables of the board.
+extern const int initial_board[BOARD_SIZE];
+extern const int empty_board[BOARD_SIZE];
+extern const std::uint64_t zobrist[64][16];  // fixed values: opening books are keyed by them
+
+// ---- Move generation (pseudo-legal, into the caller's array; returns the count).
+int generate_moves(MoveEntry* list);
+int generate_captures(MoveEntry* list);
+
+// ---- Attacks and legality.
+bool attacked_by_white(int square);
+bool attacked_by_black(int square);
+bool in_check();
+bool last_move_legal(int castle_kind);  // right after make_move, about the side that moved
+int filter_legal(int count, MoveEntry* list);
+bool move_gives_check();  // after make_move: is the side now to move in check?
+
+// ---- Make and unmake.
+void make_move(Move m);
+void unmake_move();
+void make_null_move();
+void unmake_null_move();
+void compute_keys();  // XORs the full key terms into key and pawn_key (callers zero them)
+
+// ---- Set-up and move text.
+void init_position();
+bool set_position_from_fen(const char* text);  // false: rejected, position untouched
+// Runs xboard's edit mode on lines from read_line(); false when the edited board
+// is impossible (the position from before "edit" is then kept).
+bool edit_position();
+extern char move_text[6];
+void move_to_text(Move m);
+Move parse_move_text(const char* text);
+bool looks_like_move(const char* text);  // letter, digit, letter, digit
+
+// ---- Perft.
+std::uint64_t perft(int depth);  // depth <= 0: number of legal moves here
+void perft_command(int depth);
+
+// ---- Self-check: keys and counters equal a recount, kings where recorded.
+bool position_is_ok();
+void position_check_failed(const char* where);  // prints and aborts
+#if defined(QUORVANITE_CHECKS)
+#define QV_ASSERT_POSITION() \
+    (position_is_ok() ? (void)0 : position_check_failed(__FILE__ ":" QV_STR(__LINE__)))
+#define QV_STR(x) QV_STR2(x)
+#define QV_STR2(x) #x
+#else
+#define QV_ASSERT_POSITION() ((void)0)
+#endif

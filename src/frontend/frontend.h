@@ -1,0 +1,64 @@
+// Front end: input and output, start-up and the console, the configuration
+// file, the xboard driver, the input threads, the opening book, the benchmark.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "board/board.h"
+
+// ---- Input and output.
+constexpr int INPUT_LINE_SIZE = 128;
+extern char input_line[INPUT_LINE_SIZE];  // the one input buffer
+// Reads one line into input_line (newline dropped, at most 127 characters kept,
+// the rest of a longer line discarded). False at end of input.
+bool read_line();
+// Formatted output to standard output, flushed at once.
+void print_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Ends the process as after "quit" (status 0).
+[[noreturn]] void quit_engine();
+
+// ---- Console.
+int console_main();  // start-up and the prompt loop; returns the exit status
+
+// ---- Configuration file "Quorvanite.cfg".
+void read_config();
+
+// ---- xboard driver.
+[[noreturn]] void xboard_loop();
+void check_game_end(int legal_count);
+void compute_time_budget();
+extern bool ponder_enabled;
+extern bool book_enabled;
+extern std::atomic<bool> pondering;
+extern Move book_move;
+extern Move ponder_move;
+extern std::atomic<Move> ponder_hit_move;
+extern int moves_per_control;
+extern std::atomic<int> time_left_cs;
+extern int increment_cs;
+extern bool clock_control;
+extern int budget_half_moves;
+
+// ---- Input threads.
+void ponder_input_thread();
+void analysis_input_thread();
+
+// ---- Opening book.
+struct BookRecord {
+    std::uint64_t key;
+    std::int32_t move_count;
+    std::uint32_t moves[8];
+    std::uint32_t reserved;
+};
+static_assert(sizeof(BookRecord) == 48, "BookRecord is the 48-byte file record");
+extern BookRecord* white_book;
+extern BookRecord* black_book;
+extern std::int32_t white_book_count, black_book_count;
+extern const std::int32_t book_weights[8];
+void load_books();
+bool probe_book();
+
+// ---- Benchmark and test suite.
+void benchmark();
+void benchmark_position(int depth, const char* fen);

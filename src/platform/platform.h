@@ -1,0 +1,26 @@
+// The one place that knows about the operating system: the clock and threads.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+// Wall time from a monotonic clock, in milliseconds since the process started.
+std::int64_t clock_ms();
+
+// Calendar time in whole seconds (seeds the book's random draw).
+std::int64_t calendar_seconds();
+
+// A thread that is started once and joined once.
+class InputThread {
+public:
+    InputThread() = default;
+    InputThread(const InputThread&) = delete;
+    InputThread& operator=(const InputThread&) = delete;
+    ~InputThread();
+    bool start(void (*entry)());  // false when the thread could not be created
+    void join();                  // waits without time-out; no-op if not started
+    bool running() const { return handle_ != nullptr; }
+
+private:
+    void* handle_ = nullptr;
+};

@@ -1,0 +1,100 @@
+// Search: score scale, shared search state, hash tables, move ordering,
+// alpha-beta, capture search, iterative deepening and its thinking output.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "board/board.h"
+
+// ---- Score scale (centipawns, side to move's view).
+constexpr int INFINITE_SCORE = 32000;
+constexpr int MATE_SCORE = 30000;  // mated at ply p scores p - MATE_SCORE
+constexpr int MATE_BOUND = 29000;  // |score| >= MATE_BOUND is a forced mate
+
+// ---- Search-control globals (one search at a time).
+constexpr int MAX_PLY = 64;  // slots of the killer tables
+extern int search_ply;             // plies from the root; 0 at the root
+extern std::uint32_t move_nodes;     // moves searched by the full-width search
+extern std::uint32_t capture_nodes;  // capture-search nodes
+extern int sel_depth;              // deepest ply where the full-width search hit depth 0
+extern std::int64_t search_start_clock;  // milliseconds (clock_ms) when think began
+extern std::int64_t last_clock;          // milliseconds at the last time check
+extern int elapsed_cs;                   // centiseconds since search_start_clock
+
+// Shared with the input threads while a search runs.
+extern std::atomic<bool> stop_search;    // ask the running search to stop
+extern std::atomic<bool> time_limited;   // obey time_budget; stored release, read acquire
+extern std::atomic<int> time_budget;     // centiseconds for this move
+extern std::atomic<bool> post_thinking;  // print thinking lines
+constexpr int UNLIMITED_TIME_BUDGET = 259200000;  // 30 days, centiseconds
+
+extern Move best_move;   // the root's best move; after think() returns true, the move to play
+extern int report_depth;  // depth of the iteration in progress
+extern int max_depth;     // deepest iteration (default 32)
+constexpr int DEFAULT_MAX_DEPTH = 32;
+constexpr int MIN_SEARCH_DEPTH = 2;  // think always completes this depth before it may stop
+
+// Refreshes last_clock and elapsed_cs from the clock.
+void update_elapsed();
+
+// ---- Transposition table and caches.
+constexpr int BOUND_NONE = 0, BOUND_EXACT = 1, BOUND_LOWER = 2, BOUND_UPPER = 3;
+constexpr int AGE_FRESH = 15;
+
+struct TtEntry {
+    std::uint64_t key;
+    std::uint32_t data;  // bits 0-17 score + 32000, 18-25 depth, 26-29 age, 30-31 bound
+    std::uint32_t move;
+};
+static_assert(sizeof(TtEntry) == 16, "TtEntry is 16 bytes, four to a 64-byte bucket");
+
+struct EvalCacheEntry {
+    std::uint64_t key;
+    std::int32_t score;  // side-to-move view
+};
+static_assert(sizeof(EvalCacheEntry) == 16, "EvalCacheEntry is 16 bytes");
+
+struct PawnCacheEntry {
+    std::uint32_t pawn_key;
+    std::uint32_t packed;  // bits 0-17 pawn part + 32000 (White's view), 18-31 piece_material
+};
+static_assert(sizeof(PawnCacheEntry) == 8, "PawnCacheEntry is 8 bytes");
+
+constexpr std::uint32_t DEFAULT_TT_ENTRY_COUNT = 2097152;  // 32 MB
+extern std::uint32_t tt_entry_count;  // entries, a power of two
+extern std::uint32_t tt_bucket_mask;
+extern TtEntry* tt_table;
+constexpr std::uint32_t EVAL_CACHE_COUNT = 32768;
+constexpr std::uint32_t PAWN_CACHE_COUNT = 32768;
+extern std::uint32_t eval_cache_count, eval_cache_mask;
+extern std::uint32_t pawn_cache_count, pawn_cache_mask;
+extern EvalCacheEntry* eval_cache;
+extern PawnCacheEntry* pawn_cache;
+
+// Allocates the three tables zero-filled from the current counts; false on failure.
+bool allocate_tables();
+bool tt_probe(int alpha, int beta, int depth, int& score, Move& move);
+void tt_store(int score, int depth, int bound, Move move);
+Move tt_probe_move();
+void tt_clear_entry();
+void age_transposition_table();
+void tt_clear_all();
+bool pawn_cache_probe(int& score);
+void pawn_cache_store(int score);
+
+// ---- Move ordering.
+constexpr int HASH_MOVE_SCORE = 30000;
+constexpr int KILLER_1_SCORE = 8500, KILLER_2_SCORE = 8300, KILLER_3_SCORE = 8100;
+constexpr int KILLER_LIMIT = 9000;
+extern Move killer_1[MAX_PLY], killer_2[MAX_PLY], killer_3[MAX_PLY];
+void score_moves(int count, Move hash_move, MoveEntry* list);
+void pick_next_move(int index, int count, MoveEntry* list);
+void update_killers(Move move, int ply);
+
+// ---- The searches.
+int alpha_beta(int alpha, int beta, int depth, int null_ok, int in_check);
+int quiescence(int alpha, int beta);
+int quiescence_evasions(int alpha, int beta);
+bool think();
+void print_pv();
