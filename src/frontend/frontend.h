@@ -13,8 +13,6 @@ extern char input_line[INPUT_LINE_SIZE];  // the one input buffer
 // Reads one line into input_line (newline dropped, at most 127 characters kept,
 // the rest of a longer line discarded). False at end of input.
 bool read_line();
-// Formatted output to standard output, flushed at once.
-void print_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Ends the process as after "quit" (status 0).
 [[noreturn]] void quit_engine();
 

@@ -1,6 +1,8 @@
 #include "platform/platform.h"
 
 #include <chrono>
+#include <cstdarg>
+#include <cstdio>
 #include <ctime>
 #include <new>
 #include <system_error>
@@ -17,6 +19,14 @@ std::int64_t clock_ms() {
 }
 
 std::int64_t calendar_seconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
+
+void print_line(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stdout, format, args);
+    va_end(args);
+    std::fflush(stdout);
+}
 
 InputThread::~InputThread() { join(); }
 

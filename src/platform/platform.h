@@ -10,6 +10,10 @@ std::int64_t clock_ms();
 // Calendar time in whole seconds (seeds the book's random draw).
 std::int64_t calendar_seconds();
 
+// Formatted output to standard output, flushed at once: every message of the
+// engine goes through here (interfaces read it through a pipe).
+void print_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // A thread that is started once and joined once.
 class InputThread {
 public:
