@@ -102,7 +102,11 @@ extern Position position;  // the one position the whole engine works on
 // ---- Tables of the board.
 extern const int initial_board[BOARD_SIZE];
 extern const int empty_board[BOARD_SIZE];
-extern const std::uint64_t zobrist[64][16];  // fixed values: opening books are keyed by them
+struct ZobristTable {
+    std::uint64_t v[64][16];  // [square64][piece code]; code 0 holds side, castling, en passant
+    constexpr const std::uint64_t* operator[](int i) const { return v[i]; }
+};
+extern const ZobristTable zobrist;  // fixed values: opening books are keyed by them
 
 // ---- Move generation (pseudo-legal, into the caller's array; returns the count).
 int generate_moves(MoveEntry* list);

@@ -1,0 +1,224 @@
+// Pseudo-legal move generation, written straight into the caller's array.
+#include "board/board.h"
+#include "board/side_traits.h"
+
+namespace {
+
+// [attacker kind][victim kind], kinds 1..6 = pawn .. king.
+constexpr int full_capture_score[7][6] = {
+    {0, 0, 0, 0, 0, 0},
+    {0, 15000, 16000, 16100, 17200, 18300},  // pawn
+    {0, 7100, 15200, 15400, 17100, 18200},   // knight
+    {0, 7000, 15100, 15300, 17000, 18100},   // bishop
+    {0, 6000, 6100, 6200, 15500, 18000},     // rook
+    {0, 5000, 5100, 5200, 5300, 15600},      // queen
+    {0, 12000, 12100, 12200, 12300, 12400},  // king
+};
+// Odd scores mark captures that cannot lose material.
+constexpr int quiet_search_capture_score[7][6] = {
+    {0, 0, 0, 0, 0, 0},
+    {0, 901, 3001, 3101, 4901, 8901},   // pawn
+    {0, 690, 2791, 2891, 4691, 8691},   // knight
+    {0, 680, 2781, 2881, 4681, 8681},   // bishop
+    {0, 500, 2600, 2700, 4501, 8501},   // rook
+    {0, 100, 2200, 2300, 4100, 8101},   // queen
+    {0, 1001, 3101, 3201, 5001, 9001},  // king
+};
+constexpr int PROMOTION_SCORES[4] = {9000, 9100, 9200, 19000};  // N, B, R, Q
+constexpr int EP_SCORE = 15000;
+constexpr int CAPTURE_PROMOTION_SCORE = 10001;
+constexpr int CAPTURE_EP_SCORE = 901;
+
+inline void add(MoveEntry*& out, Move m, int score) {
+    out->move = m;
+    out->score = score;
+    ++out;
+}
+
+template <int Side>
+inline bool is_victim(int code) {
+    return code >= SideTraits<Side>::first_victim && code <= SideTraits<Side>::last_victim;
+}
+
+template <int Side>
+inline void add_promotions(MoveEntry*& out, int from, int to, int captured) {
+    for (int i = 0; i < 4; ++i)
+        add(out, make_move_value(from, to, captured, SideTraits<Side>::knight + i),
+            PROMOTION_SCORES[i]);
+}
+
+template <int Side>
+inline void pawn_capture(MoveEntry*& out, int s, int t) {
+    using T = SideTraits<Side>;
+    const int victim = position.board[t];
+    if (is_victim<Side>(victim)) {
+        if (t >= T::promotion_low && t <= T::promotion_high) {
+            add_promotions<Side>(out, s, t, victim);
+        } else {
+            const int score = full_capture_score[1][piece_kind(victim)];
+            const bool seventh = t >= T::seventh_low && t <= T::seventh_high;
+            add(out, make_move_value(s, t, victim), seventh ? score + 1 : score);
+        }
+    }
+    if (position.state.ep_square == t) add(out, make_move_value(s, t) | EP_FLAG, EP_SCORE);
+}
+
+template <int Side>
+inline void pawn_moves(MoveEntry*& out, int s) {
+    using T = SideTraits<Side>;
+    const int t = s + T::push;
+    if (position.board[t] == EMPTY) {
+        if (t >= T::promotion_low && t <= T::promotion_high) {
+            add_promotions<Side>(out, s, t, 0);
+        } else if (t >= T::seventh_low && t <= T::seventh_high) {
+            add(out, make_move_value(s, t), 1);
+        } else {
+            add(out, make_move_value(s, t), 0);
+            if (s >= T::start_low && s <= T::start_high && position.board[t + T::push] == EMPTY)
+                add(out, make_move_value(s, t + T::push), 0);
+        }
+    }
+    pawn_capture<Side>(out, s, s + T::capture_first);
+    pawn_capture<Side>(out, s, s + T::capture_second);
+}
+
+template <int Side, int N>
+inline void step_moves(MoveEntry*& out, int s, int kind, const int (&dirs)[N]) {
+    for (int d : dirs) {
+        const int t = s + d;
+        const int code = position.board[t];
+        if (code == EMPTY)
+            add(out, make_move_value(s, t), 0);
+        else if (is_victim<Side>(code))
+            add(out, make_move_value(s, t, code), full_capture_score[kind][piece_kind(code)]);
+    }
+}
+
+template <int Side, int N>
+inline void slide_moves(MoveEntry*& out, int s, int kind, const int (&dirs)[N]) {
+    for (int d : dirs) {
+        int t = s + d;
+        while (position.board[t] == EMPTY) {
+            add(out, make_move_value(s, t), 0);
+            t += d;
+        }
+        const int code = position.board[t];
+        if (is_victim<Side>(code))
+            add(out, make_move_value(s, t, code), full_capture_score[kind][piece_kind(code)]);
+    }
+}
+
+template <int Side>
+inline void castling_moves(MoveEntry*& out) {
+    using T = SideTraits<Side>;
+    const PositionState& st = position.state;
+    const int* b = position.board;
+    const int h = T::home_rank;  // a-file square is h + 1
+    const bool king_side = Side == WHITE ? st.castle_wk : st.castle_bk;
+    const bool queen_side = Side == WHITE ? st.castle_wq : st.castle_bq;
+    if (king_side && b[h + 6] == EMPTY && b[h + 7] == EMPTY && b[h + 8] == T::rook)
+        add(out, T::castle_king_side, 0);
+    if (queen_side && b[h + 4] == EMPTY && b[h + 3] == EMPTY && b[h + 2] == EMPTY &&
+        b[h + 1] == T::rook)
+        add(out, T::castle_queen_side, 0);
+}
+
+template <int Side>
+int generate_all(MoveEntry* list) {
+    using T = SideTraits<Side>;
+    MoveEntry* out = list;
+    for (int s : T::scan_order) {
+        switch (position.board[s] - (Side == WHITE ? 0 : 6)) {
+            case W_PAWN: pawn_moves<Side>(out, s); break;
+            case W_KNIGHT: step_moves<Side>(out, s, 2, T::knight_dirs); break;
+            case W_BISHOP: slide_moves<Side>(out, s, 3, T::bishop_dirs); break;
+            case W_ROOK: slide_moves<Side>(out, s, 4, T::rook_dirs); break;
+            case W_QUEEN: slide_moves<Side>(out, s, 5, T::queen_dirs); break;
+            case W_KING:
+                step_moves<Side>(out, s, 6, T::queen_dirs);
+                castling_moves<Side>(out);
+                break;
+            default: break;
+        }
+    }
+    return static_cast<int>(out - list);
+}
+
+// ---- Captures and queen promotions only.
+
+template <int Side>
+inline void pawn_capture_only(MoveEntry*& out, int s, int t) {
+    using T = SideTraits<Side>;
+    const int victim = position.board[t];
+    if (is_victim<Side>(victim)) {
+        if (t >= T::promotion_low && t <= T::promotion_high)
+            add(out, make_move_value(s, t, victim, T::queen), CAPTURE_PROMOTION_SCORE);
+        else
+            add(out, make_move_value(s, t, victim),
+                quiet_search_capture_score[1][piece_kind(victim)]);
+    }
+    if (position.state.ep_square == t)
+        add(out, make_move_value(s, t) | EP_FLAG, CAPTURE_EP_SCORE);
+}
+
+template <int Side>
+inline void pawn_captures(MoveEntry*& out, int s) {
+    using T = SideTraits<Side>;
+    const int t = s + T::push;
+    if (t >= T::promotion_low && t <= T::promotion_high && position.board[t] == EMPTY)
+        add(out, make_move_value(s, t, 0, T::queen), CAPTURE_PROMOTION_SCORE);
+    pawn_capture_only<Side>(out, s, s + T::capture_first);
+    pawn_capture_only<Side>(out, s, s + T::capture_second);
+}
+
+template <int Side, int N>
+inline void step_captures(MoveEntry*& out, int s, int kind, const int (&dirs)[N]) {
+    for (int d : dirs) {
+        const int code = position.board[s + d];
+        if (is_victim<Side>(code))
+            add(out, make_move_value(s, s + d, code),
+                quiet_search_capture_score[kind][piece_kind(code)]);
+    }
+}
+
+template <int Side, int N>
+inline void slide_captures(MoveEntry*& out, int s, int kind, const int (&dirs)[N]) {
+    for (int d : dirs) {
+        int t = s + d;
+        while (position.board[t] == EMPTY) t += d;
+        const int code = position.board[t];
+        if (is_victim<Side>(code))
+            add(out, make_move_value(s, t, code),
+                quiet_search_capture_score[kind][piece_kind(code)]);
+    }
+}
+
+template <int Side>
+int generate_capture_moves(MoveEntry* list) {
+    using T = SideTraits<Side>;
+    MoveEntry* out = list;
+    for (int s : T::scan_order) {
+        switch (position.board[s] - (Side == WHITE ? 0 : 6)) {
+            case W_PAWN: pawn_captures<Side>(out, s); break;
+            case W_KNIGHT: step_captures<Side>(out, s, 2, T::knight_dirs); break;
+            case W_BISHOP: slide_captures<Side>(out, s, 3, T::bishop_dirs); break;
+            case W_ROOK: slide_captures<Side>(out, s, 4, T::rook_dirs); break;
+            case W_QUEEN: slide_captures<Side>(out, s, 5, T::queen_dirs); break;
+            case W_KING: step_captures<Side>(out, s, 6, T::queen_dirs); break;
+            default: break;
+        }
+    }
+    return static_cast<int>(out - list);
+}
+
+}  // namespace
+
+int generate_moves(MoveEntry* list) {
+    return position.state.side_to_move == WHITE ? generate_all<WHITE>(list)
+                                                 : generate_all<BLACK>(list);
+}
+
+int generate_captures(MoveEntry* list) {
+    return position.state.side_to_move == WHITE ? generate_capture_moves<WHITE>(list)
+                                                 : generate_capture_moves<BLACK>(list);
+}
