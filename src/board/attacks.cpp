@@ -5,27 +5,39 @@
 
 namespace {
 
-// Attacks by the pieces of colour By. The directions are looked at from the
-// attacker's side first: black's from above, white's from below.
+// One direction of an attack test, with everything known at compile time.
+template <int By, int D>
+inline bool attacked_along(const int* b, int s) {
+    using T = SideTraits<By>;
+    constexpr bool diagonal = D == 9 || D == 11 || D == -9 || D == -11;
+    // A pawn attacks from the squares it captures from: black's from above.
+    constexpr bool pawn_direction = D == -T::capture_first || D == -T::capture_second;
+    int t = s + D;
+    int code = b[t];
+    if (code == T::king) return true;
+    if (pawn_direction && code == T::pawn) return true;
+    while (code == EMPTY) {
+        t += D;
+        code = b[t];
+    }
+    return diagonal ? (code == T::bishop || code == T::queen)
+                    : (code == T::rook || code == T::queen);
+}
+
+template <int By, int... Dirs>
+inline bool attacked_along_all(const int* b, int s) {
+    return (attacked_along<By, Dirs>(b, s) || ...);
+}
+
+// Attacks by the pieces of colour By, looked for from the attacker's side first.
 template <int By>
 bool attacked_by(int s) {
     using T = SideTraits<By>;
     const int* b = position.board;
-    constexpr int pawn_from_first = -T::capture_second;  // a pawn here captures onto s
-    constexpr int pawn_from_second = -T::capture_first;
-    for (int d : SideTraits<1 - By>::queen_dirs) {
-        const int n = s + d;
-        const int near = b[n];
-        if (near == T::king) return true;
-        if (near == T::pawn && (d == pawn_from_first || d == pawn_from_second)) return true;
-        int t = n;
-        while (b[t] == EMPTY) t += d;
-        const int code = b[t];
-        const bool diagonal = d == 9 || d == 11 || d == -9 || d == -11;
-        if (diagonal ? (code == T::bishop || code == T::queen)
-                     : (code == T::rook || code == T::queen))
-            return true;
-    }
+    const bool slider_or_near =
+        By == BLACK ? attacked_along_all<BLACK, 9, 10, 11, 1, -1, -11, -10, -9>(b, s)
+                    : attacked_along_all<WHITE, -11, -10, -9, 1, -1, 9, 10, 11>(b, s);
+    if (slider_or_near) return true;
     for (int d : SideTraits<1 - By>::knight_dirs)
         if (b[s + d] == T::knight) return true;
     return false;

@@ -4,7 +4,18 @@
 
 namespace {
 
-inline std::uint64_t z(int sq, int code) { return zobrist[square64[sq]][code]; }
+// The Zobrist values re-indexed by mailbox square, one load per key term.
+struct MailboxKeys {
+    std::uint64_t v[BOARD_SIZE][16];
+};
+const MailboxKeys mailbox_keys = [] {
+    MailboxKeys t{};
+    for (int i = 0; i < 64; ++i)
+        for (int p = 0; p < 16; ++p) t.v[squares_a1_h8[i]][p] = zobrist[i][p];
+    return t;
+}();
+
+inline std::uint64_t z(int sq, int code) { return mailbox_keys.v[sq][code]; }
 inline std::uint32_t z32(int sq, int code) { return static_cast<std::uint32_t>(z(sq, code)); }
 
 // Keys of the terms that live on code 0.
