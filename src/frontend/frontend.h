@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdio>
 
 #include "board/board.h"
 
@@ -13,6 +14,19 @@ extern char input_line[INPUT_LINE_SIZE];  // the one input buffer
 // Reads one line into input_line (newline dropped, at most 127 characters kept,
 // the rest of a longer line discarded). False at end of input.
 bool read_line();
+// True once read_line has met the end of input (it then keeps returning false).
+bool input_ended();
+// Lines come from stream instead of standard input (nullptr: standard input
+// again); also forgets an earlier end of input. For tests.
+void set_input_stream(std::FILE* stream);
+// Commands are recognised by their leading characters.
+bool starts_with(const char* text, const char* prefix);
+// The text from character offset on; the empty end of text when it is shorter.
+const char* text_at(const char* text, int offset);
+// Reads a decimal integer the way "%d" does (spaces, sign, digits), clamped to
+// the int range, and moves cursor past it. False, cursor and value untouched,
+// when no number stands there.
+bool parse_int(const char*& cursor, int& value);
 // Ends the process as after "quit" (status 0).
 [[noreturn]] void quit_engine();
 

@@ -1,0 +1,56 @@
+// The benchmark and the test suite: fixed-depth searches of fixed positions,
+// reported with their time, node counts and speed.
+#include "frontend/frontend.h"
+#include "platform/platform.h"
+#include "search/search.h"
+
+namespace {
+
+void set_fixed_depth(int depth) {
+    time_left_cs.store(0);
+    increment_cs = 0;
+    moves_per_control = 0;
+    max_depth = depth;
+    time_budget.store(UNLIMITED_TIME_BUDGET);
+    clock_control = false;
+}
+
+void search_and_report() {
+    tt_clear_all();
+    time_limited.store(true, std::memory_order_release);
+    stop_search.store(false);
+    if (!think()) return;
+    move_to_text(best_move);
+    print_line("Best move: %s\n", move_text);
+    print_line("Seconds spent: %.2f\n", static_cast<double>(static_cast<float>(elapsed_cs) / 100.0f));
+    print_line("Nodes of search moves: %u\n", move_nodes);
+    print_line("Nodes of search captures: %u\n", capture_nodes);
+    // A search shorter than a centisecond is timed as one, not divided by zero.
+    const int cs = elapsed_cs > 0 ? elapsed_cs : 1;
+    const float nodes = static_cast<float>(move_nodes + capture_nodes);
+    print_line("CPU speed: %.0fK nps\n", static_cast<double>(nodes) / (cs * 10.0));
+}
+
+constexpr const char* STARS =
+    "********************************************************************************\n";
+
+}  // namespace
+
+void benchmark() {
+    print_line("Benchmark from initial position\n");
+    set_fixed_depth(11);
+    init_position();
+    search_and_report();
+}
+
+void benchmark_position(int depth, const char* fen) {
+    print_line("%s", STARS);
+    print_line("Benchmark position \"%s\"\n", fen);
+    print_line("%s", STARS);
+    set_fixed_depth(depth);
+    if (!set_position_from_fen(fen)) {
+        print_line("Bad position, benchmark aborted\n");
+        return;
+    }
+    search_and_report();
+}

@@ -1,0 +1,92 @@
+// Start-up and the console: the banner, the tables, the books, and the prompt
+// at which a person runs the self-tests or hands over to xboard.
+#include "frontend/frontend.h"
+#include "platform/platform.h"
+#include "search/search.h"
+
+namespace {
+
+// Interfaces read every line: none of these may look like a protocol reply.
+void print_banner() {
+    print_line("Quorvanite 2.3\n");
+    print_line("A chess engine for graphical interfaces speaking xboard/WinBoard protocol 2\n");
+    print_line("Console commands: xboard, benchmark, testsuite, perft [depth], quit\n");
+    print_line("Type xboard to hand the console over to an interface\n");
+}
+
+void set_start_values() {
+    book_move = 0;
+    best_move = 0;
+    ponder_move = 0;
+    ponder_hit_move.store(0);
+    pondering.store(false);
+    max_depth = DEFAULT_MAX_DEPTH;
+    time_budget.store(UNLIMITED_TIME_BUDGET);
+    time_left_cs.store(0);
+    increment_cs = 0;
+    moves_per_control = 0;
+    clock_control = false;
+    book_enabled = true;
+    ponder_enabled = false;
+    post_thinking.store(true);
+    input_line[0] = '\0';
+    move_text[0] = '\0';
+}
+
+constexpr int DEFAULT_PERFT_DEPTH = 6;
+constexpr int MAX_PERFT_DEPTH = 10;
+
+void perft_from_console() {
+    int depth = DEFAULT_PERFT_DEPTH;
+    // "perft N": a number only right after one space; anything else means the default.
+    if (input_line[5] == ' ' && input_line[6] >= '0' && input_line[6] <= '9') {
+        const char* cursor = input_line + 6;
+        parse_int(cursor, depth);
+        if (depth < 1 || depth > MAX_PERFT_DEPTH) return;
+    }
+    perft_command(depth);
+}
+
+void run_testsuite() {
+    benchmark_position(11, "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - -");
+    benchmark_position(13, "3r1r1k/1b4pp/ppn1p3/4Pp1R/Pn5P/3P4/4QP2/1qB1NKR1 w - -");
+    benchmark_position(13, "8/7p/5k2/5p2/p1p2P2/Pr1pPK2/1P1R3P/8 b - -");
+}
+
+}  // namespace
+
+int console_main() {
+    print_banner();
+    init_position();
+    tt_entry_count = DEFAULT_TT_ENTRY_COUNT;
+    eval_cache_count = EVAL_CACHE_COUNT;
+    pawn_cache_count = PAWN_CACHE_COUNT;
+    read_config();
+    tt_bucket_mask = (tt_entry_count - 1) >> 2;
+    eval_cache_mask = eval_cache_count - 1;
+    pawn_cache_mask = pawn_cache_count - 1;
+    if (!allocate_tables()) {
+        print_line("Error: not enough memory\n");
+        return 1;
+    }
+    set_start_values();
+    print_line("Hash table memory size: %u MByte\n",
+               static_cast<unsigned>(static_cast<std::uint64_t>(tt_entry_count) * sizeof(TtEntry) / 1048576));
+    load_books();
+    for (;;) {
+        print_line("Quorvanite>");
+        if (!read_line()) return 0;  // end of input ends the run like "quit"
+        if (starts_with(input_line, "xboard")) {
+            print_line("WinBoard protocol selected\n");
+            xboard_loop();
+        } else if (starts_with(input_line, "benchmark")) {
+            benchmark();
+        } else if (starts_with(input_line, "testsuite")) {
+            run_testsuite();
+        } else if (starts_with(input_line, "perft")) {
+            perft_from_console();
+        } else if (starts_with(input_line, "quit")) {
+            return 0;
+        }
+    }
+}
