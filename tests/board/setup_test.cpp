@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "board_test_util.h"
+
+namespace {
+
+constexpr const char* START_FEN = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1";
+
+TEST(Fen, StartPositionAndOptionalFields) {
+    init_position();
+    const std::uint64_t key = position.state.key;
+    set_fen(START_FEN);
+    EXPECT_EQ(position.state.key, key);
+    EXPECT_EQ(position.game_ply, 0);
+    set_fen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq -");
+    EXPECT_EQ(position.state.key, key);
+    set_fen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - -");
+    EXPECT_FALSE(set_position_from_fen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq"));
+
+    set_fen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 30");
+    EXPECT_EQ(position.game_ply, 59);
+    set_fen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 0");
+    EXPECT_EQ(position.game_ply, 0);
+    set_fen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 300");
+    EXPECT_EQ(position.game_ply, 0);
+    set_fen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 99999999999999999999");
+    EXPECT_EQ(position.game_ply, 0);
+    set_fen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 12 5");
+    EXPECT_EQ(position.state.fifty_counter, 0);
+    EXPECT_EQ(position.game_ply, 8);
+}
+
+TEST(Fen, PlacementRules) {
+    set_fen("4k3/8/8/8/8/8/8/K63 w - - 0 1");  // a rank that overshoots is complete
+    EXPECT_FALSE(set_position_from_fen("4k3/8/8/8/8/8/8/9 w - - 0 1"));
+    EXPECT_FALSE(set_position_from_fen("4k3/8/8/8/8/8/8/7P1 w - - 0 1"));
+    EXPECT_FALSE(set_position_from_fen("4k3/8/8/8/8/8/8/4K3 x - - 0 1"));
+    EXPECT_FALSE(set_position_from_fen("4k3/8/8/8/8/8/8/4Kx2 w - - 0 1"));
+    EXPECT_FALSE(set_position_from_fen("4k3/8/8/8/8/8/8/4K3w - - 0 1"));
+    EXPECT_FALSE(set_position_from_fen(""));
+    EXPECT_FALSE(set_position_from_fen("4k3/8/8"));
+    // The white king on f1 cannot castle: the whole text is refused.
+    EXPECT_FALSE(set_position_from_fen("r3k2r/8/8/8/8/8/8/R4K1R w KQkq - 0 1"));
+    EXPECT_FALSE(set_position_from_fen("r3k2r/8/8/8/8/8/8/R3K2R w KQkqX - 0 1"));
+    EXPECT_FALSE(set_position_from_fen("r3k2r/8/8/8/8/8/8/R3K2R w KQkq e4 0 1"));
+}
+
+TEST(Fen, RefusesBoardsTheEngineCannotPlay) {
+    const char* bad[] = {
+        "8/8/8/8/8/8/8/4K3 w - - 0 1",                       // no black king
+        "4k3/8/8/8/8/8/8/3KK3 w - - 0 1",                    // two white kings
+        "4k3/8/8/8/8/8/8/8 w - - 0 1",                       // no white king
+        "4k3/pppppppp/p7/8/8/8/8/4K3 w - - 0 1",             // nine black pawns
+        "P3k3/8/8/8/8/8/8/4K3 w - - 0 1",                    // pawn on the last rank
+        "4k3/8/8/8/8/8/8/p3K3 w - - 0 1",                    // pawn on the first rank
+        "QQQQkQQQ/QQQQQQQQ/8/8/8/8/8/4K3 w - - 0 1",         // more than promotions give
+        "4k3/8/8/8/8/8/PPPPPPPP/QQ2K3 w - - 0 1",            // an extra queen and 8 pawns
+    };
+    for (const char* fen : bad) {
+        init_position();
+        play("e2e4");
+        const Position before = position;
+        EXPECT_FALSE(set_position_from_fen(fen)) << fen;
+        EXPECT_TRUE(same_position(before, position)) << fen;  // untouched
+    }
+    set_fen("4k3/8/8/8/8/8/PPPPPPP1/QQ2K3 w - - 0 1");  // 7 pawns and one extra queen
+}
+
+TEST(Fen, EnPassantFieldMustFit) {
+    set_fen("4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1");
+    EXPECT_EQ(position.state.ep_square, 74);
+    set_fen("4k3/8/3n4/3pP3/8/8/8/4K3 w - d6 0 1");  // the square is occupied
+    EXPECT_EQ(position.state.ep_square, 0);
+    set_fen("4k3/8/8/4P3/8/8/8/4K3 w - d6 0 1");  // no pawn passed over it
+    EXPECT_EQ(position.state.ep_square, 0);
+    set_fen("4k3/8/8/8/3P4/8/8/4K3 w - d3 0 1");  // rank 3 with white to move
+    EXPECT_EQ(position.state.ep_square, 0);
+    set_fen("4k3/8/8/8/3Pp3/8/8/4K3 b - d3 0 1");
+    EXPECT_EQ(position.state.ep_square, 44);
+    // A stale field must not let en passant take whatever stands there.
+    MoveEntry list[MOVE_LIST_CAPACITY];
+    set_fen("4k3/8/8/4P3/8/8/8/4K3 w - d6 0 1");
+    const int n = generate_moves(list);
+    for (int i = 0; i < n; ++i) EXPECT_FALSE(move_is_ep(list[i].move));
+}
+
+TEST(MoveText, ParseNeedsLowerCasePromotionLetters) {
+    set_fen("4k3/P7/8/8/8/8/8/4K3 w - - 0 1");
+    EXPECT_EQ(parse_move_text("a7a8"), 0u);
+    EXPECT_EQ(parse_move_text("a7a8Q"), 0u);
+    EXPECT_EQ(parse_move_text("a7a8q"), make_move_value(81, 91, 0, W_QUEEN));
+    EXPECT_EQ(parse_move_text("a7a8n"), make_move_value(81, 91, 0, W_KNIGHT));
+    EXPECT_EQ(parse_move_text("e1e2"), make_move_value(E1, 35));
+    EXPECT_EQ(parse_move_text("e1e3"), 0u);
+    EXPECT_EQ(parse_move_text("e1"), 0u);
+    EXPECT_EQ(parse_move_text("z9z9"), 0u);
+    set_fen("4k3/8/8/8/8/8/p7/4K3 b - - 0 1");
+    EXPECT_EQ(parse_move_text("a2a1r"), make_move_value(31, 21, 0, B_ROOK));
+    init_position();
+    EXPECT_EQ(parse_move_text("e1g1"), 0u);
+    EXPECT_EQ(text_of(parse_move_text("g1f3")), "g1f3");
+}
+
+// Edit mode reads its lines from standard input.
+void feed_stdin(const char* text) {
+    std::FILE* f = std::fopen("edit_input.txt", "w");
+    ASSERT_NE(f, nullptr);
+    std::fputs(text, f);
+    std::fclose(f);
+    ASSERT_NE(std::freopen("edit_input.txt", "r", stdin), nullptr);
+}
+
+TEST(EditMode, PlacesPiecesAndSetsCastlingFromTheBoard) {
+    init_position();
+    feed_stdin("#\nKe1\nRh1\nPa2\nxa2\nc\nKe8\nRa8\nbb7\nzz9\n.\n");
+    ASSERT_TRUE(edit_position());
+    EXPECT_EQ(position.board[E1], W_KING);
+    EXPECT_EQ(position.board[H1], W_ROOK);
+    EXPECT_EQ(position.board[31], EMPTY);           // xa2 empties a2
+    EXPECT_EQ(position.board[square_of(1, 6)], B_ROOK);  // "bb7" repeats the last piece
+    EXPECT_EQ(position.state.castle_wk, 1);
+    EXPECT_EQ(position.state.castle_wq, 0);
+    EXPECT_EQ(position.state.castle_bq, 1);
+    EXPECT_EQ(position.state.castle_bk, 0);
+    EXPECT_EQ(position.state.side_to_move, WHITE);
+    EXPECT_EQ(position.game_ply, 0);
+    EXPECT_TRUE(position_is_ok());
+
+    // An impossible board keeps the position from before.
+    init_position();
+    play("e2e4");
+    const Position before = position;
+    feed_stdin("#\nKe1\n.\n");
+    EXPECT_FALSE(edit_position());
+    EXPECT_TRUE(same_position(before, position));
+    std::remove("edit_input.txt");
+}
+
+}  // namespace
