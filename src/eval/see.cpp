@@ -1,0 +1,150 @@
+#include "eval/eval.h"
+
+const int piece_value[13] = {0,   100, 300, 300, 500, 900, KING_EXCHANGE_VALUE,
+                             100, 300, 300, 500, 900, KING_EXCHANGE_VALUE};
+
+int swap_list_white[SWAP_LIST_CAPACITY], swap_list_black[SWAP_LIST_CAPACITY];
+int swap_count_white, swap_count_black;
+
+namespace {
+
+constexpr int PAWN_EXCHANGE_VALUE = 100;
+constexpr int KNIGHT_EXCHANGE_VALUE = 300;
+constexpr int KNIGHT_JUMPS[8] = {-21, -19, -12, -8, 8, 12, 19, 21};
+constexpr int DIAGONAL_RAYS[4] = {-11, -9, 9, 11};
+constexpr int ORTHOGONAL_RAYS[4] = {-10, -1, 1, 10};
+constexpr int SWAP_LOOP_START = 32000;
+
+void append(int* list, int& count, int value) {
+    if (count < SWAP_LIST_CAPACITY) list[count++] = value;
+}
+
+// Sorted insertion from the ray's cursor: equal values go after those already
+// there, and a piece further along the ray after the one in front of it.
+void insert(int* list, int& count, int& cursor, int value) {
+    if (count >= SWAP_LIST_CAPACITY) return;
+    while (cursor < count && list[cursor] <= value) ++cursor;
+    for (int i = count; i > cursor; --i) list[i] = list[i - 1];
+    list[cursor] = value;
+    ++cursor;
+    ++count;
+}
+
+bool is_slider_of_ray(int piece, bool diagonal) {
+    if (piece == W_QUEEN || piece == B_QUEEN) return true;
+    if (diagonal) return piece == W_BISHOP || piece == B_BISHOP;
+    return piece == W_ROOK || piece == B_ROOK;
+}
+
+// One ray from the target: sliders found along it (x-rays included) are
+// inserted behind the pawns and knights, starting from the cursors.
+void walk_ray(int square, int step, bool diagonal, int white_start, int black_start) {
+    const int* board = position.board;
+    int white_cursor = white_start, black_cursor = black_start;
+    int sq = square + step;
+    for (;;) {
+        while (board[sq] == EMPTY) sq += step;
+        const int piece = board[sq];
+        const bool next_to_target = sq == square + step;
+        if (is_slider_of_ray(piece, diagonal)) {
+            if (piece <= W_KING)
+                insert(swap_list_white, swap_count_white, white_cursor, piece_value[piece]);
+            else
+                insert(swap_list_black, swap_count_black, black_cursor, piece_value[piece]);
+            sq += step;
+            continue;
+        }
+        if (piece == W_KING || piece == B_KING) {
+            if (!next_to_target) return;
+            if (piece == W_KING)
+                append(swap_list_white, swap_count_white, KING_EXCHANGE_VALUE);
+            else
+                append(swap_list_black, swap_count_black, KING_EXCHANGE_VALUE);
+            return;
+        }
+        // A pawn that attacks the target was counted already; look past it
+        // for a bishop or queen behind.
+        const bool attacking_pawn =
+            next_to_target && ((piece == W_PAWN && step < 0) || (piece == B_PAWN && step > 0));
+        if (diagonal && attacking_pawn) {
+            sq += step;
+            continue;
+        }
+        return;
+    }
+}
+
+}  // namespace
+
+void collect_attackers(int square) {
+    const int* board = position.board;
+    if (board[square - 11] == W_PAWN)
+        append(swap_list_white, swap_count_white, PAWN_EXCHANGE_VALUE);
+    if (board[square - 9] == W_PAWN)
+        append(swap_list_white, swap_count_white, PAWN_EXCHANGE_VALUE);
+    if (board[square + 9] == B_PAWN)
+        append(swap_list_black, swap_count_black, PAWN_EXCHANGE_VALUE);
+    if (board[square + 11] == B_PAWN)
+        append(swap_list_black, swap_count_black, PAWN_EXCHANGE_VALUE);
+
+    for (const int jump : KNIGHT_JUMPS) {
+        const int piece = board[square + jump];
+        if (piece == W_KNIGHT)
+            append(swap_list_white, swap_count_white, KNIGHT_EXCHANGE_VALUE);
+        else if (piece == B_KNIGHT)
+            append(swap_list_black, swap_count_black, KNIGHT_EXCHANGE_VALUE);
+    }
+
+    const int white_start = swap_count_white, black_start = swap_count_black;
+    for (const int step : DIAGONAL_RAYS) walk_ray(square, step, true, white_start, black_start);
+    for (const int step : ORTHOGONAL_RAYS) walk_ray(square, step, false, white_start, black_start);
+}
+
+int static_exchange(Move m) {
+    for (int i = 0; i < SWAP_LIST_CAPACITY; ++i) {
+        swap_list_white[i] = SWAP_SENTINEL;
+        swap_list_black[i] = SWAP_SENTINEL;
+    }
+    const int from = move_from(m), to = move_to(m);
+    const int moving = position.board[from];
+    // With the mover lifted, a piece behind it is found as an x-ray attacker
+    // and the mover itself is not found twice.
+    position.board[from] = EMPTY;
+
+    swap_count_white = 1;
+    swap_count_black = 1;
+    const bool white_moves = position.state.side_to_move == WHITE;
+    if (white_moves) {
+        swap_list_white[0] = piece_value[moving];
+        swap_list_black[0] = piece_value[move_captured(m)];
+    } else {
+        swap_list_black[0] = piece_value[moving];
+        swap_list_white[0] = piece_value[move_captured(m)];
+    }
+    collect_attackers(to);
+    position.board[from] = moving;
+
+    const int* mover = white_moves ? swap_list_white : swap_list_black;
+    const int* opponent = white_moves ? swap_list_black : swap_list_white;
+    const int mover_count = white_moves ? swap_count_white : swap_count_black;
+    const int opponent_count = white_moves ? swap_count_black : swap_count_white;
+
+    int gain = 0, best = -SWAP_LOOP_START, worst = SWAP_LOOP_START;
+    int i = 0, j = 0;
+    for (;;) {
+        // The mover captures; the opponent may stop here.
+        gain += opponent[i++];
+        if (gain < worst) {
+            if (gain < best) return best;
+            worst = gain;
+        }
+        if (i == opponent_count) return worst;
+        // The opponent recaptures; the mover may stop here.
+        gain -= mover[j++];
+        if (gain > best) {
+            if (gain > worst) return worst;
+            best = gain;
+        }
+        if (j == mover_count) return best;
+    }
+}
