@@ -39,6 +39,9 @@ BookRecord decode_record(const unsigned char* bytes) {
 
 // Records that cannot be read stay zero; their key 0 ends every lookup.
 void load_book(const char* name, BookRecord*& book, std::int32_t& count) {
+    std::free(book);
+    book = nullptr;
+    count = 0;
     std::FILE* file = std::fopen(name, "rb");
     if (file == nullptr) return;
     long size = -1;

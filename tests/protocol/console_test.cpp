@@ -1,0 +1,162 @@
+// The console of the built engine: start-up output, commands, end of input.
+#include <string>
+
+#include "protocol/engine_process.h"
+
+using qv_test::EngineProcess;
+using qv_test::Limits;
+using qv_test::TempDir;
+
+namespace {
+
+const std::string BANNER_AND_START =
+    "Quorvanite 2.3\n"
+    "A chess engine for graphical interfaces speaking xboard/WinBoard protocol 2\n"
+    "Console commands: xboard, benchmark, testsuite, perft [depth], quit\n"
+    "Type xboard to hand the console over to an interface\n"
+    "Hash table memory size: 32 MByte\n"
+    "White opening book positions: 0\n"
+    "Black opening book positions: 0\n"
+    "Quorvanite>";
+
+// Interfaces take lines that start like these for protocol replies.
+bool looks_like_protocol_reply(const std::string& line) {
+    static const char* const RESERVED[] = {"move", "Error", "Illegal", "feature", "pong",
+                                           "resign", "1-0", "0-1", "1/2-1/2", "telluser"};
+    if (!line.empty() && line[0] >= '0' && line[0] <= '9') return true;
+    for (const char* r : RESERVED)
+        if (qv_test::starts_with(line, r)) return true;
+    return false;
+}
+
+TEST(Console, StartUpOutputIsExactAndQuitEndsWithStatusZero) {
+    TempDir dir;
+    EngineProcess engine(dir.path());
+    ASSERT_TRUE(engine.started());
+    EXPECT_EQ(engine.read_through("Quorvanite>"), BANNER_AND_START);
+    std::size_t start = 0;
+    for (int i = 0; i < 4; ++i) {
+        const std::size_t end = BANNER_AND_START.find('\n', start);
+        EXPECT_FALSE(looks_like_protocol_reply(BANNER_AND_START.substr(start, end - start)));
+        start = end + 1;
+    }
+    engine.send("quit");
+    EXPECT_EQ(engine.wait_exit(), 0);
+    EXPECT_EQ(engine.rest_of_output(), "");
+}
+
+TEST(Console, CommandsAreRecognisedByTheirLeadingCharacters) {
+    TempDir dir;
+    EngineProcess engine(dir.path());
+    engine.read_through("Quorvanite>");
+    engine.send("");
+    engine.send("hello");
+    engine.send("perft 1 and more");
+    engine.send("quitting time");
+    EXPECT_EQ(engine.wait_exit(), 0);
+    const std::string out = engine.rest_of_output();
+    EXPECT_EQ(out.find("Quorvanite>Quorvanite>Perft from initial position\nSeconds spent: "), 0u)
+        << out;
+    EXPECT_NE(out.find("\nNodes visited: 20\nCPU speed: "), std::string::npos) << out;
+    // Nothing after the last prompt: "quitting time" quit silently.
+    EXPECT_EQ(out.rfind("Quorvanite>"), out.size() - 11) << out;
+}
+
+TEST(Console, PerftCountsAndRejectedDepths) {
+    TempDir dir;
+    EngineProcess engine(dir.path());
+    engine.read_through("Quorvanite>");
+    engine.send("perft 3");
+    const std::string out = engine.read_through("Quorvanite>");
+    EXPECT_NE(out.find("Perft from initial position\n"), std::string::npos);
+    EXPECT_NE(out.find("\nNodes visited: 8902\n"), std::string::npos);
+    // A run faster than a centisecond still shows a finite speed.
+    EXPECT_EQ(out.find("inf"), std::string::npos) << out;
+    EXPECT_EQ(out.find("nan"), std::string::npos) << out;
+    EXPECT_NE(out.find("CPU speed: "), std::string::npos);
+
+    engine.send("perft 0");
+    engine.send("perft 11");
+    engine.send("perft 99");
+    engine.send("perft 4");
+    const std::string next = engine.read_through("Quorvanite>Quorvanite>Quorvanite>");
+    EXPECT_EQ(next, "Quorvanite>Quorvanite>Quorvanite>");
+    EXPECT_NE(engine.read_through("Quorvanite>").find("Nodes visited: 197281\n"), std::string::npos);
+    engine.send("quit");
+    EXPECT_EQ(engine.wait_exit(), 0);
+}
+
+TEST(Console, PerftWithoutADigitCountsSixPlies) {
+    if (QV_UNDER_SANITIZER) GTEST_SKIP() << "six plies take minutes under a sanitizer";
+    TempDir dir;
+    EngineProcess engine(dir.path());
+    engine.read_through("Quorvanite>");
+    engine.send("perft -3");
+    EXPECT_NE(engine.read_through("Quorvanite>", 60000).find("Nodes visited: 119060324\n"),
+              std::string::npos);
+    engine.send("quit");
+    EXPECT_EQ(engine.wait_exit(), 0);
+}
+
+TEST(Console, EndOfInputEndsLikeQuit) {
+    TempDir dir;
+    EngineProcess engine(dir.path());
+    engine.read_through("Quorvanite>");
+    engine.send_raw("perft 1");  // a last line without its newline still counts
+    engine.close_input();
+    EXPECT_EQ(engine.wait_exit(), 0);
+    EXPECT_NE(engine.rest_of_output().find("Nodes visited: 20\n"), std::string::npos);
+}
+
+TEST(Console, OverlongLinesAreCutAndCarriageReturnsDropped) {
+    TempDir dir;
+    EngineProcess engine(dir.path());
+    engine.read_through("Quorvanite>");
+    // Were the tail of the long line read as a line of its own, it would quit.
+    engine.send(std::string(127, 'x') + "quit");
+    engine.send(std::string(5000, 'y'));
+    engine.send_raw("perft 2\r\n");
+    engine.send_raw("quit\r\n");
+    EXPECT_EQ(engine.wait_exit(), 0);
+    const std::string out = engine.rest_of_output();
+    EXPECT_EQ(out.find("Quorvanite>Quorvanite>Perft"), 0u) << out;
+    EXPECT_NE(out.find("Nodes visited: 400\n"), std::string::npos);
+}
+
+TEST(Console, ConfigurationFileSetsTheTableSize) {
+    TempDir dir;
+    dir.write("Quorvanite.cfg", "<quorvanite>\n  <hash> 100 </hash>\n</quorvanite>\n");
+    EngineProcess engine(dir.path());
+    EXPECT_NE(engine.read_through("Quorvanite>").find("\nHash table memory size: 64 MByte\n"),
+              std::string::npos);
+    engine.send("quit");
+    EXPECT_EQ(engine.wait_exit(), 0);
+}
+
+TEST(Console, FailedAllocationEndsWithStatusOne) {
+    if (QV_UNDER_SANITIZER) GTEST_SKIP() << "sanitizers reserve more address space than the limit";
+    TempDir dir;
+    dir.write("Quorvanite.cfg", "<quorvanite><hash>1024</hash></quorvanite>");
+    Limits limits;
+    limits.address_space = 512ull << 20;
+    EngineProcess engine(dir.path(), limits);
+    EXPECT_EQ(engine.wait_exit(), 1);
+    const std::string out = engine.rest_of_output();
+    EXPECT_NE(out.find("Error: not enough memory\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("Quorvanite>"), std::string::npos);
+}
+
+TEST(Console, TestsuitePrintsItsHeaders) {
+    TempDir dir;
+    EngineProcess engine(dir.path());
+    engine.read_through("Quorvanite>");
+    engine.send("testsuite");
+    const std::string stars(80, '*');
+    EXPECT_EQ(engine.read_through("\n", qv_test::WAIT_MS), stars + "\n");
+    EXPECT_EQ(engine.read_through("\n"),
+              "Benchmark position \"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - -\"\n");
+    EXPECT_EQ(engine.read_through("\n"), stars + "\n");
+    // The full searches are far too slow for a test; the headers are enough.
+}
+
+}  // namespace

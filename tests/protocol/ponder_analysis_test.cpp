@@ -1,0 +1,228 @@
+// Pondering and analysis: the search on the main thread, an input thread beside it.
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "protocol/engine_process.h"
+#include "protocol/referee.h"
+
+using qv_test::count_prefix;
+using qv_test::engine_move_in;
+using qv_test::Referee;
+using qv_test::SLOWDOWN;
+using qv_test::starts_with;
+using qv_test::XboardSession;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+bool is_thinking_line(const std::string& l) { return !l.empty() && l[0] >= '0' && l[0] <= '9'; }
+
+// The first move of a thinking line's variation (depth score time nodes move ...).
+std::string first_pv_move(const std::string& line) {
+    std::istringstream in(line);
+    std::string field;
+    for (int i = 0; i < 5; ++i) in >> field;
+    return field;
+}
+
+std::string hint_in(const Lines& lines) {
+    for (const auto& l : lines)
+        if (starts_with(l, "Hint: ")) return l.substr(6);
+    return {};
+}
+
+// The engine moves for white and then ponders on its predicted reply.
+struct PonderingSession : XboardSession {
+    Referee referee;
+    std::string hint;
+    explicit PonderingSession(const char* time_command = "st 0") {
+        engine.send("new");
+        engine.send("hard");
+        engine.send(time_command);
+        engine.send("nopost");
+        engine.send("go");
+        Lines lines = engine.lines_until_prefix("move ", 8000 * SLOWDOWN);
+        EXPECT_TRUE(referee.play(engine_move_in(lines)));
+        lines = engine.lines_until_prefix("Hint: ");
+        hint = hint_in(lines);
+    }
+};
+
+TEST(Pondering, HitIsAnsweredFromTheRunningSearch) {
+    PonderingSession s;
+    ASSERT_FALSE(s.hint.empty());
+    // Clock and display commands are absorbed without disturbing the ponder search.
+    for (const char* l : {"time 400", "otim 400", "post", "nopost"}) s.engine.send(l);
+    s.engine.send(s.hint);
+    const Lines lines = s.engine.lines_until_prefix("move ", 8000 * SLOWDOWN);
+    EXPECT_EQ(count_prefix(lines, "Hint: "), 0);  // no new ponder search was started
+    ASSERT_TRUE(s.referee.play(s.hint));
+    EXPECT_TRUE(s.referee.play(engine_move_in(lines)));
+    // It ponders again; "quit" ends that at once.
+    const std::string next_hint = hint_in(s.engine.lines_until_prefix("Hint: "));
+    EXPECT_TRUE(s.referee.play(next_hint)) << next_hint;
+    s.engine.send("quit");
+    EXPECT_EQ(s.engine.wait_exit(3000 * SLOWDOWN), 0);
+}
+
+TEST(Pondering, MissTakesThePredictionBackAndAnswersTheRealMove) {
+    PonderingSession s;
+    ASSERT_FALSE(s.hint.empty());
+    std::string other;
+    {
+        MoveEntry list[MOVE_LIST_CAPACITY];
+        const int n = filter_legal(generate_moves(list), list);
+        for (int i = 0; i < n && other.empty(); ++i) {
+            move_to_text(list[i].move);
+            if (s.hint != move_text) other = move_text;
+        }
+    }
+    ASSERT_FALSE(other.empty());
+    s.engine.send(other);
+    const Lines lines = s.engine.lines_until_prefix("move ", 8000 * SLOWDOWN);
+    ASSERT_TRUE(s.referee.play(other));
+    EXPECT_TRUE(s.referee.play(engine_move_in(lines))) << engine_move_in(lines);
+    EXPECT_EQ(count_prefix(lines, "Illegal"), 0);
+}
+
+TEST(Pondering, PostDuringPonderingShowsTheThinking) {
+    PonderingSession s;
+    ASSERT_FALSE(s.hint.empty());
+    s.engine.send("post");
+    const Lines lines = s.engine.lines_until(is_thinking_line);
+    // The variation starts with the engine's answer to the predicted move.
+    Referee& r = s.referee;
+    ASSERT_TRUE(r.play(s.hint));
+    EXPECT_TRUE(r.play(first_pv_move(lines.back()))) << lines.back();
+}
+
+TEST(Pondering, CommandsStopItAndAreCarriedOut) {
+    PonderingSession s;
+    ASSERT_FALSE(s.hint.empty());
+    s.engine.send("force");
+    s.engine.send(s.hint);  // the predicted move is no longer on the board: legal again
+    const Lines lines = s.sync(1);
+    EXPECT_EQ(lines, Lines{"pong 1"});
+}
+
+TEST(Pondering, EndOfInputEndsTheEngine) {
+    PonderingSession s;
+    ASSERT_FALSE(s.hint.empty());
+    s.engine.close_input();
+    EXPECT_EQ(s.engine.wait_exit(3000 * SLOWDOWN), 0);
+}
+
+TEST(Pondering, UnderALevelControlHitsAndMissesKeepTheGameInStep) {
+    XboardSession s;
+    for (const char* l : {"new", "hard", "level 40 1 0", "nopost"}) s.engine.send(l);
+    Referee referee;
+    std::string hint;
+    int clock = 900;
+    for (int move = 0; move < 6; ++move) {
+        std::string mine = hint;
+        if (mine.empty() || move % 2 == 1) {
+            MoveEntry list[MOVE_LIST_CAPACITY];
+            const int n = filter_legal(generate_moves(list), list);
+            ASSERT_GT(n, 0);
+            move_to_text(list[n - 1].move);
+            mine = move_text;
+        }
+        ASSERT_TRUE(referee.play(mine)) << mine;
+        s.engine.send("time " + std::to_string(clock));
+        s.engine.send("otim " + std::to_string(clock));
+        s.engine.send(mine);
+        const Lines lines = s.engine.lines_until_prefix("move ", 8000 * SLOWDOWN);
+        ASSERT_TRUE(referee.play(engine_move_in(lines))) << engine_move_in(lines);
+        hint = hint_in(s.engine.lines_until_prefix("Hint: "));
+        clock -= 60;
+    }
+    s.engine.send("quit");
+    EXPECT_EQ(s.engine.wait_exit(3000 * SLOWDOWN), 0);
+}
+
+TEST(Pondering, PredictedMoveThatEndsTheGameStaysOnTheBoard) {
+    XboardSession s;
+    // Black to move; whatever it plays, Ra1-h1 mates.
+    for (const char* l : {"new", "force", "setboard 7k/p4K2/6P1/8/8/8/8/R7 b - - 0 1", "hard",
+                          "sd 3", "go"})
+        s.engine.send(l);
+    Lines lines = s.engine.lines_until_prefix("Hint: ");
+    ASSERT_EQ(hint_in(lines), "a1h1");
+    s.engine.send("a1h1");
+    lines = s.sync(1);
+    EXPECT_EQ(lines, (Lines{"1-0", "pong 1"}));
+    // The mate is on the board: taking it back gives black its move again.
+    s.engine.send("force");
+    s.engine.send("undo");
+    s.engine.send("a1h1");
+    EXPECT_EQ(s.sync(2), (Lines{"1-0", "pong 2"}));
+}
+
+TEST(Pondering, WithoutAnInputThreadTheEngineDoesNotPonder) {
+    if (QV_UNDER_SANITIZER) GTEST_SKIP() << "sanitizers reserve more address space than the limit";
+    // A thread stack larger than the address space: every thread start fails.
+    qv_test::Limits limits;
+    limits.stack = 4ull << 30;
+    limits.address_space = 1ull << 30;
+    XboardSession s(limits);
+    for (const char* l : {"new", "hard", "sd 2", "go"}) s.engine.send(l);
+    Lines lines = s.engine.lines_until_prefix("telluser ");
+    EXPECT_EQ(lines.back(), "telluser could not start the input thread; pondering is off");
+    Referee referee;
+    ASSERT_TRUE(referee.play(engine_move_in(lines)));
+    EXPECT_EQ(count_prefix(lines, "Hint: "), 0);
+    MoveEntry list[MOVE_LIST_CAPACITY];
+    ASSERT_GT(filter_legal(generate_moves(list), list), 0);
+    move_to_text(list[0].move);
+    const std::string reply = move_text;
+    ASSERT_TRUE(referee.play(reply));
+    s.engine.send(reply);
+    lines = s.engine.lines_until_prefix("move ");
+    EXPECT_TRUE(referee.play(engine_move_in(lines)));
+
+    s.engine.send("analyze");
+    s.engine.send("ping 5");
+    lines = s.engine.lines_until_prefix("pong 5");
+    EXPECT_EQ(lines.front(), "telluser could not start the input thread; analysis is off");
+    s.engine.send("exit");
+    s.engine.send("quit");
+    EXPECT_EQ(s.engine.wait_exit(), 0);
+}
+
+TEST(Analysis, IgnoresStatusRequestsAndRestartsAfterAMove) {
+    XboardSession s;
+    for (const char* l : {"new", "post", "sd 3", "analyze"}) s.engine.send(l);
+    s.engine.lines_until(is_thinking_line);
+    s.engine.output_for(500 * SLOWDOWN);  // the depth-limited analysis has ended
+    for (const char* l : {".", "bk", "hint"}) s.engine.send(l);
+    // Had any of them stopped the analysis, a new one would print before the pong.
+    EXPECT_EQ(s.sync(1), Lines{"pong 1"});
+    s.engine.lines_until(is_thinking_line);  // the ping restarted it
+    s.engine.output_for(500 * SLOWDOWN);
+    s.engine.send("e2e4");
+    const Lines lines = s.engine.lines_until(is_thinking_line);
+    Referee referee;
+    ASSERT_TRUE(referee.play("e2e4"));
+    EXPECT_TRUE(referee.is_legal(first_pv_move(lines.back()))) << lines.back();
+    EXPECT_EQ(count_prefix(lines, "move "), 0);
+    s.engine.output_for(500 * SLOWDOWN);
+    // A move arrived during the analysis: leaving it, the engine answers that move.
+    s.engine.send("exit");
+    const Lines after = s.sync(2);
+    ASSERT_GE(after.size(), 2u);
+    EXPECT_TRUE(referee.play(engine_move_in(after)));
+}
+
+TEST(Analysis, UnlimitedAnalysisStopsOnCommandAndAtEndOfInput) {
+    XboardSession s;
+    for (const char* l : {"new", "nopost", "analyze"}) s.engine.send(l);
+    // No depth limit: only the input thread can stop this search.
+    EXPECT_EQ(s.engine.output_for(300), "");
+    s.engine.send("undo");
+    EXPECT_EQ(s.sync(1), Lines{"pong 1"});
+    s.engine.close_input();
+    EXPECT_EQ(s.engine.wait_exit(3000 * SLOWDOWN), 0);
+}
+
+}  // namespace

@@ -1,0 +1,178 @@
+#!/usr/bin/env bash
+# A real match through a real interface: xboard, headless under Xvfb, plays the engine (first
+# engine) against fairymax. The run fails on anything an arbiter would not let pass: an illegal
+# move, a legal move refused as illegal, a false result claim, a time forfeit, a crash, a
+# sanitizer report, a hang, or a game record that is missing or too short.
+#
+#   tests/protocol/xboard_match.sh ENGINE [OUTDIR]
+#
+# Games (QV_MATCH_GAMES, default "plain ponder"):
+#   plain   the engine has white, no pondering, 40 moves in 1 minute ("level 40 1 0")
+#   ponder  the engine has black, both sides ponder, 30 seconds plus 1 second a move
+# Games still going after QV_MATCH_MAX_MOVES moves (default 60) are adjudicated drawn.
+# Exit 0: every game clean; 1: a fault (details above the summary); 77: xboard, xvfb-run or
+# fairymax is not installed (QV_MATCH_REQUIRED=1 turns that into a failure).
+set -euo pipefail
+
+SKIP=77
+if [[ $# -lt 1 ]]; then
+  echo "usage: $0 ENGINE [OUTDIR]" >&2
+  exit 2
+fi
+
+find_tool() {
+  command -v "$1" 2>/dev/null || { [[ -x /usr/games/$1 ]] && echo "/usr/games/$1"; } || true
+}
+xboard_bin=$(find_tool xboard)
+xvfb_bin=$(find_tool xvfb-run)
+fairymax_bin=$(find_tool fairymax)
+if [[ -z $xboard_bin || -z $xvfb_bin || -z $fairymax_bin ]]; then
+  echo "xboard_match: needs xboard, xvfb-run and fairymax" \
+       "(apt-get install xboard xvfb xauth fairymax)"
+  if [[ ${QV_MATCH_REQUIRED:-0} == 1 ]]; then exit 1; fi
+  exit $SKIP
+fi
+
+engine=$(realpath "$1")
+if [[ ! -x $engine ]]; then
+  echo "xboard_match: engine $engine is not an executable"
+  exit 1
+fi
+out=${2:-$(mktemp -d /tmp/xboard_match.XXXXXX)}
+mkdir -p "$out"
+out=$(realpath "$out")
+games=${QV_MATCH_GAMES:-plain ponder}
+max_moves=${QV_MATCH_MAX_MOVES:-60}
+game_timeout=${QV_MATCH_GAME_TIMEOUT:-420}
+
+faults=0
+fault() {
+  echo "FAULT: $*"
+  faults=$((faults + 1))
+}
+
+# Counts the half-moves of one PGN game (tags, comments, move numbers and the result removed).
+count_plies() {
+  sed -e '/^\[/d' "$1" | tr '\n' ' ' | sed -e 's/{[^}]*}//g' -e 's/([^)]*)//g' |
+    tr ' ' '\n' | grep -vE '^$|^[0-9]+\.+$|^(1-0|0-1|1/2-1/2|\*)$' | sed -E 's/^[0-9]+\.+//' |
+    grep -c . || true
+}
+
+play_game() {
+  local name=$1 dir="$out/$1"
+  rm -rf "$dir"
+  mkdir -p "$dir/engine" "$dir/home"
+  # Runs the engine in a directory of its own, with a configuration file of a non-default size,
+  # so the start-up path through the configuration reader is exercised too.
+  printf '<quorvanite>\n  <hash>64</hash>\n</quorvanite>\n' > "$dir/engine/Quorvanite.cfg"
+
+  local -a side_args
+  case $name in
+    plain)  side_args=(-xponder -mps 40 -tc 1) ;;
+    ponder) side_args=(-fb -ponder -tc 0:30 -inc 1) ;;
+    *) echo "xboard_match: unknown game '$name' (plain or ponder)"; exit 2 ;;
+  esac
+
+  echo "=== game '$name': ${side_args[*]}"
+  local start=$SECONDS rc=0
+  # HOME points into the output folder, so xboard neither reads nor writes a user's settings.
+  HOME="$dir/home" TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1}" \
+    timeout --kill-after=20 "$game_timeout" \
+    "$xvfb_bin" -a -s "-screen 0 1024x768x24" \
+    "$xboard_bin" -noGUI -xexit -saveSettingsOnExit false -soundProgram true \
+      -fcp "$engine" -fd "$dir/engine" -scp "$fairymax_bin" -sd "$dir" \
+      -mg 1 "${side_args[@]}" -autoCallFlag true -testClaims true -checkMates true \
+      -adjudicateDrawMoves "$max_moves" \
+      -debug -nameOfDebugFile "$dir/debug.log" -saveGameFile "$dir/game.pgn" \
+      > "$dir/xboard.out" 2>&1 || rc=$?
+  echo "    xboard exit status $rc after $((SECONDS - start)) s; logs in $dir"
+
+  if [[ $rc == 124 || $rc == 137 ]]; then
+    fault "$name: xboard did not finish within $game_timeout s (hang?)"
+  elif [[ $rc != 0 ]]; then
+    fault "$name: xboard ended with status $rc"
+  fi
+
+  # What the process printed (the engine's standard error arrives here too).
+  local pat='Sanitizer|runtime error:|Segmentation fault|core dumped|exited unexpectedly'
+  pat+='|Error reading from|Error writing to|Illegal move|Fatal|fatal'
+  if grep -E "$pat" "$dir/xboard.out" > "$dir/xboard.bad" 2>/dev/null; then
+    fault "$name: xboard's output has:"
+    head -20 "$dir/xboard.bad" | sed 's/^/      /'
+  fi
+
+  local log="$dir/debug.log"
+  if [[ ! -s $log ]]; then
+    fault "$name: no xboard debug log"
+    return
+  fi
+  # Lines the engine sent; an "Error (unknown command)" reply is allowed by the protocol.
+  grep -E '^[0-9]+ <first : ' "$log" | sed -E 's/^[0-9]+ <first : //' > "$dir/engine.out" || true
+  if grep -E '^(Illegal move|tellusererror|telluser|Error)' "$dir/engine.out" |
+      grep -v '^Error (unknown command)' > "$dir/engine.bad"; then
+    fault "$name: the engine said:"
+    head -20 "$dir/engine.bad" | sed 's/^/      /'
+  fi
+  if grep -E '^[0-9]+ <second: Illegal move' "$log" > "$dir/opponent.bad"; then
+    fault "$name: fairymax refused a move of the engine:"
+    head -5 "$dir/opponent.bad" | sed 's/^/      /'
+  fi
+  if grep -E 'exited unexpectedly|Error reading from|Error writing to|Forfeit|False .*claim' \
+      "$log" > "$dir/xboard.faults"; then
+    fault "$name: xboard's log has:"
+    head -10 "$dir/xboard.faults" | sed 's/^/      /'
+  fi
+  if ! grep -q '^feature .*done=1' "$dir/engine.out"; then
+    fault "$name: the engine never finished its feature list"
+  fi
+  local hash_line
+  hash_line=$(grep -m1 -o 'Hash table memory size: [0-9]* MByte' "$dir/engine.out" || true)
+  if [[ -n $hash_line && $hash_line != *" 64 MByte" ]]; then
+    fault "$name: the configuration file asked for 64 MB, the engine says '$hash_line'"
+  fi
+  local moves hints
+  moves=$(grep -c '^move ' "$dir/engine.out" || true)
+  hints=$(grep -c '^Hint: ' "$dir/engine.out" || true)
+  echo "    engine: $moves moves, $hints ponder hints"
+  if [[ $name == ponder && $hints == 0 && $moves -gt 2 ]]; then
+    fault "$name: pondering was on but the engine never pondered (no 'Hint:' line)"
+  fi
+
+  local pgn="$dir/game.pgn"
+  if [[ ! -s $pgn ]]; then
+    fault "$name: no game record"
+    return
+  fi
+  local result term plies white black
+  result=$(sed -n 's/^\[Result "\(.*\)"\]/\1/p' "$pgn" | tail -1)
+  white=$(sed -n 's/^\[White "\(.*\)"\]/\1/p' "$pgn" | tail -1)
+  black=$(sed -n 's/^\[Black "\(.*\)"\]/\1/p' "$pgn" | tail -1)
+  term=$(tr '\n' ' ' < "$pgn" | grep -oE '\{[^}]*\} *(1-0|0-1|1/2-1/2|\*) *$' || true)
+  plies=$(count_plies "$pgn")
+  echo "    $white - $black: $result $term ($plies half-moves)"
+  case $result in
+    1-0|0-1|1/2-1/2) ;;
+    *) fault "$name: the game has no result ('$result')" ;;
+  esac
+  if grep -qiE 'illegal|forfeit|false|flag fell|on time|exit|crash|disconnect|error|stall' \
+      <<< "$term"; then
+    fault "$name: the game ended by a fault: $term"
+  fi
+  # Fewer than 20 half-moves is only acceptable when the game really ended on the board.
+  if [[ $plies -lt 20 ]] && ! grep -qiE 'mate|repetition|stalemate' <<< "$term"; then
+    fault "$name: the game record is short ($plies half-moves)"
+  fi
+  echo "    --- end of the game record:"
+  sed -e '/^\[/d' -e '/^$/d' "$pgn" | tail -4 | sed 's/^/    /'
+}
+
+echo "xboard_match: engine $engine, games: $games, output in $out"
+for game in $games; do
+  play_game "$game"
+done
+
+if [[ $faults -gt 0 ]]; then
+  echo "xboard_match: $faults fault(s); logs in $out"
+  exit 1
+fi
+echo "xboard_match: all games clean"
