@@ -150,11 +150,11 @@ inline constexpr int KING_ENDGAME_PRINTED[64] = {
 };
 // clang-format on
 
-constexpr PieceSquareSet make_piece_square_set(
-    const int (&pawn)[64], const int (&knight)[64], const int (&bishop)[64],
-    const int (&rook)[64], const int (&queen)[64], const int (&king)[64]) {
+constexpr PieceSquareSet make_piece_square_set(const int (&pawn)[64], const int (&knight)[64],
+                                               const int (&bishop)[64], const int (&rook)[64],
+                                               const int (&queen)[64], const int (&king)[64]) {
     PieceSquareSet set{};
-    const int (*printed[6])[64] = {&pawn, &knight, &bishop, &rook, &queen, &king};
+    const int(*printed[6])[64] = {&pawn, &knight, &bishop, &rook, &queen, &king};
     for (int kind = 0; kind < 6; ++kind) {
         set.piece[W_PAWN + kind] = white_table(*printed[kind]);
         set.piece[B_PAWN + kind] = black_table(*printed[kind]);
@@ -171,12 +171,12 @@ inline constexpr PieceSquareSet pst_endgame =
 
 // Evaluation material by piece code; kings score only by position.
 inline constexpr int eval_material[13] = {
-    0, PAWN_VALUE, KNIGHT_VALUE, BISHOP_VALUE, ROOK_VALUE, QUEEN_VALUE, 0,
-    PAWN_VALUE, KNIGHT_VALUE, BISHOP_VALUE, ROOK_VALUE, QUEEN_VALUE, 0};
+    0, PAWN_VALUE, KNIGHT_VALUE, BISHOP_VALUE, ROOK_VALUE, QUEEN_VALUE,
+    0, PAWN_VALUE, KNIGHT_VALUE, BISHOP_VALUE, ROOK_VALUE, QUEEN_VALUE,
+    0};
 
 // Mobility by the number of empty squares on the piece's rays; 5 is neutral.
-inline constexpr int bishop_mobility[14] = {-20, -16, -12, -8, -4, 0, 4,
-                                            8,   12,  16,  20, 20, 20, 20};
+inline constexpr int bishop_mobility[14] = {-20, -16, -12, -8, -4, 0, 4, 8, 12, 16, 20, 20, 20, 20};
 inline constexpr int rook_mobility_opening[15] = {-10, -8, -6, -4, -2, 0,  2, 4,
                                                   6,   8,  10, 10, 10, 10, 10};
 inline constexpr int rook_mobility_middlegame_endgame[15] = {-20, -16, -12, -8, -4, 0,  4, 8,

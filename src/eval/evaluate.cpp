@@ -130,12 +130,22 @@ int blocked_rook_term() {
     return score;
 }
 
-int count_rook_rays(int square) { return count_rays(square, ROOK_RAYS); }
-int count_bishop_rays(int square) { return count_rays(square, BISHOP_RAYS); }
+int count_rook_rays(int square) {
+    return count_rays(square, ROOK_RAYS);
+}
+int count_bishop_rays(int square) {
+    return count_rays(square, BISHOP_RAYS);
+}
 
-int evaluate_opening() { return evaluate_phase<OpeningEval>(); }
-int evaluate_middlegame() { return evaluate_phase<MiddlegameEval>(); }
-int evaluate_endgame() { return evaluate_phase<EndgameEval>(); }
+int evaluate_opening() {
+    return evaluate_phase<OpeningEval>();
+}
+int evaluate_middlegame() {
+    return evaluate_phase<MiddlegameEval>();
+}
+int evaluate_endgame() {
+    return evaluate_phase<EndgameEval>();
+}
 
 int evaluate() {
     const std::uint64_t key = position.state.key;

@@ -103,13 +103,13 @@ int white_shelter_penalty(const PawnSummary& pawns, int king_square) {
     int penalty = 0;
     for (int i = 0; i < files.main_count; ++i) {
         const int x = files.main[i];
-        penalty += shelter_file_penalty(pawns.white_on_file[x],
-                                        pawns.white_rearmost[x] - king_rank, true);
+        penalty +=
+            shelter_file_penalty(pawns.white_on_file[x], pawns.white_rearmost[x] - king_rank, true);
     }
     if (files.outer != 0) {
         const int x = files.outer;
-        penalty += shelter_file_penalty(pawns.white_on_file[x],
-                                        pawns.white_rearmost[x] - king_rank, false);
+        penalty += shelter_file_penalty(pawns.white_on_file[x], pawns.white_rearmost[x] - king_rank,
+                                        false);
     }
     return penalty;
 }
@@ -120,13 +120,13 @@ int black_shelter_penalty(const PawnSummary& pawns, int king_square) {
     int penalty = 0;
     for (int i = 0; i < files.main_count; ++i) {
         const int x = files.main[i];
-        penalty += shelter_file_penalty(pawns.black_on_file[x],
-                                        king_rank - pawns.black_rearmost[x], true);
+        penalty +=
+            shelter_file_penalty(pawns.black_on_file[x], king_rank - pawns.black_rearmost[x], true);
     }
     if (files.outer != 0) {
         const int x = files.outer;
-        penalty += shelter_file_penalty(pawns.black_on_file[x],
-                                        king_rank - pawns.black_rearmost[x], false);
+        penalty += shelter_file_penalty(pawns.black_on_file[x], king_rank - pawns.black_rearmost[x],
+                                        false);
     }
     return penalty;
 }

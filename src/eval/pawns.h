@@ -16,8 +16,12 @@ struct PawnSummary {
     int white_count, black_count;
 };
 
-inline int pawn_file(int square) { return square % 10; }
-inline int pawn_rank(int square) { return square / 10 - 1; }
+inline int pawn_file(int square) {
+    return square % 10;
+}
+inline int pawn_rank(int square) {
+    return square / 10 - 1;
+}
 
 void clear_pawn_summary(PawnSummary& pawns);
 void add_white_pawn(PawnSummary& pawns, int square);

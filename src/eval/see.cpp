@@ -1,7 +1,7 @@
 #include "eval/eval.h"
 
-const int piece_value[13] = {0,   100, 300, 300, 500, 900, KING_EXCHANGE_VALUE,
-                             100, 300, 300, 500, 900, KING_EXCHANGE_VALUE};
+const int piece_value[13] = {
+    0, 100, 300, 300, 500, 900, KING_EXCHANGE_VALUE, 100, 300, 300, 500, 900, KING_EXCHANGE_VALUE};
 
 int swap_list_white[SWAP_LIST_CAPACITY], swap_list_black[SWAP_LIST_CAPACITY];
 int swap_count_white, swap_count_black;
@@ -80,10 +80,8 @@ void collect_attackers(int square) {
     const int* board = position.board;
     if (board[square - 11] == W_PAWN)
         append(swap_list_white, swap_count_white, PAWN_EXCHANGE_VALUE);
-    if (board[square - 9] == W_PAWN)
-        append(swap_list_white, swap_count_white, PAWN_EXCHANGE_VALUE);
-    if (board[square + 9] == B_PAWN)
-        append(swap_list_black, swap_count_black, PAWN_EXCHANGE_VALUE);
+    if (board[square - 9] == W_PAWN) append(swap_list_white, swap_count_white, PAWN_EXCHANGE_VALUE);
+    if (board[square + 9] == B_PAWN) append(swap_list_black, swap_count_black, PAWN_EXCHANGE_VALUE);
     if (board[square + 11] == B_PAWN)
         append(swap_list_black, swap_count_black, PAWN_EXCHANGE_VALUE);
 

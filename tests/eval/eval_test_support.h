@@ -50,7 +50,9 @@ inline int swap_colour(int piece) {
     return piece;
 }
 
-inline int mirror_square(int sq) { return square_of(file_of(sq), 7 - rank_of(sq)); }
+inline int mirror_square(int sq) {
+    return square_of(file_of(sq), 7 - rank_of(sq));
+}
 
 // FEN of the current board, or of its mirror image (rank for rank, colours
 // and side to move swapped). Castling and en passant are dropped: the

@@ -2,8 +2,8 @@
 // rule and the two caches in front of the evaluators.
 #include <gtest/gtest.h>
 
-#include "eval/eval_test_support.h"
 #include "eval/eval_terms.h"
+#include "eval/eval_test_support.h"
 
 namespace {
 
@@ -68,7 +68,7 @@ TEST(Evaluate, MiddlegameScalingTruncatesTowardZero) {
 // A position whose three evaluators all disagree: king g1 behind its rook on
 // h1 (blocked in the opening and middlegame), king e8 bare.
 class PhaseChoice : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { set_fen("4k3/8/8/8/8/8/8/6KR w - - 0 1"); }
 
     int evaluate_at(int material) {
@@ -105,26 +105,26 @@ TEST(BlockedRook, KingInFrontOfItsOwnRook) {
         int term;
     };
     const Case cases[] = {
-        {"4k3/8/8/8/8/8/8/6KR w - - 0 1", -40},      // g1, h1
-        {"4k3/8/8/8/8/8/8/5KR1 w - - 0 1", -40},     // f1, g1
-        {"4k3/8/8/8/8/8/8/5K1R w - - 0 1", -40},     // f1, h1
-        {"4k3/8/8/8/8/8/8/R1K5 w - - 0 1", -40},     // c1, a1
-        {"4k3/8/8/8/8/8/8/1RK5 w - - 0 1", -40},     // c1, b1
-        {"4k3/8/8/8/8/8/8/RK6 w - - 0 1", -40},      // b1, a1
-        {"4k3/8/8/8/8/8/8/RK4RR w - - 0 1", -40},    // charged once only
-        {"4k3/8/8/8/8/8/8/5RK1 w - - 0 1", 0},       // castled
-        {"4k3/8/8/8/8/8/8/R2K4 w - - 0 1", 0},       // d1
-        {"4k3/8/8/8/8/8/8/4K2R w - - 0 1", 0},       // e1
-        {"4k3/8/8/8/8/8/7R/6K1 w - - 0 1", 0},       // rook not on the first rank
-        {"4k3/8/8/8/8/8/8/6Kr w - - 0 1", 0},        // an enemy rook
-        {"6kr/8/8/8/8/8/8/4K3 w - - 0 1", 40},       // g8, h8
-        {"5kr1/8/8/8/8/8/8/4K3 w - - 0 1", 40},      // f8, g8
-        {"5k1r/8/8/8/8/8/8/4K3 w - - 0 1", 40},      // f8, h8
-        {"r1k5/8/8/8/8/8/8/4K3 w - - 0 1", 40},      // c8, a8
-        {"1rk5/8/8/8/8/8/8/4K3 w - - 0 1", 40},      // c8, b8
-        {"rk6/8/8/8/8/8/8/4K3 w - - 0 1", 40},       // b8, a8
-        {"5rk1/8/8/8/8/8/8/4K3 w - - 0 1", 0},       // castled
-        {"6kr/8/8/8/8/8/8/6KR w - - 0 1", 0},        // both blocked
+        {"4k3/8/8/8/8/8/8/6KR w - - 0 1", -40},    // g1, h1
+        {"4k3/8/8/8/8/8/8/5KR1 w - - 0 1", -40},   // f1, g1
+        {"4k3/8/8/8/8/8/8/5K1R w - - 0 1", -40},   // f1, h1
+        {"4k3/8/8/8/8/8/8/R1K5 w - - 0 1", -40},   // c1, a1
+        {"4k3/8/8/8/8/8/8/1RK5 w - - 0 1", -40},   // c1, b1
+        {"4k3/8/8/8/8/8/8/RK6 w - - 0 1", -40},    // b1, a1
+        {"4k3/8/8/8/8/8/8/RK4RR w - - 0 1", -40},  // charged once only
+        {"4k3/8/8/8/8/8/8/5RK1 w - - 0 1", 0},     // castled
+        {"4k3/8/8/8/8/8/8/R2K4 w - - 0 1", 0},     // d1
+        {"4k3/8/8/8/8/8/8/4K2R w - - 0 1", 0},     // e1
+        {"4k3/8/8/8/8/8/7R/6K1 w - - 0 1", 0},     // rook not on the first rank
+        {"4k3/8/8/8/8/8/8/6Kr w - - 0 1", 0},      // an enemy rook
+        {"6kr/8/8/8/8/8/8/4K3 w - - 0 1", 40},     // g8, h8
+        {"5kr1/8/8/8/8/8/8/4K3 w - - 0 1", 40},    // f8, g8
+        {"5k1r/8/8/8/8/8/8/4K3 w - - 0 1", 40},    // f8, h8
+        {"r1k5/8/8/8/8/8/8/4K3 w - - 0 1", 40},    // c8, a8
+        {"1rk5/8/8/8/8/8/8/4K3 w - - 0 1", 40},    // c8, b8
+        {"rk6/8/8/8/8/8/8/4K3 w - - 0 1", 40},     // b8, a8
+        {"5rk1/8/8/8/8/8/8/4K3 w - - 0 1", 0},     // castled
+        {"6kr/8/8/8/8/8/8/6KR w - - 0 1", 0},      // both blocked
     };
     for (const Case& c : cases) {
         set_fen(c.fen);

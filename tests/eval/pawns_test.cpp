@@ -1,9 +1,10 @@
 // Pawn structure and king shelter on boards set up for each rule.
+#include "eval/pawns.h"
+
 #include <gtest/gtest.h>
 
 #include "eval/eval_tables.h"
 #include "eval/eval_test_support.h"
-#include "eval/pawns.h"
 
 namespace {
 
@@ -130,7 +131,7 @@ TEST(KingShelter, FilesByKingFile) {
         const char* placement;
         int penalty;
     } bare[] = {
-        {"4k3/8/8/8/8/8/8/K7", 100}, {"4k3/8/8/8/8/8/8/1K6", 115}, {"4k3/8/8/8/8/8/8/2K5", 115},
+        {"4k3/8/8/8/8/8/8/K7", 100},  {"4k3/8/8/8/8/8/8/1K6", 115}, {"4k3/8/8/8/8/8/8/2K5", 115},
         {"4k3/8/8/8/8/8/8/3K4", 150}, {"4k3/8/8/8/8/8/8/4K3", 150}, {"4k3/8/8/8/8/8/8/5K2", 115},
         {"4k3/8/8/8/8/8/8/6K1", 115}, {"4k3/8/8/8/8/8/8/7K", 100},
     };

@@ -8,7 +8,9 @@
 
 namespace {
 
-int sq(const char* name) { return square_of(name[0] - 'a', name[1] - '1'); }
+int sq(const char* name) {
+    return square_of(name[0] - 'a', name[1] - '1');
+}
 
 Move capture(const char* from, const char* to) {
     return make_move_value(sq(from), sq(to), position.board[sq(to)]);

@@ -88,7 +88,8 @@ TEST(ColourSymmetry, RandomGamesInEveryPhase) {
                 ASSERT_EQ(original.miss[e], original.hit[e]) << "phase " << e << " " << fen;
                 ASSERT_EQ(image.miss[e], original.miss[e]) << "phase " << e << " " << fen;
                 ASSERT_EQ(image.hit[e], original.hit[e]) << "phase " << e << " " << fen;
-                ASSERT_EQ(image.pawn_part[e], -original.pawn_part[e]) << "phase " << e << " " << fen;
+                ASSERT_EQ(image.pawn_part[e], -original.pawn_part[e])
+                    << "phase " << e << " " << fen;
             }
             ASSERT_EQ(original.through_cache, original.miss[phase]) << fen;
             ASSERT_EQ(image.through_cache, original.through_cache) << fen;

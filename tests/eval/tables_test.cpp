@@ -27,8 +27,8 @@ TEST(PieceSquareTables, BlackIsWhiteMirroredRankForRank) {
 
 TEST(PieceSquareTables, SharedEndgameTablesReadTheSameFromEitherSide) {
     // One table serves both colours in the endgame: it must be its own mirror.
-    const int (*shared[])[64] = {&KNIGHT_ENDGAME_PRINTED, &BISHOP_ENDGAME_PRINTED,
-                                 &QUEEN_ENDGAME_PRINTED, &KING_ENDGAME_PRINTED};
+    const int(*shared[])[64] = {&KNIGHT_ENDGAME_PRINTED, &BISHOP_ENDGAME_PRINTED,
+                                &QUEEN_ENDGAME_PRINTED, &KING_ENDGAME_PRINTED};
     for (const auto* table : shared)
         for (int i = 0; i < 64; ++i) EXPECT_EQ((*table)[i], (*table)[(7 - i / 8) * 8 + i % 8]);
 }
@@ -95,7 +95,7 @@ TEST(Mobility, RayCountsStopAtAnyPiece) {
     set_fen("7k/8/8/8/8/8/7K/R7 w - - 0 1");
     EXPECT_EQ(count_rook_rays(A1), 14);
     EXPECT_EQ(count_bishop_rays(A1), 6);  // b2..g7: the king on h8 stops the ray
-    set_fen(BOXED_BISHOP);                 // pawns of both colours on every diagonal
+    set_fen(BOXED_BISHOP);                // pawns of both colours on every diagonal
     EXPECT_EQ(count_bishop_rays(square_of(2, 2)), 0);
     set_fen("4k3/8/8/8/8/8/8/R3K3 w - - 0 1");
     EXPECT_EQ(count_rook_rays(A1), 10);  // the king on e1 is not counted
