@@ -37,6 +37,10 @@ constexpr int MIN_SEARCH_DEPTH = 2;  // think always completes this depth before
 
 // Refreshes last_clock and elapsed_cs from the clock.
 void update_elapsed();
+// Clock limits of a timed search, compared in 64 bits (the default budget times
+// three does not fit 32 bits).
+bool search_time_exceeded();     // elapsed_cs > 3 * time_budget: cut the search off
+bool iteration_time_exceeded();  // elapsed_cs > 3 * time_budget / 5: start no new iteration
 
 // ---- Transposition table and caches.
 constexpr int BOUND_NONE = 0, BOUND_EXACT = 1, BOUND_LOWER = 2, BOUND_UPPER = 3;
@@ -93,6 +97,9 @@ void pick_next_move(int index, int count, MoveEntry* list);
 void update_killers(Move move, int ply);
 
 // ---- The searches.
+// The current position repeats one within the fifty-move window (twice when
+// fewer than four plies from the root): the line is a draw.
+bool repeats_earlier_position();
 int alpha_beta(int alpha, int beta, int depth, int null_ok, int in_check);
 int quiescence(int alpha, int beta);
 int quiescence_evasions(int alpha, int beta);

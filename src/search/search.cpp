@@ -1,0 +1,177 @@
+// The full-width search: fail-soft principal-variation alpha-beta with a
+// transposition table, null move, internal deepening, futility pruning and
+// check and seventh-rank extensions.
+#include "eval/eval.h"
+#include "platform/platform.h"
+#include "search/search.h"
+
+namespace {
+
+constexpr int futility_margin[3] = {0, 200, 500};  // by remaining depth 1 and 2
+constexpr int NULL_MOVE_MIN_MATERIAL = 1000;        // piece_material must exceed it
+constexpr int IID_MIN_DEPTH = 5;
+constexpr int IID_REDUCTION = 2;
+constexpr int FUTILITY_MAX_DEPTH = 2;
+constexpr std::uint32_t CLOCK_CHECK_MASK = 4096 - 1;  // read the clock every 4096 moves
+
+int null_move_reduction(int depth) { return depth < 6 ? 3 : 4; }
+
+// Bookkeeping after every child (move or null move) has been taken back.
+// True when the search must stop.
+bool child_done() {
+    ++move_nodes;
+    if ((move_nodes & CLOCK_CHECK_MASK) == 0 && time_limited.load(std::memory_order_acquire)) {
+        update_elapsed();
+        if (search_time_exceeded()) {
+            stop_search.store(true, std::memory_order_relaxed);
+            return true;
+        }
+    }
+    return stop_search.load(std::memory_order_relaxed);
+}
+
+// Bounds in the mate range are kept as plain mate bounds.
+int clamp_to_mate_bound(int score) {
+    if (score >= MATE_BOUND) return MATE_BOUND;
+    if (score <= -MATE_BOUND) return -MATE_BOUND;
+    return score;
+}
+
+}  // namespace
+
+// Draw by repetition. Close to the root a position must have occurred twice,
+// so that a single repetition does not end the line too early.
+bool repeats_earlier_position() {
+    const PositionState* history = position.state_history;
+    const std::uint64_t key = position.state.key;
+    const int oldest = position.game_ply - position.state.fifty_counter;
+    const int needed = search_ply >= 4 ? 1 : 2;
+    int found = 0;
+    for (int i = position.game_ply - 2; i >= oldest && i >= 0; i -= 2) {
+        if (history[i].key == key && ++found == needed) return true;
+    }
+    return false;
+}
+
+int alpha_beta(int alpha, int beta, int depth, int null_ok, int in_check) {
+    // Draws.
+    if (insufficient_material()) return 0;
+    if (position.state.fifty_counter >= 100) return 0;
+    if (repeats_earlier_position()) return 0;
+
+    // No score can be better than mating at once nor worse than being mated here.
+    if (alpha <= search_ply - MATE_SCORE) alpha = search_ply - MATE_SCORE;
+    if (beta >= MATE_SCORE - 1 - search_ply) beta = MATE_SCORE - 1 - search_ply;
+    if (alpha >= beta) return alpha;
+
+    // Horizon. Chains of checks can run past the killer tables: those nodes end here too.
+    if (depth <= 0 || search_ply >= MAX_PLY) {
+        if (search_ply > sel_depth) sel_depth = search_ply;
+        return quiescence(alpha, beta);
+    }
+
+    int score = 0;
+    Move hash_move = 0;
+    if (tt_probe(alpha, beta, depth, score, hash_move)) return score;
+
+    const bool zero_window = beta == alpha + 1;
+
+    // Null move: if passing still fails high, the position is good enough.
+    if (zero_window && null_ok && !in_check && depth >= 2 &&
+        position.state.piece_material > NULL_MOVE_MIN_MATERIAL && beta >= -(MATE_BOUND - 1) &&
+        beta <= MATE_BOUND - 1) {
+        make_null_move();
+        ++search_ply;
+        const int s = -alpha_beta(-beta, -beta + 1, depth - null_move_reduction(depth), 0, 0);
+        unmake_null_move();
+        --search_ply;
+        if (child_done()) return alpha;
+        if (s >= beta) return beta;
+    }
+
+    // Internal iterative deepening finds a move to search first.
+    if (hash_move == 0 && depth >= IID_MIN_DEPTH) {
+        alpha_beta(alpha, beta, depth - IID_REDUCTION, 0, in_check);
+        hash_move = tt_probe_move();
+    }
+
+    // Futility: close to the horizon, quiet moves cannot lift a hopeless static score.
+    int best = -INFINITE_SCORE;
+    bool prune = false;
+    if (depth <= FUTILITY_MAX_DEPTH && zero_window && !in_check && alpha >= -(MATE_BOUND - 1) &&
+        alpha <= MATE_BOUND - 1) {
+        const int e = evaluate() + futility_margin[depth];
+        if (e <= alpha) {
+            best = e;
+            prune = true;
+        }
+    }
+
+    MoveEntry list[MOVE_LIST_CAPACITY];
+    const int count = generate_moves(list);
+    score_moves(count, hash_move, list);
+    Move best_move_here = hash_move;
+    bool searched = false;
+    bool raised = false;
+
+    for (int index = 0; index < count; ++index) {
+        pick_next_move(index, count, list);
+        const Move m = list[index].move;
+        const int sc = list[index].score;
+        make_move(m);
+        if (!last_move_legal(move_castle_kind(m))) {
+            unmake_move();
+            continue;
+        }
+        ++search_ply;
+        const int gc = move_gives_check() ? 1 : 0;
+        // Checks and pushes to the seventh rank (odd score) are not reduced.
+        const int nd = (gc || (sc & 1)) ? depth : depth - 1;
+
+        int s;
+        if (!searched) {
+            searched = true;
+            s = -alpha_beta(-beta, -alpha, nd, 1, gc);
+        } else if (prune && !gc && sc == 0) {
+            unmake_move();
+            --search_ply;
+            continue;
+        } else {
+            s = -alpha_beta(-alpha - 1, -alpha, nd, 1, gc);
+            if (s > alpha && s < beta) s = -alpha_beta(-beta, -alpha, nd, 1, gc);
+        }
+        unmake_move();
+        --search_ply;
+        if (child_done()) return alpha;
+
+        if (s > best) {
+            best = s;
+            if (s > alpha) {
+                if (sc < KILLER_LIMIT) update_killers(m, search_ply);
+                if (s >= beta) {
+                    tt_store(clamp_to_mate_bound(s), depth, BOUND_LOWER, m);
+                    return s;
+                }
+                alpha = s;
+                raised = true;
+                best_move_here = m;
+            }
+        }
+    }
+
+    if (!searched) return in_check ? search_ply - MATE_SCORE : 0;
+
+    if (raised) {
+        // Exact mates are stored as distance from this position.
+        int stored = best;
+        if (best >= MATE_BOUND) {
+            stored = best + search_ply;
+        } else if (best <= -MATE_BOUND) {
+            stored = best - search_ply;
+        }
+        tt_store(stored, depth, BOUND_EXACT, best_move_here);
+    } else {
+        tt_store(clamp_to_mate_bound(best), depth, BOUND_UPPER, 0);
+    }
+    return best;
+}

@@ -1,0 +1,41 @@
+// The shared state of the running search and its clock.
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
+#include "platform/platform.h"
+#include "search/search.h"
+
+int search_ply = 0;
+std::uint32_t move_nodes = 0;
+std::uint32_t capture_nodes = 0;
+int sel_depth = 0;
+std::int64_t search_start_clock = 0;
+std::int64_t last_clock = 0;
+int elapsed_cs = 0;
+
+std::atomic<bool> stop_search{false};
+std::atomic<bool> time_limited{false};
+std::atomic<int> time_budget{UNLIMITED_TIME_BUDGET};
+std::atomic<bool> post_thinking{true};
+
+Move best_move = 0;
+int report_depth = 0;
+int max_depth = DEFAULT_MAX_DEPTH;
+
+void update_elapsed() {
+    last_clock = clock_ms();
+    // In 64 bits and clamped: a search of many hours must not wrap around.
+    const std::int64_t cs = (last_clock - search_start_clock) * 100 / 1000;
+    elapsed_cs = static_cast<int>(std::clamp<std::int64_t>(
+        cs, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+bool search_time_exceeded() {
+    return static_cast<std::int64_t>(elapsed_cs) > 3 * static_cast<std::int64_t>(time_budget.load());
+}
+
+bool iteration_time_exceeded() {
+    return static_cast<std::int64_t>(elapsed_cs) >
+           3 * static_cast<std::int64_t>(time_budget.load()) / 5;
+}

@@ -1,0 +1,191 @@
+// Iterative deepening at the root, aspiration windows and the thinking lines.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/platform.h"
+#include "search/search.h"
+
+namespace {
+
+constexpr int ASPIRATION_MIN_DEPTH = 4;
+constexpr int ASPIRATION_HALF_WIDTH = 40;
+constexpr int WIDENING_STEP = 200;
+constexpr int SINGLE_MOVE_DEPTH = 8;  // a forced move is not searched deeper than this
+
+bool stopped() { return stop_search.load(std::memory_order_relaxed); }
+bool posting() { return post_thinking.load(std::memory_order_relaxed); }
+bool timed() { return time_limited.load(std::memory_order_acquire); }
+
+// The move just made at the root (search_ply 1): searched with the aspiration
+// window, which is widened on each side, first by a step, then fully.
+int search_first_root_move(int& alpha, int& beta, int nd, int gc) {
+    bool low_widened = false, high_widened = false;
+    for (;;) {
+        const int s = -alpha_beta(-beta, -alpha, nd, 0, gc);
+        if (stopped()) return s;
+        if (s <= alpha) {
+            if (low_widened) {
+                alpha = -INFINITE_SCORE;
+            } else {
+                alpha = s <= -MATE_BOUND ? -INFINITE_SCORE : alpha - WIDENING_STEP;
+                low_widened = true;
+            }
+        } else if (s >= beta) {
+            if (high_widened) {
+                beta = INFINITE_SCORE;
+            } else {
+                beta = s >= MATE_BOUND ? INFINITE_SCORE : beta + WIDENING_STEP;
+                high_widened = true;
+            }
+        } else {
+            return s;
+        }
+    }
+}
+
+// A later root move: a zero window above alpha, widened upwards only when it fails high.
+int search_later_root_move(int alpha, int nd, int gc) {
+    int b = alpha + 1;
+    bool widened = false;
+    for (;;) {
+        const int s = -alpha_beta(-b, -alpha, nd, 0, gc);
+        if (stopped()) return s;
+        if (s < b) return s;
+        if (widened) {
+            b = INFINITE_SCORE;
+        } else {
+            b = s >= MATE_BOUND ? INFINITE_SCORE : b + WIDENING_STEP;
+            widened = true;
+        }
+    }
+}
+
+void print_new_best(Move m, int s) {
+    print_line("%d %d %d %u ", report_depth, s, elapsed_cs, move_nodes + capture_nodes);
+    move_to_text(m);
+    print_line("%s ", move_text);
+    make_move(m);
+    search_ply = 1;
+    print_pv();
+    unmake_move();
+    search_ply = 0;
+    print_line("\n");
+}
+
+bool in_list(Move m, int count, const MoveEntry* list) {
+    for (int i = 0; i < count; ++i) {
+        if (list[i].move == m) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool think() {
+    search_start_clock = clock_ms();
+    move_nodes = 0;
+    capture_nodes = 0;
+    search_ply = 0;
+    std::memset(killer_1, 0, sizeof killer_1);
+    std::memset(killer_2, 0, sizeof killer_2);
+    std::memset(killer_3, 0, sizeof killer_3);
+
+    MoveEntry root_list[MOVE_LIST_CAPACITY];
+    const int count = filter_legal(generate_moves(root_list), root_list);
+    if (count == 0) return false;
+
+    // Below depth 2 there would be no iteration and so no move to play.
+    const int last_depth = std::max(max_depth, MIN_SEARCH_DEPTH);
+    MoveEntry list[MOVE_LIST_CAPACITY];
+    int prev = 0;
+    Move hash_move = 0;
+
+    for (int depth = MIN_SEARCH_DEPTH;; ++depth) {
+        // An exact result of this depth already in the table need not be searched
+        // again, except for the last iteration.
+        if (tt_probe(-INFINITE_SCORE, INFINITE_SCORE, depth, prev, hash_move) &&
+            depth < last_depth) {
+            hash_move = tt_probe_move();
+            if (posting()) {
+                move_to_text(hash_move);
+                print_line("%d %d 0 0 %s (Hash Move)\n", depth, prev, move_text);
+            }
+            continue;
+        }
+        report_depth = depth;
+        sel_depth = depth;
+
+        int alpha = -INFINITE_SCORE, beta = INFINITE_SCORE;
+        if (depth >= ASPIRATION_MIN_DEPTH) {
+            if (prev >= MATE_BOUND) {
+                alpha = MATE_BOUND;
+            } else if (prev <= -MATE_BOUND) {
+                beta = -MATE_BOUND;
+            } else {
+                alpha = prev - ASPIRATION_HALF_WIDTH;
+                beta = prev + ASPIRATION_HALF_WIDTH;
+            }
+        }
+
+        std::copy(root_list, root_list + count, list);
+        score_moves(count, hash_move, list);
+        best_move = hash_move;
+
+        for (int index = 0; index < count; ++index) {
+            pick_next_move(index, count, list);
+            const Move m = list[index].move;
+            const int sc = list[index].score;
+            make_move(m);
+            search_ply = 1;
+            const int gc = move_gives_check() ? 1 : 0;
+            // At the root only a check extends.
+            const int nd = gc ? depth : depth - 1;
+            const int s = index == 0 ? search_first_root_move(alpha, beta, nd, gc)
+                                     : search_later_root_move(alpha, nd, gc);
+            unmake_move();
+            search_ply = 0;
+            ++move_nodes;
+            if (stopped()) {
+                // Stopped before any move was chosen and without a usable table
+                // move: play the move that was being searched rather than none.
+                if (!in_list(best_move, count, root_list)) best_move = list[0].move;
+                return true;
+            }
+            if (s > alpha) {
+                if (sc < KILLER_LIMIT) update_killers(m, 0);
+                alpha = s;
+                best_move = m;
+                update_elapsed();
+                if (posting()) print_new_best(m, s);
+                if (timed() && search_time_exceeded()) return true;
+            }
+        }
+
+        tt_store(alpha, depth, BOUND_EXACT, best_move);
+        prev = alpha;
+        update_elapsed();
+        if (posting()) {
+            print_line("->(%d/%d %d %d %u)\n", report_depth, sel_depth, alpha, elapsed_cs,
+                       move_nodes + capture_nodes);
+        }
+
+        if (timed() && iteration_time_exceeded()) return true;
+        if (count == 1 && depth >= SINGLE_MOVE_DEPTH) return true;
+        if (depth + 1 > last_depth) return true;
+    }
+}
+
+void print_pv() {
+    if (search_ply >= MAX_SEARCH_PLY) return;
+    if (position.state.fifty_counter >= 100) return;
+    if (repeats_earlier_position()) return;
+    const Move m = tt_probe_move();
+    if (m == 0) return;
+    move_to_text(m);
+    print_line("%s ", move_text);
+    make_move(m);
+    ++search_ply;
+    print_pv();
+    unmake_move();
+    --search_ply;
+}
