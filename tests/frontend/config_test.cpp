@@ -1,0 +1,104 @@
+// The configuration file, read from a scratch working directory.
+#include <unistd.h>
+
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "frontend/frontend.h"
+#include "search/search.h"
+
+namespace {
+
+constexpr std::uint32_t MB = 1048576 / sizeof(TtEntry);  // entries per megabyte
+
+class ConfigFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char here[4096];
+        ASSERT_NE(getcwd(here, sizeof here), nullptr);
+        old_dir_ = here;
+        char pattern[] = "/tmp/qv_config_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir_ = pattern;
+        ASSERT_EQ(chdir(dir_.c_str()), 0);
+        saved_count_ = tt_entry_count;
+    }
+    void TearDown() override {
+        tt_entry_count = saved_count_;
+        if (!old_dir_.empty()) {
+            EXPECT_EQ(chdir(old_dir_.c_str()), 0);
+        }
+        std::error_code ignored;
+        if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
+    }
+    // The size the file gives, starting from the default.
+    std::uint32_t size_from(const std::string& contents) {
+        std::ofstream("Quorvanite.cfg", std::ios::binary) << contents;
+        tt_entry_count = DEFAULT_TT_ENTRY_COUNT;
+        read_config();
+        return tt_entry_count;
+    }
+
+private:
+    std::string old_dir_, dir_;
+    std::uint32_t saved_count_ = 0;
+};
+
+TEST_F(ConfigFile, MissingFileKeepsTheDefault) {
+    tt_entry_count = 1234;
+    read_config();
+    EXPECT_EQ(tt_entry_count, 1234u);
+}
+
+TEST_F(ConfigFile, ValueIsRoundedDownToAPowerOfTwoFrom32To1024Megabytes) {
+    struct Case {
+        const char* value;
+        std::uint32_t megabytes;
+    } const cases[] = {
+        {"0", 32},     {"-5", 32},     {"abc", 32},   {"", 32},       {"63", 32},
+        {"64", 64},    {"100", 64},    {"127", 64},   {"128", 128},   {"300", 256},
+        {"511", 256},  {"512", 512},   {"1023", 512}, {"1024", 1024}, {"5000", 1024},
+        {"99999999999999", 1024},     {" \n 256 \n", 256},           {"+200mb", 128},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(size_from(std::string("<quorvanite><hash>") + c.value + "</hash></quorvanite>"),
+                  c.megabytes * MB)
+            << '"' << c.value << '"';
+}
+
+TEST_F(ConfigFile, OnlyTheExactTagsInsideTheElementCount) {
+    // Text and unknown tags around the elements are skipped.
+    EXPECT_EQ(size_from("<?xml version=\"1.0\"?>\nnotes <quorvanite>\n <!-- size -->\n"
+                        "  <other>9</other> <hash>256</hash>\n</quorvanite>\n"),
+              256 * MB);
+    EXPECT_EQ(size_from("<hash>256</hash><quorvanite></quorvanite>"), 32 * MB);
+    EXPECT_EQ(size_from("<quorvanite></quorvanite><hash>256</hash>"), 32 * MB);
+    EXPECT_EQ(size_from("<QUORVANITE><hash>256</hash></QUORVANITE>"), 32 * MB);
+    EXPECT_EQ(size_from("<quorvanite><Hash>256</Hash></quorvanite>"), 32 * MB);
+    EXPECT_EQ(size_from("<quorvanite ><hash>256</hash></quorvanite>"), 32 * MB);
+    // The last hash element read wins.
+    EXPECT_EQ(size_from("<quorvanite><hash>64</hash><hash>512</hash></quorvanite>"), 512 * MB);
+}
+
+TEST_F(ConfigFile, MalformedElementsEndTheReading) {
+    // A wrong closing tag stops at once: the later element is not seen.
+    EXPECT_EQ(size_from("<quorvanite><hash>64</hush><hash>512</hash></quorvanite>"), 32 * MB);
+    EXPECT_EQ(size_from("<quorvanite><hash>64</hash><hash>512"), 64 * MB);
+    EXPECT_EQ(size_from("<quorvanite><hash>256"), 32 * MB);
+    EXPECT_EQ(size_from("<quorvanite><hash"), 32 * MB);
+    EXPECT_EQ(size_from(""), 32 * MB);
+    // Texts of 128 characters or more end the reading without overrunning.
+    const std::string long_value(127, ' ');
+    EXPECT_EQ(size_from("<quorvanite><hash>" + long_value + "256</hash></quorvanite>"), 32 * MB);
+    EXPECT_EQ(size_from("<quorvanite><hash>" + std::string(120, ' ') + "256</hash></quorvanite>"),
+              256 * MB);
+    const std::string long_tag(200, 'x');
+    EXPECT_EQ(size_from("<quorvanite><" + long_tag + "><hash>256</hash></quorvanite>"), 32 * MB);
+    EXPECT_EQ(size_from(std::string(100000, '<')), 32 * MB);
+}
+
+}  // namespace

@@ -1,0 +1,132 @@
+// The driver's game-end check and per-move time budget.
+#include <climits>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "frontend/frontend.h"
+#include "search/search.h"
+
+namespace {
+
+int legal_moves() {
+    MoveEntry list[MOVE_LIST_CAPACITY];
+    return filter_legal(generate_moves(list), list);
+}
+
+void play(const char* text) {
+    const Move m = parse_move_text(text);
+    ASSERT_NE(m, 0u) << text;
+    make_move(m);
+}
+
+// The line check_game_end prints and the code it leaves in the position.
+std::string game_end_line() {
+    testing::internal::CaptureStdout();
+    check_game_end(legal_moves());
+    return testing::internal::GetCapturedStdout();
+}
+
+TEST(CheckGameEnd, MateAndStalemateForEitherSide) {
+    struct Case {
+        const char* fen;
+        const char* line;
+        int code;
+    } const cases[] = {
+        {"3R2k1/5ppp/8/8/8/8/8/6K1 b - - 0 1", "1-0\n", 1},
+        {"6k1/8/8/8/8/8/5PPP/3r2K1 w - - 0 1", "0-1\n", 2},
+        {"7k/5Q2/8/8/8/8/8/6K1 b - - 0 1", "1/2-1/2\n", 3},
+        {"k7/8/8/8/8/8/5q2/7K w - - 0 1", "1/2-1/2\n", 3},
+        {"6k1/5ppp/8/8/8/8/8/3R2K1 w - - 0 1", "", 0},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(set_position_from_fen(c.fen)) << c.fen;
+        EXPECT_EQ(game_end_line(), c.line) << c.fen;
+        EXPECT_EQ(position.state.game_result, c.code) << c.fen;
+    }
+}
+
+TEST(CheckGameEnd, FiftyMovesAndThreefoldRepetition) {
+    init_position();
+    position.state.fifty_counter = 99;
+    EXPECT_EQ(game_end_line(), "");
+    position.state.fifty_counter = 100;
+    EXPECT_EQ(game_end_line(), "1/2-1/2\n");
+    EXPECT_EQ(position.state.game_result, 3);
+
+    init_position();
+    const char* const cycle[] = {"g1f3", "g8f6", "f3g1", "f6g8"};
+    for (const char* m : cycle) play(m);
+    EXPECT_EQ(game_end_line(), "");  // the start position for the second time
+    for (int i = 0; i < 3; ++i) play(cycle[i]);
+    EXPECT_EQ(game_end_line(), "");
+    play(cycle[3]);
+    EXPECT_EQ(game_end_line(), "1/2-1/2\n");  // and the third
+    // A pawn move starts the count afresh.
+    play("e2e4");
+    EXPECT_EQ(game_end_line(), "");
+}
+
+TEST(CheckGameEnd, RepetitionCountStaysInsideTheGame) {
+    // A set-up position has no history; a counter above the ply must not reach before it.
+    ASSERT_TRUE(set_position_from_fen("4k3/8/8/8/8/8/8/4K2R w K - 0 1"));
+    position.state.fifty_counter = 60;
+    EXPECT_EQ(game_end_line(), "");
+}
+
+TEST(CheckGameEnd, GameTooLongForTheHistoryIsDrawn) {
+    init_position();
+    position.game_ply = MAX_GAME_PLY - 1;
+    EXPECT_EQ(game_end_line(), "");
+    position.game_ply = MAX_GAME_PLY;
+    EXPECT_EQ(game_end_line(), "1/2-1/2 {game too long}\n");
+    EXPECT_EQ(position.state.game_result, 3);
+    // Mate on the last ply is still a mate.
+    ASSERT_TRUE(set_position_from_fen("3R2k1/5ppp/8/8/8/8/8/6K1 b - - 0 1"));
+    position.game_ply = MAX_GAME_PLY;
+    EXPECT_EQ(game_end_line(), "1-0\n");
+    init_position();
+}
+
+class TimeBudget : public ::testing::Test {
+protected:
+    void TearDown() override {
+        time_left_cs.store(0);
+        increment_cs = 0;
+        moves_per_control = 0;
+        budget_half_moves = 0;
+        time_budget.store(UNLIMITED_TIME_BUDGET);
+    }
+    static int budget(int time_left, int increment, int per_control, int half_moves) {
+        time_left_cs.store(time_left);
+        increment_cs = increment;
+        moves_per_control = per_control;
+        budget_half_moves = half_moves;
+        compute_time_budget();
+        return time_budget.load();
+    }
+};
+
+TEST_F(TimeBudget, SuddenDeathSharesTheClockOverFortyMoves) {
+    EXPECT_EQ(budget(30000, 0, 0, 0), 750);
+    EXPECT_EQ(budget(30000, 200, 0, 57), 900);  // three quarters of the increment on top
+    EXPECT_EQ(budget(400, 1000, 0, 0), 100);    // never more than a quarter of the clock
+    EXPECT_EQ(budget(39, 0, 0, 0), 0);
+}
+
+TEST_F(TimeBudget, MovesPerControlCountDownToTheNextControl) {
+    EXPECT_EQ(budget(30000, 0, 40, 0), 750);    // 40 to go
+    EXPECT_EQ(budget(30000, 0, 40, 21), 1000);  // 30 to go
+    EXPECT_EQ(budget(30000, 0, 40, 79), 7500);  // 1 to go: capped at a quarter
+    EXPECT_EQ(budget(30000, 0, 40, 80), 750);   // a new control
+    EXPECT_EQ(budget(30000, 400, 40, 0), 1050);
+    EXPECT_EQ(budget(6000, 100, 5, 6), 1500);   // 2 to go: 3075, capped
+}
+
+TEST_F(TimeBudget, ExtremeClocksDoNotOverflow) {
+    EXPECT_EQ(budget(INT_MAX, INT_MAX, 0, 0), INT_MAX / 4);
+    EXPECT_EQ(budget(INT_MAX, INT_MAX, 1, 0), INT_MAX / 4);
+    EXPECT_LT(budget(-500, 0, 0, 0), 0);  // a flag already fallen: the shortest search
+}
+
+}  // namespace
