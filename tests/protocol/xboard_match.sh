@@ -7,9 +7,11 @@
 #   tests/protocol/xboard_match.sh ENGINE [OUTDIR]
 #
 # Games (QV_MATCH_GAMES, default "plain ponder"):
-#   plain   the engine has white, no pondering, 40 moves in 1 minute ("level 40 1 0")
-#   ponder  the engine has black, both sides ponder, 30 seconds plus 1 second a move
-# Games still going after QV_MATCH_MAX_MOVES moves (default 60) are adjudicated drawn.
+#   plain   the engine has white, no pondering, 40 moves in 30 seconds ("level 40 0:30 0")
+#   ponder  the engine has black, both sides ponder, 15 seconds plus half a second a move
+# Games still going after QV_MATCH_MAX_MOVES moves (default 50) are adjudicated drawn, which
+# keeps a game near a minute and a half. The engine's standard error reaches xboard's pipe, so
+# sanitizer reports land in the log (the engine then stops and loses on time).
 # Exit 0: every game clean; 1: a fault (details above the summary); 77: xboard, xvfb-run or
 # fairymax is not installed (QV_MATCH_REQUIRED=1 turns that into a failure).
 set -euo pipefail
@@ -42,8 +44,8 @@ out=${2:-$(mktemp -d /tmp/xboard_match.XXXXXX)}
 mkdir -p "$out"
 out=$(realpath "$out")
 games=${QV_MATCH_GAMES:-plain ponder}
-max_moves=${QV_MATCH_MAX_MOVES:-60}
-game_timeout=${QV_MATCH_GAME_TIMEOUT:-420}
+max_moves=${QV_MATCH_MAX_MOVES:-50}
+game_timeout=${QV_MATCH_GAME_TIMEOUT:-300}
 
 faults=0
 fault() {
@@ -68,8 +70,8 @@ play_game() {
 
   local -a side_args
   case $name in
-    plain)  side_args=(-xponder -mps 40 -tc 1) ;;
-    ponder) side_args=(-fb -ponder -tc 0:30 -inc 1) ;;
+    plain)  side_args=(-xponder -mps 40 -tc 0:30) ;;
+    ponder) side_args=(-fb -ponder -tc 0:15 -inc 0.5) ;;
     *) echo "xboard_match: unknown game '$name' (plain or ponder)"; exit 2 ;;
   esac
 
@@ -108,7 +110,7 @@ play_game() {
   fi
   # Lines the engine sent; an "Error (unknown command)" reply is allowed by the protocol.
   grep -E '^[0-9]+ <first : ' "$log" | sed -E 's/^[0-9]+ <first : //' > "$dir/engine.out" || true
-  if grep -E '^(Illegal move|tellusererror|telluser|Error)' "$dir/engine.out" |
+  if grep -E '^(Illegal move|tellusererror|telluser|Error)|Sanitizer|runtime error:' "$dir/engine.out" |
       grep -v '^Error (unknown command)' > "$dir/engine.bad"; then
     fault "$name: the engine said:"
     head -20 "$dir/engine.bad" | sed 's/^/      /'
@@ -154,7 +156,7 @@ play_game() {
     1-0|0-1|1/2-1/2) ;;
     *) fault "$name: the game has no result ('$result')" ;;
   esac
-  if grep -qiE 'illegal|forfeit|false|flag fell|on time|exit|crash|disconnect|error|stall' \
+  if grep -qiE 'illegal|forfeit|false|flag fell|on time|exit|crash|disconnect|error' \
       <<< "$term"; then
     fault "$name: the game ended by a fault: $term"
   fi
@@ -167,12 +169,13 @@ play_game() {
 }
 
 echo "xboard_match: engine $engine, games: $games, output in $out"
+passed=0 failed=0
 for game in $games; do
+  before=$faults
   play_game "$game"
+  if [[ $faults -eq $before ]]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 done
 
-if [[ $faults -gt 0 ]]; then
-  echo "xboard_match: $faults fault(s); logs in $out"
-  exit 1
-fi
-echo "xboard_match: all games clean"
+if [[ $faults -gt 0 ]]; then echo "xboard_match: $faults fault(s); logs in $out"; fi
+echo "xboard_match: $passed passed, $failed failed"
+[[ $failed -eq 0 ]]
