@@ -8,8 +8,8 @@ namespace {
 // Searches the move just made (known legal) from the opponent's side.
 int search_reply(int alpha, int beta) {
     ++search_ply;
-    const int s = move_gives_check() ? -quiescence_evasions(-beta, -alpha)
-                                     : -quiescence(-beta, -alpha);
+    const int s =
+        move_gives_check() ? -quiescence_evasions(-beta, -alpha) : -quiescence(-beta, -alpha);
     unmake_move();
     --search_ply;
     return s;

@@ -1,20 +1,23 @@
 // The full-width search: fail-soft principal-variation alpha-beta with a
 // transposition table, null move, internal deepening, futility pruning and
 // check and seventh-rank extensions.
+#include "search/search.h"
+
 #include "eval/eval.h"
 #include "platform/platform.h"
-#include "search/search.h"
 
 namespace {
 
 constexpr int futility_margin[3] = {0, 200, 500};  // by remaining depth 1 and 2
-constexpr int NULL_MOVE_MIN_MATERIAL = 1000;        // piece_material must exceed it
+constexpr int NULL_MOVE_MIN_MATERIAL = 1000;       // piece_material must exceed it
 constexpr int IID_MIN_DEPTH = 5;
 constexpr int IID_REDUCTION = 2;
 constexpr int FUTILITY_MAX_DEPTH = 2;
 constexpr std::uint32_t CLOCK_CHECK_MASK = 4096 - 1;  // read the clock every 4096 moves
 
-int null_move_reduction(int depth) { return depth < 6 ? 3 : 4; }
+int null_move_reduction(int depth) {
+    return depth < 6 ? 3 : 4;
+}
 
 // Bookkeeping after every child (move or null move) has been taken back.
 // True when the search must stop.

@@ -13,23 +13,23 @@ constexpr int MATE_SCORE = 30000;  // mated at ply p scores p - MATE_SCORE
 constexpr int MATE_BOUND = 29000;  // |score| >= MATE_BOUND is a forced mate
 
 // ---- Search-control globals (one search at a time).
-constexpr int MAX_PLY = 64;  // slots of the killer tables
-extern int search_ply;             // plies from the root; 0 at the root
-extern std::uint32_t move_nodes;     // moves searched by the full-width search
-extern std::uint32_t capture_nodes;  // capture-search nodes
-extern int sel_depth;              // deepest ply where the full-width search hit depth 0
+constexpr int MAX_PLY = 64;              // slots of the killer tables
+extern int search_ply;                   // plies from the root; 0 at the root
+extern std::uint32_t move_nodes;         // moves searched by the full-width search
+extern std::uint32_t capture_nodes;      // capture-search nodes
+extern int sel_depth;                    // deepest ply where the full-width search hit depth 0
 extern std::int64_t search_start_clock;  // milliseconds (clock_ms) when think began
 extern std::int64_t last_clock;          // milliseconds at the last time check
 extern int elapsed_cs;                   // centiseconds since search_start_clock
 
 // Shared with the input threads while a search runs.
-extern std::atomic<bool> stop_search;    // ask the running search to stop
-extern std::atomic<bool> time_limited;   // obey time_budget; stored release, read acquire
-extern std::atomic<int> time_budget;     // centiseconds for this move
-extern std::atomic<bool> post_thinking;  // print thinking lines
+extern std::atomic<bool> stop_search;             // ask the running search to stop
+extern std::atomic<bool> time_limited;            // obey time_budget; stored release, read acquire
+extern std::atomic<int> time_budget;              // centiseconds for this move
+extern std::atomic<bool> post_thinking;           // print thinking lines
 constexpr int UNLIMITED_TIME_BUDGET = 259200000;  // 30 days, centiseconds
 
-extern Move best_move;   // the root's best move; after think() returns true, the move to play
+extern Move best_move;    // the root's best move; after think() returns true, the move to play
 extern int report_depth;  // depth of the iteration in progress
 extern int max_depth;     // deepest iteration (default 32)
 constexpr int DEFAULT_MAX_DEPTH = 32;
@@ -66,7 +66,7 @@ struct PawnCacheEntry {
 static_assert(sizeof(PawnCacheEntry) == 8, "PawnCacheEntry is 8 bytes");
 
 constexpr std::uint32_t DEFAULT_TT_ENTRY_COUNT = 2097152;  // 32 MB
-extern std::uint32_t tt_entry_count;  // entries, a power of two
+extern std::uint32_t tt_entry_count;                       // entries, a power of two
 extern std::uint32_t tt_bucket_mask;
 extern TtEntry* tt_table;
 constexpr std::uint32_t EVAL_CACHE_COUNT = 32768;

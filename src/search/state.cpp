@@ -32,7 +32,8 @@ void update_elapsed() {
 }
 
 bool search_time_exceeded() {
-    return static_cast<std::int64_t>(elapsed_cs) > 3 * static_cast<std::int64_t>(time_budget.load());
+    return static_cast<std::int64_t>(elapsed_cs) >
+           3 * static_cast<std::int64_t>(time_budget.load());
 }
 
 bool iteration_time_exceeded() {

@@ -12,9 +12,15 @@ constexpr int ASPIRATION_HALF_WIDTH = 40;
 constexpr int WIDENING_STEP = 200;
 constexpr int SINGLE_MOVE_DEPTH = 8;  // a forced move is not searched deeper than this
 
-bool stopped() { return stop_search.load(std::memory_order_relaxed); }
-bool posting() { return post_thinking.load(std::memory_order_relaxed); }
-bool timed() { return time_limited.load(std::memory_order_acquire); }
+bool stopped() {
+    return stop_search.load(std::memory_order_relaxed);
+}
+bool posting() {
+    return post_thinking.load(std::memory_order_relaxed);
+}
+bool timed() {
+    return time_limited.load(std::memory_order_acquire);
+}
 
 // The move just made at the root (search_ply 1): searched with the aspiration
 // window, which is widened on each side, first by a step, then fully.

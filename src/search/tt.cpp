@@ -25,10 +25,18 @@ constexpr int age_weight[16] = {0,   64,  128, 192, 256, 320, 384, 448,
                                 512, 576, 640, 704, 768, 832, 896, 960};
 constexpr int NO_VICTIM_YET = 1024;  // above every priority a stored depth below 64 can give
 
-int stored_score(std::uint32_t data) { return static_cast<int>(data & SCORE_MASK) - SCORE_BIAS; }
-int stored_depth(std::uint32_t data) { return static_cast<int>((data >> DEPTH_SHIFT) & DEPTH_MASK); }
-int stored_age(std::uint32_t data) { return static_cast<int>((data >> AGE_SHIFT) & AGE_MASK); }
-int stored_bound(std::uint32_t data) { return static_cast<int>((data >> BOUND_SHIFT) & BOUND_MASK); }
+int stored_score(std::uint32_t data) {
+    return static_cast<int>(data & SCORE_MASK) - SCORE_BIAS;
+}
+int stored_depth(std::uint32_t data) {
+    return static_cast<int>((data >> DEPTH_SHIFT) & DEPTH_MASK);
+}
+int stored_age(std::uint32_t data) {
+    return static_cast<int>((data >> AGE_SHIFT) & AGE_MASK);
+}
+int stored_bound(std::uint32_t data) {
+    return static_cast<int>((data >> BOUND_SHIFT) & BOUND_MASK);
+}
 
 TtEntry* bucket_of(std::uint64_t key) {
     return tt_table + (static_cast<std::uint32_t>(key) & tt_bucket_mask) * BUCKET_SIZE;
@@ -52,8 +60,10 @@ bool allocate_tables() {
     eval_cache_mask = eval_cache_count - 1;
     pawn_cache_mask = pawn_cache_count - 1;
     tt_table = static_cast<TtEntry*>(std::calloc(tt_entry_count, sizeof(TtEntry)));
-    eval_cache = static_cast<EvalCacheEntry*>(std::calloc(eval_cache_count, sizeof(EvalCacheEntry)));
-    pawn_cache = static_cast<PawnCacheEntry*>(std::calloc(pawn_cache_count, sizeof(PawnCacheEntry)));
+    eval_cache =
+        static_cast<EvalCacheEntry*>(std::calloc(eval_cache_count, sizeof(EvalCacheEntry)));
+    pawn_cache =
+        static_cast<PawnCacheEntry*>(std::calloc(pawn_cache_count, sizeof(PawnCacheEntry)));
     return tt_table != nullptr && eval_cache != nullptr && pawn_cache != nullptr;
 }
 

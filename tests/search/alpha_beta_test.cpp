@@ -10,7 +10,7 @@ using namespace search_test;
 namespace {
 
 class AlphaBetaTest : public SearchTest {
-protected:
+  protected:
     // The search must hand the position back exactly as it found it.
     void expect_untouched(const PositionState& before, int ply) {
         EXPECT_EQ(position.state.key, before.key);

@@ -41,7 +41,7 @@ inline void reset_search_state() {
 }
 
 class SearchTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         default_tables();
         reset_search_state();
@@ -53,7 +53,9 @@ protected:
     }
 };
 
-inline void set_fen(const char* fen) { ASSERT_TRUE(set_position_from_fen(fen)) << fen; }
+inline void set_fen(const char* fen) {
+    ASSERT_TRUE(set_position_from_fen(fen)) << fen;
+}
 
 inline std::string text_of(Move m) {
     move_to_text(m);

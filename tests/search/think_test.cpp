@@ -52,9 +52,9 @@ TEST_F(ThinkTest, StartPositionAtDepthTwo) {
     }
     int depth = 0, sel = 0, score = 0, cs = 0;
     unsigned nodes = 0;
-    ASSERT_EQ(std::sscanf(lines.back().c_str(), "->(%d/%d %d %d %u)", &depth, &sel, &score, &cs,
-                          &nodes),
-              5)
+    ASSERT_EQ(
+        std::sscanf(lines.back().c_str(), "->(%d/%d %d %d %u)", &depth, &sel, &score, &cs, &nodes),
+        5)
         << lines.back();
     EXPECT_EQ(depth, 2);
     EXPECT_GE(sel, 2);
@@ -98,7 +98,8 @@ TEST_F(ThinkTest, SingleLegalMoveStopsAfterDepthEight) {
 }
 
 TEST_F(ThinkTest, NoLegalMoveReturnsFalseSilently) {
-    for (const char* fen : {"R5k1/5ppp/8/8/8/8/8/6K1 b - - 0 1", "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1"}) {
+    for (const char* fen :
+         {"R5k1/5ppp/8/8/8/8/8/6K1 b - - 0 1", "7k/5Q2/6K1/8/8/8/8/8 b - - 0 1"}) {
         set_fen(fen);
         best_move = 0x3723;
         bool result = true;
@@ -145,7 +146,8 @@ TEST_F(ThinkTest, LastDepthIsSearchedEvenWhenTheTableHasIt) {
     const std::string out = think_output(result);
     EXPECT_EQ(completed_depths(out), std::vector<int>{4});
     int hash_lines = 0;
-    for (const std::string& line : lines_of(out)) hash_lines += line.find("(Hash Move)") != std::string::npos;
+    for (const std::string& line : lines_of(out))
+        hash_lines += line.find("(Hash Move)") != std::string::npos;
     EXPECT_EQ(hash_lines, 2);  // depths 2 and 3
 }
 

@@ -12,7 +12,9 @@ constexpr Move D2D4 = 0x3622;
 
 // Keys sharing one bucket: same low 32 bits, different high bits.
 constexpr std::uint64_t BUCKET_LOW = 0x1234;
-std::uint64_t key_in_bucket(std::uint64_t n) { return n << 32 | BUCKET_LOW; }
+std::uint64_t key_in_bucket(std::uint64_t n) {
+    return n << 32 | BUCKET_LOW;
+}
 
 TtEntry* bucket_for(std::uint64_t key) {
     return tt_table + (static_cast<std::uint32_t>(key) & tt_bucket_mask) * 4;
