@@ -22,7 +22,8 @@ void search_and_report() {
     if (!think()) return;
     move_to_text(best_move);
     print_line("Best move: %s\n", move_text);
-    print_line("Seconds spent: %.2f\n", static_cast<double>(static_cast<float>(elapsed_cs) / 100.0f));
+    print_line("Seconds spent: %.2f\n",
+               static_cast<double>(static_cast<float>(elapsed_cs) / 100.0f));
     print_line("Nodes of search moves: %u\n", move_nodes);
     print_line("Nodes of search captures: %u\n", capture_nodes);
     // A search shorter than a centisecond is timed as one, not divided by zero.

@@ -52,7 +52,9 @@ void load_book(const char* name, BookRecord*& book, std::int32_t& count) {
     }
     const long records = size / RECORD_SIZE;
     count = records > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(records);
-    if (count > 0) book = static_cast<BookRecord*>(std::calloc(static_cast<std::size_t>(count), sizeof(BookRecord)));
+    if (count > 0)
+        book = static_cast<BookRecord*>(
+            std::calloc(static_cast<std::size_t>(count), sizeof(BookRecord)));
     if (book == nullptr) {
         count = 0;
         std::fclose(file);

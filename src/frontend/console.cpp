@@ -71,7 +71,8 @@ int console_main() {
     }
     set_start_values();
     print_line("Hash table memory size: %u MByte\n",
-               static_cast<unsigned>(static_cast<std::uint64_t>(tt_entry_count) * sizeof(TtEntry) / 1048576));
+               static_cast<unsigned>(static_cast<std::uint64_t>(tt_entry_count) * sizeof(TtEntry) /
+                                     1048576));
     load_books();
     for (;;) {
         print_line("Quorvanite>");

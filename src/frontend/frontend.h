@@ -11,8 +11,9 @@
 // ---- Input and output.
 constexpr int INPUT_LINE_SIZE = 128;
 extern char input_line[INPUT_LINE_SIZE];  // the one input buffer
-// Reads one line into input_line (newline dropped, at most 127 characters kept,
-// the rest of a longer line discarded). False at end of input.
+// Reads one line into input_line (newline and a carriage return before it
+// dropped, at most 127 characters kept, the rest of a longer line discarded).
+// False at end of input.
 bool read_line();
 // True once read_line has met the end of input (it then keeps returning false).
 bool input_ended();
@@ -40,17 +41,17 @@ void read_config();
 [[noreturn]] void xboard_loop();
 void check_game_end(int legal_count);
 void compute_time_budget();
-extern bool ponder_enabled;
-extern bool book_enabled;
-extern std::atomic<bool> pondering;
-extern Move book_move;
-extern Move ponder_move;
-extern std::atomic<Move> ponder_hit_move;
-extern int moves_per_control;
-extern std::atomic<int> time_left_cs;
-extern int increment_cs;
-extern bool clock_control;
-extern int budget_half_moves;
+extern bool ponder_enabled;                // "hard": think on the opponent's time
+extern bool book_enabled;                  // the books are asked in the first 40 plies
+extern std::atomic<bool> pondering;        // a ponder search is being prepared or runs
+extern Move book_move;                     // the last move a book probe drew
+extern Move ponder_move;                   // the predicted reply, 0 = none
+extern std::atomic<Move> ponder_hit_move;  // set by the ponder thread: ponder_move on a hit, else 0
+extern int moves_per_control;              // moves per "level" control, 0 = the whole game
+extern std::atomic<int> time_left_cs;      // the engine's clock, centiseconds
+extern int increment_cs;                   // added per move, centiseconds
+extern bool clock_control;                 // "level" in force: a budget before every search
+extern int budget_half_moves;              // game_ply when the budget is computed
 
 // ---- Input threads.
 void ponder_input_thread();

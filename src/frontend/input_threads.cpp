@@ -9,11 +9,16 @@ namespace {
 // The promotion codes a fifth move character stands for, either colour.
 bool promotion_matches(char letter, int promotion) {
     switch (letter) {
-        case 'q': return promotion == W_QUEEN || promotion == B_QUEEN;
-        case 'r': return promotion == W_ROOK || promotion == B_ROOK;
-        case 'b': return promotion == W_BISHOP || promotion == B_BISHOP;
-        case 'n': return promotion == W_KNIGHT || promotion == B_KNIGHT;
-        default: return promotion == 0;
+        case 'q':
+            return promotion == W_QUEEN || promotion == B_QUEEN;
+        case 'r':
+            return promotion == W_ROOK || promotion == B_ROOK;
+        case 'b':
+            return promotion == W_BISHOP || promotion == B_BISHOP;
+        case 'n':
+            return promotion == W_KNIGHT || promotion == B_KNIGHT;
+        default:
+            return promotion == 0;
     }
 }
 
@@ -53,6 +58,7 @@ void ponder_input_thread() {
         if (starts_with(input_line, "time")) {
             read_time_left();
         } else if (starts_with(input_line, "otim")) {
+            // the opponent's clock plays no part in the budget
         } else if (starts_with(input_line, "post")) {
             post_thinking.store(true);
         } else if (starts_with(input_line, "nopost")) {
@@ -71,6 +77,7 @@ void analysis_input_thread() {
         if (!read_line()) break;
         if (starts_with(input_line, ".") || starts_with(input_line, "bk") ||
             starts_with(input_line, "hint")) {
+            // status requests and hints have no answer during analysis
         } else if (starts_with(input_line, "post")) {
             post_thinking.store(true);
         } else if (starts_with(input_line, "nopost")) {

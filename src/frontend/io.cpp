@@ -9,7 +9,7 @@ char input_line[INPUT_LINE_SIZE];
 
 namespace {
 std::FILE* input_stream = nullptr;  // nullptr: standard input
-bool input_closed = false;           // sticky once the stream has ended
+bool input_closed = false;          // sticky once the stream has ended
 }  // namespace
 
 void set_input_stream(std::FILE* stream) {
@@ -17,7 +17,9 @@ void set_input_stream(std::FILE* stream) {
     input_closed = false;
 }
 
-bool input_ended() { return input_closed; }
+bool input_ended() {
+    return input_closed;
+}
 
 bool read_line() {
     std::FILE* in = input_stream != nullptr ? input_stream : stdin;
@@ -47,7 +49,9 @@ bool read_line() {
     return true;
 }
 
-void quit_engine() { std::exit(0); }
+void quit_engine() {
+    std::exit(0);
+}
 
 bool starts_with(const char* text, const char* prefix) {
     while (*prefix != '\0')

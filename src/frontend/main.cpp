@@ -1,3 +1,5 @@
 #include "frontend/frontend.h"
 
-int main() { return console_main(); }
+int main() {
+    return console_main();
+}

@@ -2,7 +2,6 @@
 // budget of one move.
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 
 #include "frontend/frontend.h"
 #include "platform/platform.h"
@@ -222,6 +221,7 @@ void dispatch() {
         cursor = text_at(line, 5);
         if (parse_int(cursor, value)) time_left_cs.store(value);
     } else if (starts_with(line, "otim")) {
+        // the opponent's clock plays no part in the budget
     } else if (starts_with(line, "protover 2")) {
         print_line(
             "feature done=0 ping=1 setboard=1 draw=0 sigint=0 sigterm=0 analyze=1 "
@@ -250,7 +250,8 @@ void dispatch() {
         reset_clock(DEFAULT_MAX_DEPTH, UNLIMITED_TIME_BUDGET, false);
         cursor = text_at(line, 3);
         // Below two plies the search would choose no move at all.
-        if (parse_int(cursor, value)) max_depth = clamp_int(value, MIN_SEARCH_DEPTH, DEFAULT_MAX_DEPTH);
+        if (parse_int(cursor, value))
+            max_depth = clamp_int(value, MIN_SEARCH_DEPTH, DEFAULT_MAX_DEPTH);
     } else if (starts_with(line, "ping")) {
         cursor = text_at(line, 5);
         parse_int(cursor, value);
@@ -258,7 +259,8 @@ void dispatch() {
     } else if (starts_with(line, "result")) {
         set_result();
     } else if (starts_with(line, "setboard")) {
-        if (!set_position_from_fen(text_at(line, 9))) print_line("tellusererror Illegal position\n");
+        if (!set_position_from_fen(text_at(line, 9)))
+            print_line("tellusererror Illegal position\n");
     } else if (starts_with(line, "edit")) {
         if (!edit_position()) print_line("tellusererror Illegal position\n");
     } else if (starts_with(line, "undo")) {
@@ -309,7 +311,8 @@ void check_game_end(int legal_count) {
         return;
     }
     int repeats = 0;
-    for (int ply = std::max(0, position.game_ply - st.fifty_counter); ply < position.game_ply; ++ply)
+    for (int ply = std::max(0, position.game_ply - st.fifty_counter); ply < position.game_ply;
+         ++ply)
         if (position.state_history[ply].key == st.key) ++repeats;
     if (repeats >= 2) report_result(3, "1/2-1/2\n");
 }

@@ -1,7 +1,7 @@
 // The benchmark's report, on searches short enough for a test.
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <string>
 
 #include "frontend/frontend.h"
 #include "search/search.h"
@@ -11,7 +11,7 @@ namespace {
 const std::string STARS(80, '*');
 
 class Benchmark : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (tt_table == nullptr || eval_cache == nullptr || pawn_cache == nullptr) {
             tt_entry_count = DEFAULT_TT_ENTRY_COUNT;
@@ -40,7 +40,8 @@ TEST_F(Benchmark, ReportOfAShortSearch) {
     ASSERT_EQ(out.substr(0, head.size()), head);
     const std::string report = out.substr(head.size());
     EXPECT_EQ(report.find("Best move: d1d8\nSeconds spent: "), 0u) << report;
-    EXPECT_NE(report.find("\nNodes of search moves: " + std::to_string(move_nodes) + "\n"), std::string::npos);
+    EXPECT_NE(report.find("\nNodes of search moves: " + std::to_string(move_nodes) + "\n"),
+              std::string::npos);
     EXPECT_NE(report.find("\nNodes of search captures: " + std::to_string(capture_nodes) + "\n"),
               std::string::npos);
     // However short the search, the speed is a plain number.
@@ -57,8 +58,8 @@ TEST_F(Benchmark, ReportOfAShortSearch) {
 }
 
 TEST_F(Benchmark, BadPositionAndNoMove) {
-    EXPECT_EQ(run(3, "not a position"), STARS + "\nBenchmark position \"not a position\"\n" + STARS +
-                                             "\nBad position, benchmark aborted\n");
+    EXPECT_EQ(run(3, "not a position"), STARS + "\nBenchmark position \"not a position\"\n" +
+                                            STARS + "\nBad position, benchmark aborted\n");
     // Checkmated: the search has no move, so the report stops after the header.
     const char* mated = "3R2k1/5ppp/8/8/8/8/8/6K1 b - - 0 1";
     EXPECT_EQ(run(3, mated), STARS + "\nBenchmark position \"" + mated + "\"\n" + STARS + "\n");

@@ -1,4 +1,5 @@
 // The opening books, written here from the engine's own keys and moves.
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,8 +9,6 @@
 #include <fstream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "frontend/frontend.h"
 #include "platform/platform.h"
@@ -32,7 +31,8 @@ std::string encode(const std::vector<Record>& records) {
     for (const Record& r : records) {
         put_le(bytes, r.key, 8);
         put_le(bytes, static_cast<std::uint32_t>(r.count), 4);
-        for (int i = 0; i < 8; ++i) put_le(bytes, i < static_cast<int>(r.moves.size()) ? r.moves[i] : 0, 4);
+        for (int i = 0; i < 8; ++i)
+            put_le(bytes, i < static_cast<int>(r.moves.size()) ? r.moves[i] : 0, 4);
         put_le(bytes, 0xDEADBEEF, 4);
     }
     return bytes;
@@ -65,7 +65,7 @@ struct Positions {
 };
 
 class Book : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char here[4096];
         ASSERT_NE(getcwd(here, sizeof here), nullptr);
@@ -108,14 +108,16 @@ protected:
     }
     Positions p;
 
-private:
+  private:
     std::string old_dir_, dir_;
 };
 
 TEST_F(Book, CountsAreWholeRecordsAndTrailingBytesAreIgnored) {
-    EXPECT_EQ(load_quietly("", ""), "White opening book positions: 0\nBlack opening book positions: 0\n");
+    EXPECT_EQ(load_quietly("", ""),
+              "White opening book positions: 0\nBlack opening book positions: 0\n");
     const std::string two = encode({{p.start, 1, {p.e2e4}}, {p.start - 1, 1, {p.d2d4}}});
-    EXPECT_EQ(load_quietly(two + std::string(47, '\xff'), encode({{p.after_e4, 1, {p.e7e5}}}).substr(0, 47)),
+    EXPECT_EQ(load_quietly(two + std::string(47, '\xff'),
+                           encode({{p.after_e4, 1, {p.e7e5}}}).substr(0, 47)),
               "White opening book positions: 2\nBlack opening book positions: 0\n");
     EXPECT_EQ(white_book_count, 2);
     EXPECT_EQ(white_book[0].key, p.start);
@@ -143,7 +145,8 @@ TEST_F(Book, SingleMoveIsPlayedAndShownAsAThinkingLine) {
 
 TEST_F(Book, LookupFollowsTheDescendingKeyOrder) {
     std::vector<Record> records = {{p.start, 1, {p.e2e4}}, {p.after_d4, 1, {p.g1f3}}};
-    std::sort(records.begin(), records.end(), [](const Record& a, const Record& b) { return a.key > b.key; });
+    std::sort(records.begin(), records.end(),
+              [](const Record& a, const Record& b) { return a.key > b.key; });
     load_quietly(encode(records), "");
     init_position();
     bool found = false;
@@ -193,8 +196,10 @@ TEST_F(Book, DamagedRecordsGiveNoBookMove) {
 }
 
 TEST_F(Book, DrawWithinOneSecondChoosesTheSameSlot) {
-    load_quietly(encode({{p.start, 8, {p.e2e4, p.d2d4, p.g1f3, legal("c2c4"), legal("b1c3"),
-                                        legal("g2g3"), legal("b2b3"), legal("f2f4")}}}),
+    load_quietly(encode({{p.start,
+                          8,
+                          {p.e2e4, p.d2d4, p.g1f3, legal("c2c4"), legal("b1c3"), legal("g2g3"),
+                           legal("b2b3"), legal("f2f4")}}}),
                  "");
     init_position();
     for (int attempt = 0; attempt < 3; ++attempt) {

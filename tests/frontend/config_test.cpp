@@ -1,12 +1,11 @@
 // The configuration file, read from a scratch working directory.
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <climits>
 #include <filesystem>
 #include <fstream>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "frontend/frontend.h"
 #include "search/search.h"
@@ -16,7 +15,7 @@ namespace {
 constexpr std::uint32_t MB = 1048576 / sizeof(TtEntry);  // entries per megabyte
 
 class ConfigFile : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char here[4096];
         ASSERT_NE(getcwd(here, sizeof here), nullptr);
@@ -43,7 +42,7 @@ protected:
         return tt_entry_count;
     }
 
-private:
+  private:
     std::string old_dir_, dir_;
     std::uint32_t saved_count_ = 0;
 };
@@ -59,10 +58,11 @@ TEST_F(ConfigFile, ValueIsRoundedDownToAPowerOfTwoFrom32To1024Megabytes) {
         const char* value;
         std::uint32_t megabytes;
     } const cases[] = {
-        {"0", 32},     {"-5", 32},     {"abc", 32},   {"", 32},       {"63", 32},
-        {"64", 64},    {"100", 64},    {"127", 64},   {"128", 128},   {"300", 256},
-        {"511", 256},  {"512", 512},   {"1023", 512}, {"1024", 1024}, {"5000", 1024},
-        {"99999999999999", 1024},     {" \n 256 \n", 256},           {"+200mb", 128},
+        {"0", 32},           {"-5", 32},      {"abc", 32},    {"", 32},
+        {"63", 32},          {"64", 64},      {"100", 64},    {"127", 64},
+        {"128", 128},        {"300", 256},    {"511", 256},   {"512", 512},
+        {"1023", 512},       {"1024", 1024},  {"5000", 1024}, {"99999999999999", 1024},
+        {" \n 256 \n", 256}, {"+200mb", 128},
     };
     for (const Case& c : cases)
         EXPECT_EQ(size_from(std::string("<quorvanite><hash>") + c.value + "</hash></quorvanite>"),

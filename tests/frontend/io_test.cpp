@@ -1,9 +1,9 @@
 // The line reader and the little parsers every command goes through.
+#include <gtest/gtest.h>
+
 #include <climits>
 #include <cstdio>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "frontend/frontend.h"
 
@@ -11,7 +11,7 @@ namespace {
 
 // Feeds text to read_line for the life of the object.
 class InputFrom {
-public:
+  public:
     explicit InputFrom(const std::string& text) {
         stream_ = std::tmpfile();
         if (stream_ == nullptr) {
@@ -29,11 +29,13 @@ public:
     InputFrom(const InputFrom&) = delete;
     InputFrom& operator=(const InputFrom&) = delete;
 
-private:
+  private:
     std::FILE* stream_ = nullptr;
 };
 
-std::string next_line() { return read_line() ? std::string(input_line) : std::string("<end>"); }
+std::string next_line() {
+    return read_line() ? std::string(input_line) : std::string("<end>");
+}
 
 TEST(ReadLine, SplitsLinesAndDropsCarriageReturns) {
     InputFrom in("new\r\n\ngo\nusermove\r\r\n");
@@ -77,9 +79,15 @@ TEST(Parsing, IntegersAreReadLikePercentDAndClamped) {
         int value;
         int consumed;
     } const cases[] = {
-        {"42", true, 42, 2},      {"  -7 9", true, -7, 4}, {"+5x", true, 5, 2},
-        {"0:30", true, 0, 1},     {"0.5", true, 0, 1},     {"", false, 99, 0},
-        {"-", false, 99, 0},      {"abc", false, 99, 0},   {"99999999999", true, INT_MAX, 11},
+        {"42", true, 42, 2},
+        {"  -7 9", true, -7, 4},
+        {"+5x", true, 5, 2},
+        {"0:30", true, 0, 1},
+        {"0.5", true, 0, 1},
+        {"", false, 99, 0},
+        {"-", false, 99, 0},
+        {"abc", false, 99, 0},
+        {"99999999999", true, INT_MAX, 11},
         {"-99999999999999999999", true, INT_MIN, 21},
     };
     for (const Case& c : cases) {

@@ -1,8 +1,8 @@
 // The driver's game-end check and per-move time budget.
+#include <gtest/gtest.h>
+
 #include <climits>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "frontend/frontend.h"
 #include "search/search.h"
@@ -89,7 +89,7 @@ TEST(CheckGameEnd, GameTooLongForTheHistoryIsDrawn) {
 }
 
 class TimeBudget : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override {
         time_left_cs.store(0);
         increment_cs = 0;
@@ -120,7 +120,7 @@ TEST_F(TimeBudget, MovesPerControlCountDownToTheNextControl) {
     EXPECT_EQ(budget(30000, 0, 40, 79), 7500);  // 1 to go: capped at a quarter
     EXPECT_EQ(budget(30000, 0, 40, 80), 750);   // a new control
     EXPECT_EQ(budget(30000, 400, 40, 0), 1050);
-    EXPECT_EQ(budget(6000, 100, 5, 6), 1500);   // 2 to go: 3075, capped
+    EXPECT_EQ(budget(6000, 100, 5, 6), 1500);  // 2 to go: 3075, capped
 }
 
 TEST_F(TimeBudget, ExtremeClocksDoNotOverflow) {

@@ -21,8 +21,8 @@ const std::string BANNER_AND_START =
 
 // Interfaces take lines that start like these for protocol replies.
 bool looks_like_protocol_reply(const std::string& line) {
-    static const char* const RESERVED[] = {"move", "Error", "Illegal", "feature", "pong",
-                                           "resign", "1-0", "0-1", "1/2-1/2", "telluser"};
+    static const char* const RESERVED[] = {"move",   "Error", "Illegal", "feature", "pong",
+                                           "resign", "1-0",   "0-1",     "1/2-1/2", "telluser"};
     if (!line.empty() && line[0] >= '0' && line[0] <= '9') return true;
     for (const char* r : RESERVED)
         if (qv_test::starts_with(line, r)) return true;
@@ -81,7 +81,8 @@ TEST(Console, PerftCountsAndRejectedDepths) {
     engine.send("perft 4");
     const std::string next = engine.read_through("Quorvanite>Quorvanite>Quorvanite>");
     EXPECT_EQ(next, "Quorvanite>Quorvanite>Quorvanite>");
-    EXPECT_NE(engine.read_through("Quorvanite>").find("Nodes visited: 197281\n"), std::string::npos);
+    EXPECT_NE(engine.read_through("Quorvanite>").find("Nodes visited: 197281\n"),
+              std::string::npos);
     engine.send("quit");
     EXPECT_EQ(engine.wait_exit(), 0);
 }

@@ -2,12 +2,14 @@
 #pragma once
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -16,8 +18,6 @@
 #include <functional>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define QV_UNDER_SANITIZER 1
@@ -38,7 +38,7 @@ constexpr int WAIT_MS = 15000 * SLOWDOWN;
 
 // A fresh empty directory, removed with everything in it at the end.
 class TempDir {
-public:
+  public:
     TempDir() {
         char pattern[] = "/tmp/qv_test_XXXXXX";
         const char* made = mkdtemp(pattern);
@@ -56,7 +56,7 @@ public:
         out << bytes;
     }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -66,7 +66,7 @@ struct Limits {
 };
 
 class EngineProcess {
-public:
+  public:
     explicit EngineProcess(const std::string& working_dir, Limits limits = {}) {
         signal(SIGPIPE, SIG_IGN);  // writing to an engine that has ended must not kill the test
         int to_child[2], from_child[2];
@@ -132,7 +132,8 @@ public:
     // Waits until text appears in the unread output; returns everything up to
     // and including it, and consumes that. Empty string (and a test failure
     // when required) on time-out or end of output.
-    std::string read_through(const std::string& text, int timeout_ms = WAIT_MS, bool required = true) {
+    std::string read_through(const std::string& text, int timeout_ms = WAIT_MS,
+                             bool required = true) {
         const auto deadline = now_ms() + timeout_ms;
         for (;;) {
             const std::size_t at = buffer_.find(text);
@@ -177,8 +178,7 @@ public:
             if (left <= 0 || !read_line(line, static_cast<int>(left))) {
                 std::string seen;
                 for (const auto& l : lines) seen += l + "\n";
-                ADD_FAILURE() << "expected line not seen within " << timeout_ms
-                              << " ms; lines:\n"
+                ADD_FAILURE() << "expected line not seen within " << timeout_ms << " ms; lines:\n"
                               << seen << "unread: " << buffer_;
                 return lines;
             }
@@ -186,14 +186,28 @@ public:
             if (done(line)) return lines;
         }
     }
-    std::vector<std::string> lines_until_prefix(const std::string& prefix, int timeout_ms = WAIT_MS) {
-        return lines_until([&](const std::string& l) { return l.rfind(prefix, 0) == 0; }, timeout_ms);
+    std::vector<std::string> lines_until_prefix(const std::string& prefix,
+                                                int timeout_ms = WAIT_MS) {
+        return lines_until([&](const std::string& l) { return l.rfind(prefix, 0) == 0; },
+                           timeout_ms);
     }
 
     // Collects all output that arrives within quiet_ms (for "nothing happens").
     std::string output_for(int quiet_ms) {
         const auto deadline = now_ms() + quiet_ms;
         while (fill(deadline)) {
+        }
+        std::string all = buffer_;
+        buffer_.clear();
+        return all;
+    }
+
+    // Returns the output once none has come for quiet_ms (or max_ms have passed).
+    std::string output_until_quiet(int quiet_ms, int max_ms = WAIT_MS) {
+        const auto deadline = now_ms() + max_ms;
+        for (;;) {
+            const long long quiet_end = std::min(deadline, now_ms() + quiet_ms);
+            if (!fill(quiet_end)) break;
         }
         std::string all = buffer_;
         buffer_.clear();
@@ -224,7 +238,7 @@ public:
         return all;
     }
 
-private:
+  private:
     static long long now_ms() {
         return std::chrono::duration_cast<std::chrono::milliseconds>(
                    std::chrono::steady_clock::now().time_since_epoch())

@@ -67,8 +67,8 @@ TEST(SelfPlay, MatchBetweenTwoEnginesWithClocksAndPondering) {
     std::unique_ptr<XboardSession> side[2] = {std::make_unique<XboardSession>(),
                                               std::make_unique<XboardSession>()};
     for (auto& s : side)
-        for (const std::string& l : Lines{"new", "force", "setboard " + fen, "level 0 1 0", "hard",
-                                          "nopost"})
+        for (const std::string& l :
+             Lines{"new", "force", "setboard " + fen, "level 0 1 0", "hard", "nopost"})
             s->engine.send(l);
     Referee referee;
     ASSERT_TRUE(referee.setboard(fen));
@@ -82,7 +82,9 @@ TEST(SelfPlay, MatchBetweenTwoEnginesWithClocksAndPondering) {
         auto& other = side[1 - ply % 2]->engine;
         // A result comes from the engine that received the deciding move.
         const Lines lines = mover.lines_until(
-            [](const std::string& l) { return qv_test::starts_with(l, "move ") || is_result_line(l); },
+            [](const std::string& l) {
+                return qv_test::starts_with(l, "move ") || is_result_line(l);
+            },
             8000 * SLOWDOWN);
         ASSERT_FALSE(lines.empty());
         if (is_result_line(lines.back())) {

@@ -16,7 +16,12 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-bool is_thinking_line(const std::string& l) { return !l.empty() && l[0] >= '0' && l[0] <= '9'; }
+// Longer than any pause between the thinking lines of a depth-3 search.
+constexpr int QUIET_MS = 150 * SLOWDOWN;
+
+bool is_thinking_line(const std::string& l) {
+    return !l.empty() && l[0] >= '0' && l[0] <= '9';
+}
 
 // The first move of a thinking line's variation (depth score time nodes move ...).
 std::string first_pv_move(const std::string& line) {
@@ -144,8 +149,8 @@ TEST(Pondering, UnderALevelControlHitsAndMissesKeepTheGameInStep) {
 TEST(Pondering, PredictedMoveThatEndsTheGameStaysOnTheBoard) {
     XboardSession s;
     // Black to move; whatever it plays, Ra1-h1 mates.
-    for (const char* l : {"new", "force", "setboard 7k/p4K2/6P1/8/8/8/8/R7 b - - 0 1", "hard",
-                          "sd 3", "go"})
+    for (const char* l :
+         {"new", "force", "setboard 7k/p4K2/6P1/8/8/8/8/R7 b - - 0 1", "hard", "sd 3", "go"})
         s.engine.send(l);
     Lines lines = s.engine.lines_until_prefix("Hint: ");
     ASSERT_EQ(hint_in(lines), "a1h1");
@@ -194,19 +199,19 @@ TEST(Analysis, IgnoresStatusRequestsAndRestartsAfterAMove) {
     XboardSession s;
     for (const char* l : {"new", "post", "sd 3", "analyze"}) s.engine.send(l);
     s.engine.lines_until(is_thinking_line);
-    s.engine.output_for(500 * SLOWDOWN);  // the depth-limited analysis has ended
+    s.engine.output_until_quiet(QUIET_MS);  // the depth-limited analysis has ended
     for (const char* l : {".", "bk", "hint"}) s.engine.send(l);
     // Had any of them stopped the analysis, a new one would print before the pong.
     EXPECT_EQ(s.sync(1), Lines{"pong 1"});
     s.engine.lines_until(is_thinking_line);  // the ping restarted it
-    s.engine.output_for(500 * SLOWDOWN);
+    s.engine.output_until_quiet(QUIET_MS);
     s.engine.send("e2e4");
     const Lines lines = s.engine.lines_until(is_thinking_line);
     Referee referee;
     ASSERT_TRUE(referee.play("e2e4"));
     EXPECT_TRUE(referee.is_legal(first_pv_move(lines.back()))) << lines.back();
     EXPECT_EQ(count_prefix(lines, "move "), 0);
-    s.engine.output_for(500 * SLOWDOWN);
+    s.engine.output_until_quiet(QUIET_MS);
     // A move arrived during the analysis: leaving it, the engine answers that move.
     s.engine.send("exit");
     const Lines after = s.sync(2);

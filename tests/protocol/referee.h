@@ -10,7 +10,7 @@
 namespace qv_test {
 
 class Referee {
-public:
+  public:
     Referee() { init_position(); }
     bool setboard(const std::string& fen) { return set_position_from_fen(fen.c_str()); }
     // Plays the move when it is legal here.

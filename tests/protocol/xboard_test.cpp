@@ -71,8 +71,8 @@ TEST(Xboard, IllegalAndMalformedMoves) {
     s.engine.send("e2");        // not a move, not a command: ignored
     s.engine.send("e2e4 now");  // text after the move does not matter
     s.engine.send("e2e4");      // now black is to move
-    EXPECT_EQ(s.sync(1), (Lines{"Illegal move: e2e5", "Illegal move: z9z9", "Illegal move: e2e4",
-                                "pong 1"}));
+    EXPECT_EQ(s.sync(1),
+              (Lines{"Illegal move: e2e5", "Illegal move: z9z9", "Illegal move: e2e4", "pong 1"}));
 }
 
 TEST(Xboard, PromotionNeedsItsLowerCaseLetter) {
@@ -106,11 +106,11 @@ TEST(Xboard, UndoAndRemoveTakeBackOnlyWhatWasPlayed) {
     s.engine.send("remove");  // both moves
     s.engine.send("e2e4");    // white to move again
     s.engine.send("undo");
-    s.engine.send("undo");    // nothing left to take back
+    s.engine.send("undo");  // nothing left to take back
     s.engine.send("e2e4");
     s.engine.send("e7e5");
     s.engine.send("undo");
-    s.engine.send("e2e4");    // refused: black is to move after one take-back
+    s.engine.send("e2e4");  // refused: black is to move after one take-back
     EXPECT_EQ(s.sync(1), (Lines{"Illegal move: e2e4", "pong 1"}));
     // A set-up position is as far back as "undo" goes.
     s.engine.send("setboard rnbqkbnr/pppppppp/8/8/4P3/8/PPPP1PPP/RNBQKBNR b KQkq e3 0 1");
@@ -212,7 +212,8 @@ TEST(Xboard, SearchTimeInSeconds) {
     s.engine.send("st 1");
     s.engine.send("go");
     Referee referee;
-    EXPECT_TRUE(referee.play(engine_move_in(s.engine.lines_until_prefix("move ", 6000 * qv_test::SLOWDOWN))));
+    EXPECT_TRUE(referee.play(
+        engine_move_in(s.engine.lines_until_prefix("move ", 6000 * qv_test::SLOWDOWN))));
     s.engine.send("st 0.5");  // read as 0: the shortest search
     s.engine.send("go");
     EXPECT_TRUE(referee.play(engine_move_in(s.engine.lines_until_prefix("move "))));
@@ -331,9 +332,9 @@ TEST(Interfaces, XboardStyleGame) {
     s.engine.send("protover 2");
     std::string line;
     ASSERT_TRUE(s.engine.read_line(line));
-    for (const char* l : {"accepted done", "accepted ping", "accepted setboard", "accepted analyze",
-                          "accepted myname", "new", "random", "level 40 5 0", "post", "hard",
-                          "easy"})
+    for (const char* l :
+         {"accepted done", "accepted ping", "accepted setboard", "accepted analyze",
+          "accepted myname", "new", "random", "level 40 5 0", "post", "hard", "easy"})
         s.engine.send(l);
     EXPECT_EQ(s.sync(1), Lines{"pong 1"});
     Referee referee;
