@@ -29,7 +29,7 @@ bool looks_like_protocol_reply(const std::string& line) {
     return false;
 }
 
-TEST(Console, StartUpOutputIsExactAndQuitEndsWithStatusZero) {
+TEST(ProtocolConsole, StartUpOutputIsExactAndQuitEndsWithStatusZero) {
     TempDir dir;
     EngineProcess engine(dir.path());
     ASSERT_TRUE(engine.started());
@@ -45,7 +45,7 @@ TEST(Console, StartUpOutputIsExactAndQuitEndsWithStatusZero) {
     EXPECT_EQ(engine.rest_of_output(), "");
 }
 
-TEST(Console, CommandsAreRecognisedByTheirLeadingCharacters) {
+TEST(ProtocolConsole, CommandsAreRecognisedByTheirLeadingCharacters) {
     TempDir dir;
     EngineProcess engine(dir.path());
     engine.read_through("Quorvanite>");
@@ -62,7 +62,7 @@ TEST(Console, CommandsAreRecognisedByTheirLeadingCharacters) {
     EXPECT_EQ(out.rfind("Quorvanite>"), out.size() - 11) << out;
 }
 
-TEST(Console, PerftCountsAndRejectedDepths) {
+TEST(ProtocolConsole, PerftCountsAndRejectedDepths) {
     TempDir dir;
     EngineProcess engine(dir.path());
     engine.read_through("Quorvanite>");
@@ -87,7 +87,7 @@ TEST(Console, PerftCountsAndRejectedDepths) {
     EXPECT_EQ(engine.wait_exit(), 0);
 }
 
-TEST(Console, PerftWithoutADigitCountsSixPlies) {
+TEST(ProtocolConsole, PerftWithoutADigitCountsSixPlies) {
     if (QV_UNDER_SANITIZER) GTEST_SKIP() << "six plies take minutes under a sanitizer";
     TempDir dir;
     EngineProcess engine(dir.path());
@@ -99,7 +99,7 @@ TEST(Console, PerftWithoutADigitCountsSixPlies) {
     EXPECT_EQ(engine.wait_exit(), 0);
 }
 
-TEST(Console, EndOfInputEndsLikeQuit) {
+TEST(ProtocolConsole, EndOfInputEndsLikeQuit) {
     TempDir dir;
     EngineProcess engine(dir.path());
     engine.read_through("Quorvanite>");
@@ -109,7 +109,7 @@ TEST(Console, EndOfInputEndsLikeQuit) {
     EXPECT_NE(engine.rest_of_output().find("Nodes visited: 20\n"), std::string::npos);
 }
 
-TEST(Console, OverlongLinesAreCutAndCarriageReturnsDropped) {
+TEST(ProtocolConsole, OverlongLinesAreCutAndCarriageReturnsDropped) {
     TempDir dir;
     EngineProcess engine(dir.path());
     engine.read_through("Quorvanite>");
@@ -124,7 +124,7 @@ TEST(Console, OverlongLinesAreCutAndCarriageReturnsDropped) {
     EXPECT_NE(out.find("Nodes visited: 400\n"), std::string::npos);
 }
 
-TEST(Console, ConfigurationFileSetsTheTableSize) {
+TEST(ProtocolConsole, ConfigurationFileSetsTheTableSize) {
     TempDir dir;
     dir.write("Quorvanite.cfg", "<quorvanite>\n  <hash> 100 </hash>\n</quorvanite>\n");
     EngineProcess engine(dir.path());
@@ -134,7 +134,7 @@ TEST(Console, ConfigurationFileSetsTheTableSize) {
     EXPECT_EQ(engine.wait_exit(), 0);
 }
 
-TEST(Console, FailedAllocationEndsWithStatusOne) {
+TEST(ProtocolConsole, FailedAllocationEndsWithStatusOne) {
     if (QV_UNDER_SANITIZER) GTEST_SKIP() << "sanitizers reserve more address space than the limit";
     TempDir dir;
     dir.write("Quorvanite.cfg", "<quorvanite><hash>1024</hash></quorvanite>");
@@ -147,7 +147,7 @@ TEST(Console, FailedAllocationEndsWithStatusOne) {
     EXPECT_EQ(out.find("Quorvanite>"), std::string::npos);
 }
 
-TEST(Console, TestsuitePrintsItsHeaders) {
+TEST(ProtocolConsole, TestsuitePrintsItsHeaders) {
     TempDir dir;
     EngineProcess engine(dir.path());
     engine.read_through("Quorvanite>");

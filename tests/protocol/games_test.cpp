@@ -44,7 +44,7 @@ std::string play_both_sides(const std::string& fen, Referee& referee, int max_pl
     return {};
 }
 
-TEST(SelfPlay, QueenAgainstKingEndsWithinTheFiftyMoveRule) {
+TEST(ProtocolSelfPlay, QueenAgainstKingEndsWithinTheFiftyMoveRule) {
     Referee referee;
     const std::string result = play_both_sides("8/8/4k3/8/8/3QK3/8/8 w - - 0 1", referee, 120);
     ASSERT_FALSE(result.empty());
@@ -54,7 +54,7 @@ TEST(SelfPlay, QueenAgainstKingEndsWithinTheFiftyMoveRule) {
         EXPECT_EQ(result, "1/2-1/2");
 }
 
-TEST(SelfPlay, PawnEndingToTheEnd) {
+TEST(ProtocolSelfPlay, PawnEndingToTheEnd) {
     Referee referee;
     const std::string result = play_both_sides("8/5k2/8/3p4/3P4/8/2K5/8 w - - 0 1", referee, 300);
     EXPECT_TRUE(is_result_line(result)) << result;
@@ -62,7 +62,7 @@ TEST(SelfPlay, PawnEndingToTheEnd) {
 
 // Two engines, each told the other's moves, with clocks and pondering, as an
 // interface runs a match.
-TEST(SelfPlay, MatchBetweenTwoEnginesWithClocksAndPondering) {
+TEST(ProtocolSelfPlay, MatchBetweenTwoEnginesWithClocksAndPondering) {
     const std::string fen = "8/8/3k4/8/2PK4/8/8/8 w - - 0 1";
     std::unique_ptr<XboardSession> side[2] = {std::make_unique<XboardSession>(),
                                               std::make_unique<XboardSession>()};

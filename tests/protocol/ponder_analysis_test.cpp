@@ -54,7 +54,7 @@ struct PonderingSession : XboardSession {
     }
 };
 
-TEST(Pondering, HitIsAnsweredFromTheRunningSearch) {
+TEST(ProtocolPondering, HitIsAnsweredFromTheRunningSearch) {
     PonderingSession s;
     ASSERT_FALSE(s.hint.empty());
     // Clock and display commands are absorbed without disturbing the ponder search.
@@ -71,7 +71,7 @@ TEST(Pondering, HitIsAnsweredFromTheRunningSearch) {
     EXPECT_EQ(s.engine.wait_exit(3000 * SLOWDOWN), 0);
 }
 
-TEST(Pondering, MissTakesThePredictionBackAndAnswersTheRealMove) {
+TEST(ProtocolPondering, MissTakesThePredictionBackAndAnswersTheRealMove) {
     PonderingSession s;
     ASSERT_FALSE(s.hint.empty());
     std::string other;
@@ -91,7 +91,7 @@ TEST(Pondering, MissTakesThePredictionBackAndAnswersTheRealMove) {
     EXPECT_EQ(count_prefix(lines, "Illegal"), 0);
 }
 
-TEST(Pondering, PostDuringPonderingShowsTheThinking) {
+TEST(ProtocolPondering, PostDuringPonderingShowsTheThinking) {
     PonderingSession s;
     ASSERT_FALSE(s.hint.empty());
     s.engine.send("post");
@@ -102,7 +102,7 @@ TEST(Pondering, PostDuringPonderingShowsTheThinking) {
     EXPECT_TRUE(r.play(first_pv_move(lines.back()))) << lines.back();
 }
 
-TEST(Pondering, CommandsStopItAndAreCarriedOut) {
+TEST(ProtocolPondering, CommandsStopItAndAreCarriedOut) {
     PonderingSession s;
     ASSERT_FALSE(s.hint.empty());
     s.engine.send("force");
@@ -111,14 +111,14 @@ TEST(Pondering, CommandsStopItAndAreCarriedOut) {
     EXPECT_EQ(lines, Lines{"pong 1"});
 }
 
-TEST(Pondering, EndOfInputEndsTheEngine) {
+TEST(ProtocolPondering, EndOfInputEndsTheEngine) {
     PonderingSession s;
     ASSERT_FALSE(s.hint.empty());
     s.engine.close_input();
     EXPECT_EQ(s.engine.wait_exit(3000 * SLOWDOWN), 0);
 }
 
-TEST(Pondering, UnderALevelControlHitsAndMissesKeepTheGameInStep) {
+TEST(ProtocolPondering, UnderALevelControlHitsAndMissesKeepTheGameInStep) {
     XboardSession s;
     for (const char* l : {"new", "hard", "level 40 1 0", "nopost"}) s.engine.send(l);
     Referee referee;
@@ -146,7 +146,7 @@ TEST(Pondering, UnderALevelControlHitsAndMissesKeepTheGameInStep) {
     EXPECT_EQ(s.engine.wait_exit(3000 * SLOWDOWN), 0);
 }
 
-TEST(Pondering, PredictedMoveThatEndsTheGameStaysOnTheBoard) {
+TEST(ProtocolPondering, PredictedMoveThatEndsTheGameStaysOnTheBoard) {
     XboardSession s;
     // Black to move; whatever it plays, Ra1-h1 mates.
     for (const char* l :
@@ -164,7 +164,7 @@ TEST(Pondering, PredictedMoveThatEndsTheGameStaysOnTheBoard) {
     EXPECT_EQ(s.sync(2), (Lines{"1-0", "pong 2"}));
 }
 
-TEST(Pondering, WithoutAnInputThreadTheEngineDoesNotPonder) {
+TEST(ProtocolPondering, WithoutAnInputThreadTheEngineDoesNotPonder) {
     if (QV_UNDER_SANITIZER) GTEST_SKIP() << "sanitizers reserve more address space than the limit";
     // A thread stack larger than the address space: every thread start fails.
     qv_test::Limits limits;
@@ -195,7 +195,7 @@ TEST(Pondering, WithoutAnInputThreadTheEngineDoesNotPonder) {
     EXPECT_EQ(s.engine.wait_exit(), 0);
 }
 
-TEST(Analysis, IgnoresStatusRequestsAndRestartsAfterAMove) {
+TEST(ProtocolAnalysis, IgnoresStatusRequestsAndRestartsAfterAMove) {
     XboardSession s;
     for (const char* l : {"new", "post", "sd 3", "analyze"}) s.engine.send(l);
     s.engine.lines_until(is_thinking_line);
@@ -219,7 +219,7 @@ TEST(Analysis, IgnoresStatusRequestsAndRestartsAfterAMove) {
     EXPECT_TRUE(referee.play(engine_move_in(after)));
 }
 
-TEST(Analysis, UnlimitedAnalysisStopsOnCommandAndAtEndOfInput) {
+TEST(ProtocolAnalysis, UnlimitedAnalysisStopsOnCommandAndAtEndOfInput) {
     XboardSession s;
     for (const char* l : {"new", "nopost", "analyze"}) s.engine.send(l);
     // No depth limit: only the input thread can stop this search.

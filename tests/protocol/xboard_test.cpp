@@ -26,7 +26,7 @@ void expect_no_stray_digit_lines(const Lines& lines) {
     }
 }
 
-TEST(Xboard, FeatureLineAndPing) {
+TEST(ProtocolXboard, FeatureLineAndPing) {
     XboardSession s;
     s.engine.send("protover 2");
     std::string line;
@@ -45,7 +45,7 @@ TEST(Xboard, FeatureLineAndPing) {
     EXPECT_EQ(s.engine.rest_of_output(), "");
 }
 
-TEST(Xboard, ForceRecordsMovesSilentlyUntilGo) {
+TEST(ProtocolXboard, ForceRecordsMovesSilentlyUntilGo) {
     XboardSession s;
     s.engine.send("new");
     s.engine.send("force");
@@ -62,7 +62,7 @@ TEST(Xboard, ForceRecordsMovesSilentlyUntilGo) {
     expect_no_stray_digit_lines(lines);
 }
 
-TEST(Xboard, IllegalAndMalformedMoves) {
+TEST(ProtocolXboard, IllegalAndMalformedMoves) {
     XboardSession s;
     s.engine.send("new");
     s.engine.send("force");
@@ -75,7 +75,7 @@ TEST(Xboard, IllegalAndMalformedMoves) {
               (Lines{"Illegal move: e2e5", "Illegal move: z9z9", "Illegal move: e2e4", "pong 1"}));
 }
 
-TEST(Xboard, PromotionNeedsItsLowerCaseLetter) {
+TEST(ProtocolXboard, PromotionNeedsItsLowerCaseLetter) {
     XboardSession s;
     const std::string fen = "8/4P1k1/8/8/8/8/8/4K3 w - - 0 1";
     s.engine.send("force");
@@ -95,7 +95,7 @@ TEST(Xboard, PromotionNeedsItsLowerCaseLetter) {
     EXPECT_TRUE(referee.play(engine_move_in(lines)));
 }
 
-TEST(Xboard, UndoAndRemoveTakeBackOnlyWhatWasPlayed) {
+TEST(ProtocolXboard, UndoAndRemoveTakeBackOnlyWhatWasPlayed) {
     XboardSession s;
     s.engine.send("new");
     s.engine.send("force");
@@ -120,7 +120,7 @@ TEST(Xboard, UndoAndRemoveTakeBackOnlyWhatWasPlayed) {
     EXPECT_EQ(s.sync(2), Lines{"pong 2"});
 }
 
-TEST(Xboard, ResultStopsTheEngineUntilNew) {
+TEST(ProtocolXboard, ResultStopsTheEngineUntilNew) {
     XboardSession s;
     s.engine.send("new");
     s.engine.send("sd 2");
@@ -135,7 +135,7 @@ TEST(Xboard, ResultStopsTheEngineUntilNew) {
     EXPECT_TRUE(referee.play(engine_move_in(s.engine.lines_until_prefix("move "))));
 }
 
-TEST(Xboard, SetboardGoodAndBad) {
+TEST(ProtocolXboard, SetboardGoodAndBad) {
     XboardSession s;
     s.engine.send("new");
     s.engine.send("force");
@@ -156,7 +156,7 @@ TEST(Xboard, SetboardGoodAndBad) {
     EXPECT_EQ(s.sync(2), Lines{"pong 2"});
 }
 
-TEST(Xboard, MovesThatEndTheGameAreReported) {
+TEST(ProtocolXboard, MovesThatEndTheGameAreReported) {
     XboardSession s;
     s.engine.send("force");
     // Mate by black, mate by white, stalemate, then a threefold repetition.
@@ -173,7 +173,7 @@ TEST(Xboard, MovesThatEndTheGameAreReported) {
     EXPECT_EQ(s.sync(1), (Lines{"0-1", "1-0", "1/2-1/2", "1/2-1/2", "pong 1"}));
 }
 
-TEST(Xboard, TimeControlsOfTheInterfacesGiveQuickMoves) {
+TEST(ProtocolXboard, TimeControlsOfTheInterfacesGiveQuickMoves) {
     // level with moves per control, a base in minutes and seconds, a fractional increment
     for (const char* level : {"level 40 5 0", "level 0 0:30 0", "level 0 2 0.5"}) {
         XboardSession s;
@@ -191,7 +191,7 @@ TEST(Xboard, TimeControlsOfTheInterfacesGiveQuickMoves) {
     }
 }
 
-TEST(Xboard, SearchDepthBelowTwoStillGivesAFreshMove) {
+TEST(ProtocolXboard, SearchDepthBelowTwoStillGivesAFreshMove) {
     XboardSession s;
     s.engine.send("new");
     s.engine.send("sd 0");
@@ -206,7 +206,7 @@ TEST(Xboard, SearchDepthBelowTwoStillGivesAFreshMove) {
     EXPECT_TRUE(referee.play(engine_move_in(lines)));
 }
 
-TEST(Xboard, SearchTimeInSeconds) {
+TEST(ProtocolXboard, SearchTimeInSeconds) {
     XboardSession s;
     s.engine.send("new");
     s.engine.send("st 1");
@@ -219,7 +219,7 @@ TEST(Xboard, SearchTimeInSeconds) {
     EXPECT_TRUE(referee.play(engine_move_in(s.engine.lines_until_prefix("move "))));
 }
 
-TEST(Xboard, SearchTimeWithoutNumberOrHugeStaysUnlimited) {
+TEST(ProtocolXboard, SearchTimeWithoutNumberOrHugeStaysUnlimited) {
     for (const char* st : {"st", "st 99999999999"}) {
         XboardSession s;
         s.engine.send("new");
@@ -231,7 +231,7 @@ TEST(Xboard, SearchTimeWithoutNumberOrHugeStaysUnlimited) {
     }
 }
 
-TEST(Xboard, EditModeSetsUpAPosition) {
+TEST(ProtocolXboard, EditModeSetsUpAPosition) {
     XboardSession s;
     s.engine.send("new");
     s.engine.send("force");
@@ -244,7 +244,7 @@ TEST(Xboard, EditModeSetsUpAPosition) {
     EXPECT_TRUE(referee.play(engine_move_in(lines))) << engine_move_in(lines);
 }
 
-TEST(Xboard, ImpossibleEditedBoardKeepsThePositionBefore) {
+TEST(ProtocolXboard, ImpossibleEditedBoardKeepsThePositionBefore) {
     XboardSession s;
     s.engine.send("new");
     s.engine.send("force");
@@ -253,7 +253,7 @@ TEST(Xboard, ImpossibleEditedBoardKeepsThePositionBefore) {
     EXPECT_EQ(s.sync(1), (Lines{"tellusererror Illegal position", "pong 1"}));
 }
 
-TEST(Xboard, CarriageReturnsFromTheInterfaceAreDropped) {
+TEST(ProtocolXboard, CarriageReturnsFromTheInterfaceAreDropped) {
     XboardSession s;
     s.engine.send_raw("new\r\nforce\r\nedit\r\n#\r\nKe1\r\nc\r\nKe8\r\nPa2\r\n.\r\n");
     s.engine.send_raw("ping 3\r\n");
@@ -267,7 +267,7 @@ TEST(Xboard, CarriageReturnsFromTheInterfaceAreDropped) {
     EXPECT_TRUE(referee.play(engine_move_in(s.engine.lines_until_prefix("move "))));
 }
 
-TEST(Xboard, EndOfInputEndsCleanlyAtEachStage) {
+TEST(ProtocolXboard, EndOfInputEndsCleanlyAtEachStage) {
     {
         XboardSession s;
         s.engine.close_input();
@@ -291,7 +291,7 @@ TEST(Xboard, EndOfInputEndsCleanlyAtEachStage) {
     }
 }
 
-TEST(Xboard, GameTooLongIsDrawnAndFurtherMovesRefused) {
+TEST(ProtocolXboard, GameTooLongIsDrawnAndFurtherMovesRefused) {
     XboardSession s;
     s.engine.send("force");
     // Full move 255 puts the game at ply 508; knights shuffle to the limit.
@@ -327,7 +327,7 @@ std::string first_legal_move() {
     return move_text;
 }
 
-TEST(Interfaces, XboardStyleGame) {
+TEST(ProtocolInterfaces, XboardStyleGame) {
     XboardSession s;
     s.engine.send("protover 2");
     std::string line;
@@ -359,7 +359,7 @@ TEST(Interfaces, XboardStyleGame) {
     EXPECT_EQ(s.engine.wait_exit(), 0);
 }
 
-TEST(Interfaces, CutechessStyleStart) {
+TEST(ProtocolInterfaces, CutechessStyleStart) {
     XboardSession s;
     const std::string fen = "r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - 2 3";
     for (const char* l : {"protover 2", "new", "force", "b2b3"}) s.engine.send(l);
@@ -371,7 +371,7 @@ TEST(Interfaces, CutechessStyleStart) {
     EXPECT_TRUE(referee.play(engine_move_in(lines)));
 }
 
-TEST(Interfaces, ArenaStyleForceBatch) {
+TEST(ProtocolInterfaces, ArenaStyleForceBatch) {
     XboardSession s;
     const char* const game[] = {"e2e4", "e7e5", "g1f3", "b8c6", "f1b5", "a7a6", "b5a4", "g8f6"};
     std::string batch = "new\nforce\n";
