@@ -11,7 +11,7 @@ namespace {
 constexpr int ROOK_RAYS[4] = {10, 1, -1, -10};
 constexpr int BISHOP_RAYS[4] = {9, 11, -11, -9};
 
-int count_rays(int square, const int (&rays)[4]) {
+inline int count_rays(int square, const int (&rays)[4]) {
     const int* board = position.board;
     int count = 0;
     for (const int step : rays)
@@ -22,7 +22,7 @@ int count_rays(int square, const int (&rays)[4]) {
 // Material, piece-square value and mobility of a knight, bishop, rook or
 // queen, White's view; 0 for anything else.
 template <class Phase>
-int piece_term(int piece, int square) {
+inline int piece_term(int piece, int square) {
     int value = eval_material[piece] + Phase::pst.piece[piece].value[square];
     switch (piece) {
         case W_KNIGHT:
@@ -61,7 +61,10 @@ int evaluate_phase() {
 
     if (pawn_cache_probe(pawn_part)) {
         total = pawn_part;
-        for (const int sq : squares_a1_h8) total += piece_term<Phase>(board[sq], sq);
+        for (const int sq : squares_a1_h8) {
+            const int piece = board[sq];
+            if (piece != EMPTY) total += piece_term<Phase>(piece, sq);
+        }
     } else {
         PawnSummary pawns;
         clear_pawn_summary(pawns);
