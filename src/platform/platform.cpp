@@ -1,5 +1,6 @@
 #include "platform/platform.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
@@ -10,15 +11,23 @@
 
 namespace {
 const auto process_start = std::chrono::steady_clock::now();
+std::atomic<ClockSource> clock_source{nullptr};
+}  // namespace
+
+void set_clock_source(ClockSource source) {
+    clock_source.store(source);
 }
 
 std::int64_t clock_ms() {
+    if (const ClockSource source = clock_source.load(std::memory_order_relaxed)) return source();
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
                                                                  process_start)
         .count();
 }
 
-std::int64_t calendar_seconds() { return static_cast<std::int64_t>(std::time(nullptr)); }
+std::int64_t calendar_seconds() {
+    return static_cast<std::int64_t>(std::time(nullptr));
+}
 
 void print_line(const char* format, ...) {
     va_list args;
@@ -28,7 +37,9 @@ void print_line(const char* format, ...) {
     std::fflush(stdout);
 }
 
-InputThread::~InputThread() { join(); }
+InputThread::~InputThread() {
+    join();
+}
 
 bool InputThread::start(void (*entry)()) {
     join();

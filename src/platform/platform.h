@@ -7,6 +7,11 @@
 // Wall time from a monotonic clock, in milliseconds since the process started.
 std::int64_t clock_ms();
 
+// Tests put a clock of their own in place to check the time limits exactly;
+// nullptr restores the real one.
+using ClockSource = std::int64_t (*)();
+void set_clock_source(ClockSource source);
+
 // Calendar time in whole seconds (seeds the book's random draw).
 std::int64_t calendar_seconds();
 
@@ -16,7 +21,7 @@ void print_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 // A thread that is started once and joined once.
 class InputThread {
-public:
+  public:
     InputThread() = default;
     InputThread(const InputThread&) = delete;
     InputThread& operator=(const InputThread&) = delete;
@@ -25,6 +30,6 @@ public:
     void join();                  // waits without time-out; no-op if not started
     bool running() const { return handle_ != nullptr; }
 
-private:
+  private:
     void* handle_ = nullptr;
 };
