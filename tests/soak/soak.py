@@ -1,0 +1,360 @@
+#!/usr/bin/env python3
+"""Soak test: many fast games of the engine against itself through its
+protocol, with the commands interfaces send mixed in at random points, every
+reply judged by a board of the test's own (chess_rules.py).
+
+    tests/soak/soak.py ENGINE [--games N] [--seed S] [--log FILE]
+
+Fails (exit 1) on an illegal move, a false result claim, a missing or
+out-of-order pong, a move where none may come, a hang past its time-out, a
+crash, or an exit status other than 0 after "quit". Prints what it played:
+games, plies, commands, and every failure with the lines around it.
+"""
+
+import argparse
+import os
+import queue
+import random
+import subprocess
+import sys
+import threading
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from chess_rules import Board, START_FEN  # noqa: E402
+
+# Positions for "setboard": quiet and sharp middlegames, endgames, promotions.
+SETUP_FENS = [
+    "r1bqkb1r/pppp1ppp/2n2n2/4p3/2B1P3/5N2/PPPP1PPP/RNBQK2R w KQkq - 0 1",
+    "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+    "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+    "r3k2r/Pppp1ppp/1b3nbN/nP6/BBP1P3/q4N2/Pp1P2PP/R2Q1RK1 w kq - 0 1",
+    "8/6P1/8/8/8/5k2/1p6/3K4 w - - 0 1",
+    "4k3/8/8/8/8/8/4P3/4K3 b - - 0 1",
+    "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1",
+    "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R b KQ - 0 1",
+]
+
+TIME_CONTROLS = ["sd 2", "sd 3", "sd 4", "st 0.2", "level 0 0:03 0.02", "level 40 0:05 0"]
+
+MAX_PLIES = 120  # adjudicated drawn beyond this
+
+
+class Failure(Exception):
+    pass
+
+
+class Engine:
+    """One engine process; lines are read by a thread into a queue."""
+
+    def __init__(self, path, label, log):
+        self.label = label
+        self.log = log
+        self.proc = subprocess.Popen([path], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                     stderr=subprocess.STDOUT, text=True, bufsize=1,
+                                     cwd=os.path.dirname(os.path.abspath(log.name)))
+        self.lines = queue.Queue()
+        self.recent = []
+        threading.Thread(target=self._read, daemon=True).start()
+        self.pings = []  # numbers sent and not yet answered, in order
+        self.forced = False
+        self.analyzing = False
+        self.commands = 0
+
+    def _read(self):
+        for line in self.proc.stdout:
+            self.lines.put(line.rstrip("\n"))
+        self.lines.put(None)
+
+    def send(self, line):
+        self.commands += 1
+        self.log.write(f"{self.label} < {line}\n")
+        try:
+            self.proc.stdin.write(line + "\n")
+            self.proc.stdin.flush()
+        except BrokenPipeError:
+            raise Failure(f"{self.label}: engine gone while sending {line!r}")
+
+    def next_line(self, deadline):
+        left = deadline - time.monotonic()
+        if left <= 0:
+            return None
+        try:
+            line = self.lines.get(timeout=left)
+        except queue.Empty:
+            return None
+        if line is None:
+            raise Failure(f"{self.label}: the engine ended (status {self.proc.wait()})")
+        self.log.write(f"{self.label} > {line}\n")
+        self.recent = (self.recent + [line])[-12:]
+        return line
+
+
+class Soak:
+    def __init__(self, engine_path, rng, log):
+        self.rng = rng
+        self.log = log
+        self.engines = {"w": Engine(engine_path, "W", log), "b": Engine(engine_path, "B", log)}
+        self.next_ping = 1
+        self.stats = {"games": 0, "plies": 0, "ponder": 0, "takebacks": 0, "setboards": 0,
+                      "analyses": 0, "move_now": 0, "pings": 0, "adjudicated": 0}
+
+    # ---- Reading replies.
+
+    def handle(self, engine, line, board):
+        """Checks a line that is not the move awaited; returns the move text if it is one."""
+        if line.startswith("pong "):
+            n = int(line.split()[1])
+            if not engine.pings or engine.pings[0] != n:
+                raise Failure(f"{engine.label}: {line!r} but pings outstanding {engine.pings}")
+            engine.pings.pop(0)
+        elif line.startswith("move "):
+            return line[5:].strip()
+        elif line.startswith(("1-0", "0-1", "1/2-1/2")):
+            claimed = line.split()[0]
+            actual = board.result()
+            if actual != claimed:
+                raise Failure(f"{engine.label}: claims {line!r}, the board says {actual}")
+        elif line.startswith("Hint:"):
+            self.stats["ponder"] += 1
+        elif line.startswith(("Illegal move", "Error", "tellusererror")):
+            raise Failure(f"{engine.label}: {line!r}")
+        return None
+
+    def await_move(self, engine, board, timeout):
+        deadline = time.monotonic() + timeout
+        while True:
+            line = engine.next_line(deadline)
+            if line is None:
+                raise Failure(f"{engine.label}: no move within {timeout} s")
+            move = self.handle(engine, line, board)
+            if move is not None:
+                return move
+
+    def drain(self, engine, board, seconds):
+        """Reads what arrives for a while; no move may come."""
+        deadline = time.monotonic() + seconds
+        while True:
+            line = engine.next_line(deadline)
+            if line is None:
+                return
+            if self.handle(engine, line, board) is not None:
+                raise Failure(f"{engine.label}: unexpected {line!r}")
+
+    def sync(self, engine, board, timeout=30):
+        """Round trip: every line sent before has been handled when the pong is back."""
+        self.ping(engine)
+        deadline = time.monotonic() + timeout
+        while engine.pings:
+            line = engine.next_line(deadline)
+            if line is None:
+                raise Failure(f"{engine.label}: pongs {engine.pings} missing after {timeout} s")
+            if self.handle(engine, line, board) is not None:
+                raise Failure(f"{engine.label}: unexpected {line!r} while waiting for a pong")
+
+    def moved_before_force(self, engine, board):
+        """Syncs after "force"; a move may still come first when the search had
+        ended before the engine read "force". True when one came (it must be legal)."""
+        self.ping(engine)
+        deadline = time.monotonic() + 30
+        moved = False
+        while engine.pings:
+            line = engine.next_line(deadline)
+            if line is None:
+                raise Failure(f"{engine.label}: pongs {engine.pings} missing after 30 s")
+            move = self.handle(engine, line, board)
+            if move is not None:
+                if moved or move not in board.legal_moves():
+                    raise Failure(f"{engine.label}: unexpected {line!r} after force")
+                moved = True
+        return moved
+
+    def ping(self, engine):
+        engine.pings.append(self.next_ping)
+        engine.send(f"ping {self.next_ping}")
+        self.next_ping += 1
+        self.stats["pings"] += 1
+
+    # ---- One game.
+
+    def start_game(self, board):
+        tc = self.rng.choice(TIME_CONTROLS)
+        for side, engine in self.engines.items():
+            engine.send("new")
+            engine.forced = engine.analyzing = False
+            engine.send(self.rng.choice(["hard", "easy"]))
+            engine.send(self.rng.choice(["post", "nopost"]))
+            engine.send(tc)
+        board.set_fen(START_FEN)
+        if self.rng.random() < 0.2:
+            self.setboard(board)
+        else:
+            self.engines["w"].send("go")
+        return tc
+
+    def setboard(self, board):
+        fen = self.rng.choice(SETUP_FENS)
+        for engine in self.engines.values():
+            self.end_analysis(engine)
+            engine.send("force")
+            engine.send("setboard " + fen)
+            engine.forced = True
+        board.set_fen(fen)
+        self.go(self.engines[board.turn])
+        self.stats["setboards"] += 1
+
+    def go(self, engine):
+        engine.send("go")
+        engine.forced = False
+
+    def end_analysis(self, engine):
+        if engine.analyzing:
+            engine.send("exit")
+            engine.analyzing = False
+
+    def pass_move(self, other, move):
+        """Hands the move to the other engine, which then replies."""
+        if self.rng.random() < 0.3:
+            other.send(f"time {self.rng.randint(30, 600)}")
+            other.send(f"otim {self.rng.randint(30, 600)}")
+        other.send(move)
+        if other.analyzing:
+            # The move is played on the analysed board; leaving analysis makes it reply.
+            time.sleep(self.rng.random() * 0.2)
+            self.end_analysis(other)
+        if other.forced:
+            self.go(other)
+
+    def play_game(self):
+        board = Board()
+        tc = self.start_game(board)
+        plies = 0
+        while True:
+            mover, other = self.engines[board.turn], self.engines[opponent(board.turn)]
+            move = self.await_move(mover, board, 60)
+            if move not in board.legal_moves():
+                raise Failure(f"{mover.label}: illegal move {move!r} after {board.moves}")
+            board.push(move)
+            plies += 1
+            self.stats["plies"] += 1
+            if board.result() is not None:
+                self.end_analysis(other)
+                other.send(move)
+                break
+            if plies >= MAX_PLIES:
+                for engine in self.engines.values():
+                    self.end_analysis(engine)
+                    engine.send("result 1/2-1/2 {adjudicated}")
+                self.stats["adjudicated"] += 1
+                break
+            if self.perturb_before_pass(mover, other, board):
+                continue
+            self.pass_move(other, move)
+            self.perturb_while_thinking(mover, other, board)
+        for engine in self.engines.values():
+            self.end_analysis(engine)
+            engine.send("result " + (board.result() or "1/2-1/2") + " {soak}")
+            self.sync(engine, board)
+        self.stats["games"] += 1
+        return tc
+
+    # ---- Interruptions at random points.
+
+    def perturb_before_pass(self, mover, other, board):
+        """Between a move and handing it on. True when the flow was redirected."""
+        r = self.rng.random()
+        if r < 0.03 and len(board.moves) >= 2:
+            # Take back the move just played and the reply before it; the other
+            # engine has not seen the last move yet, so it takes back one.
+            for engine, command in ((mover, "remove"), (other, "undo")):
+                self.end_analysis(engine)
+                engine.send("force")
+                engine.send(command)
+                engine.forced = True
+            board.pop()
+            board.pop()
+            self.go(self.engines[board.turn])
+            self.stats["takebacks"] += 1
+            return True
+        if r < 0.05:
+            self.setboard(board)
+            return True
+        if r < 0.10 and not mover.forced and not mover.analyzing:
+            mover.send("analyze")  # analyses while the other engine thinks
+            mover.analyzing = True
+            self.stats["analyses"] += 1
+        return False
+
+    def perturb_while_thinking(self, mover, other, board):
+        """While `other` thinks about its reply (and `mover` waits, ponders or analyses)."""
+        r = self.rng.random()
+        if r < 0.15:
+            self.ping(self.rng.choice([mover, other]))
+        elif r < 0.20:
+            time.sleep(self.rng.random() * 0.2)
+            other.send("?")
+            self.stats["move_now"] += 1
+        elif r < 0.23:
+            self.rng.choice([mover, other]).send(self.rng.choice(["post", "nopost"]))
+        elif r < 0.26:
+            # Take back the move the other engine is thinking about: it must not
+            # answer it, and the mover plays again.
+            time.sleep(self.rng.random() * 0.2)
+            other.send("force")
+            other.send("undo")
+            other.forced = True
+            if self.moved_before_force(other, board):
+                other.send("undo")  # its "undo" took back its own reply
+                self.sync(other, board)
+            self.end_analysis(mover)
+            mover.send("force")
+            mover.send("undo")
+            mover.forced = True
+            board.pop()
+            self.go(mover)
+            self.stats["takebacks"] += 1
+
+
+def opponent(side):
+    return "b" if side == "w" else "w"
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("engine")
+    parser.add_argument("--games", type=int, default=200)
+    parser.add_argument("--seed", type=int, default=None)
+    parser.add_argument("--log", default=None, help="protocol log (default: a temporary file)")
+    args = parser.parse_args()
+    seed = args.seed if args.seed is not None else random.randrange(1 << 30)
+    log_path = args.log or f"/tmp/soak-{seed}.log"
+    started = time.monotonic()
+    with open(log_path, "w") as log:
+        soak = Soak(os.path.abspath(args.engine), random.Random(seed), log)
+        failures = 0
+        try:
+            for engine in soak.engines.values():
+                engine.send("xboard")
+                engine.send("protover 2")
+            for _ in range(args.games):
+                soak.play_game()
+            for engine in soak.engines.values():
+                engine.send("quit")
+                status = engine.proc.wait(timeout=5)
+                if status != 0:
+                    raise Failure(f"{engine.label}: exit status {status} after quit")
+        except (Failure, subprocess.TimeoutExpired) as fault:
+            failures = 1
+            print(f"FAILURE: {fault}")
+            for engine in soak.engines.values():
+                print(f"  last lines of {engine.label}: {engine.recent}")
+                engine.proc.kill()
+    commands = sum(e.commands for e in soak.engines.values())
+    stats = " ".join(f"{k} {v}" for k, v in soak.stats.items())
+    print(f"soak: seed {seed}, {stats}, commands {commands}, failures {failures}, "
+          f"{time.monotonic() - started:.0f} s, log {log_path}")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
