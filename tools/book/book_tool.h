@@ -105,8 +105,7 @@ class BookBuilder {
     void records(std::vector<BookRecord>& white, std::vector<BookRecord>& black) const;
     std::vector<PolyglotEntry> polyglot_entries() const;
 
-  private:
-    struct Occurrence {
+    struct Occurrence {  // a move played in a position, once per game
         std::uint64_t key;
         Move move;
         std::uint8_t side;
@@ -115,6 +114,8 @@ class BookBuilder {
         std::uint64_t key;
         std::uint16_t move;
     };
+
+  private:
     BuildOptions options_;
     std::vector<Occurrence> own_;
     std::vector<PolyOccurrence> poly_;
@@ -127,6 +128,23 @@ class BookBuilder {
 bool ranks_before(std::uint32_t count_a, Move a, std::uint32_t count_b, Move b);
 
 // ---- Files.
+// A file written through path + ".tmp" and renamed by commit(); dropped when
+// not committed or when a write failed.
+class OutputFile {
+  public:
+    explicit OutputFile(const std::string& path);
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    void append(const std::string& bytes);
+    bool commit(std::string& problem);
+
+  private:
+    void flush();
+    std::string path_, temporary_, buffer_;
+    std::FILE* file_;
+    bool failed_ = false;
+};
 std::string encode_own_book(const std::vector<BookRecord>& records);
 std::string encode_polyglot_book(const std::vector<PolyglotEntry>& entries);
 // Writes bytes to path through path + ".tmp" and a rename.

@@ -40,6 +40,13 @@ void put_big_endian(std::string& bytes, std::uint64_t v, int size) {
     for (int i = size - 1; i >= 0; --i) bytes.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
 
+void append_record(std::string& bytes, const BookRecord& r) {
+    put_little_endian(bytes, r.key, 8);
+    put_little_endian(bytes, static_cast<std::uint32_t>(r.move_count), 4);
+    for (const std::uint32_t m : r.moves) put_little_endian(bytes, m, 4);
+    put_little_endian(bytes, r.reserved, 4);
+}
+
 template <typename T>
 void push_unique(std::vector<T>& list, const T& item) {
     for (const T& seen : list)
@@ -81,23 +88,21 @@ void BookBuilder::add_game(const std::vector<GameMove>& moves, GameResult result
     poly_.insert(poly_.end(), game_poly_.begin(), game_poly_.end());
 }
 
-void BookBuilder::records(std::vector<BookRecord>& white, std::vector<BookRecord>& black) const {
-    white.clear();
-    black.clear();
-    std::vector<Occurrence> sorted(own_);
-    std::sort(sorted.begin(), sorted.end(), by_key_and_move<Occurrence>);
+// Calls emit(record, side) for every position of sorted occurrences, keys
+// descending (the files' order).
+template <typename Emit>
+void visit_records(const std::vector<BookBuilder::Occurrence>& sorted, int min_games, Emit emit) {
     std::vector<Counted> moves;
-    for (std::size_t i = 0; i < sorted.size();) {
-        const std::uint64_t key = sorted[i].key;
-        const std::uint8_t side = sorted[i].side;
+    for (std::size_t end = sorted.size(); end > 0;) {
+        const std::uint64_t key = sorted[end - 1].key;
+        const std::uint8_t side = sorted[end - 1].side;
         moves.clear();
-        for (; i < sorted.size() && sorted[i].key == key;) {
+        while (end > 0 && sorted[end - 1].key == key) {
             std::uint32_t count = 0;
-            const Move move = sorted[i].move;
-            for (; i < sorted.size() && sorted[i].key == key && sorted[i].move == move; ++i)
+            const Move move = sorted[end - 1].move;
+            for (; end > 0 && sorted[end - 1].key == key && sorted[end - 1].move == move; --end)
                 ++count;
-            if (count >= static_cast<std::uint32_t>(options_.min_games))
-                moves.push_back({count, move});
+            if (count >= static_cast<std::uint32_t>(min_games)) moves.push_back({count, move});
         }
         if (moves.empty()) continue;
         std::sort(moves.begin(), moves.end(), [](const Counted& a, const Counted& b) {
@@ -108,11 +113,18 @@ void BookBuilder::records(std::vector<BookRecord>& white, std::vector<BookRecord
         r.move_count =
             static_cast<std::int32_t>(std::min<std::size_t>(moves.size(), BOOK_MOVE_SLOTS));
         for (int s = 0; s < r.move_count; ++s) r.moves[s] = moves[static_cast<std::size_t>(s)].move;
-        (side == WHITE ? white : black).push_back(r);
+        emit(r, side);
     }
-    // Ascending so far; the files want the keys descending.
-    std::reverse(white.begin(), white.end());
-    std::reverse(black.begin(), black.end());
+}
+
+void BookBuilder::records(std::vector<BookRecord>& white, std::vector<BookRecord>& black) const {
+    white.clear();
+    black.clear();
+    std::vector<Occurrence> sorted(own_);
+    std::sort(sorted.begin(), sorted.end(), by_key_and_move<Occurrence>);
+    visit_records(sorted, options_.min_games, [&](const BookRecord& r, std::uint8_t side) {
+        (side == WHITE ? white : black).push_back(r);
+    });
 }
 
 std::vector<PolyglotEntry> BookBuilder::polyglot_entries() const {
@@ -152,17 +164,22 @@ std::vector<PolyglotEntry> BookBuilder::polyglot_entries() const {
 }
 
 bool BookBuilder::write(BookCounts& counts, std::string& problem) {
-    std::vector<BookRecord> white, black;
-    records(white, black);
     counts = BookCounts{};
-    counts.white_positions = white.size();
-    counts.black_positions = black.size();
-    for (const auto* side : {&white, &black})
-        for (const BookRecord& r : *side) counts.moves += static_cast<std::size_t>(r.move_count);
     const std::string dir = options_.output_dir.empty() ? "." : options_.output_dir;
-    if (!write_file(dir + "/" + WHITE_BOOK_NAME, encode_own_book(white), problem) ||
-        !write_file(dir + "/" + BLACK_BOOK_NAME, encode_own_book(black), problem))
-        return false;
+    // Sorted in place and written as they come: a build of many games holds
+    // its occurrences once, not its records as well.
+    std::sort(own_.begin(), own_.end(), by_key_and_move<Occurrence>);
+    OutputFile white(dir + "/" + WHITE_BOOK_NAME), black(dir + "/" + BLACK_BOOK_NAME);
+    std::string white_bytes, black_bytes;
+    visit_records(own_, options_.min_games, [&](const BookRecord& r, std::uint8_t side) {
+        std::string& bytes = side == WHITE ? white_bytes : black_bytes;
+        bytes.clear();
+        append_record(bytes, r);
+        (side == WHITE ? white : black).append(bytes);
+        ++(side == WHITE ? counts.white_positions : counts.black_positions);
+        counts.moves += static_cast<std::size_t>(r.move_count);
+    });
+    if (!white.commit(problem) || !black.commit(problem)) return false;
     if (options_.polyglot_path.empty()) return true;
     const std::vector<PolyglotEntry> entries = polyglot_entries();
     counts.polyglot_entries = entries.size();
@@ -174,12 +191,7 @@ bool BookBuilder::write(BookCounts& counts, std::string& problem) {
 std::string encode_own_book(const std::vector<BookRecord>& records) {
     std::string bytes;
     bytes.reserve(records.size() * BOOK_RECORD_SIZE);
-    for (const BookRecord& r : records) {
-        put_little_endian(bytes, r.key, 8);
-        put_little_endian(bytes, static_cast<std::uint32_t>(r.move_count), 4);
-        for (const std::uint32_t m : r.moves) put_little_endian(bytes, m, 4);
-        put_little_endian(bytes, r.reserved, 4);
-    }
+    for (const BookRecord& r : records) append_record(bytes, r);
     return bytes;
 }
 
@@ -195,25 +207,51 @@ std::string encode_polyglot_book(const std::vector<PolyglotEntry>& entries) {
     return bytes;
 }
 
-bool write_file(const std::string& path, const std::string& bytes, std::string& problem) {
-    const std::string temporary = path + ".tmp";
-    std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) {
-        problem = "cannot write " + temporary;
+OutputFile::OutputFile(const std::string& path)
+    : path_(path), temporary_(path + ".tmp"), file_(std::fopen(temporary_.c_str(), "wb")) {}
+
+OutputFile::~OutputFile() {
+    if (file_ == nullptr) return;
+    std::fclose(file_);
+    std::remove(temporary_.c_str());
+}
+
+void OutputFile::append(const std::string& bytes) {
+    buffer_ += bytes;
+    if (buffer_.size() >= (1u << 16)) flush();
+}
+
+void OutputFile::flush() {
+    if (file_ != nullptr && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size())
+        failed_ = true;
+    buffer_.clear();
+}
+
+bool OutputFile::commit(std::string& problem) {
+    if (file_ == nullptr) {
+        problem = "cannot write " + temporary_;
         return false;
     }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    if (std::fclose(file) != 0 || !written) {
-        std::remove(temporary.c_str());
-        problem = "cannot write " + temporary;
+    flush();
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (!closed || failed_) {
+        std::remove(temporary_.c_str());
+        problem = "cannot write " + temporary_;
         return false;
     }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        problem = "cannot rename " + temporary + " to " + path;
+    if (std::rename(temporary_.c_str(), path_.c_str()) != 0) {
+        std::remove(temporary_.c_str());
+        problem = "cannot rename " + temporary_ + " to " + path_;
         return false;
     }
     return true;
+}
+
+bool write_file(const std::string& path, const std::string& bytes, std::string& problem) {
+    OutputFile file(path);
+    file.append(bytes);
+    return file.commit(problem);
 }
 
 bool is_polyglot_path(const std::string& path) {

@@ -12,9 +12,18 @@ bool is_space(int c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
 }
 
-// Characters that end a symbol (a move, a move number or a result).
+// Characters that end a symbol (a move, a move number or a result), by byte.
+struct SymbolEnds {
+    bool table[256] = {};
+    constexpr SymbolEnds() {
+        for (const char c :
+             {' ', '\t', '\r', '\n', '\f', '\v', '{', '}', '(', ')', '[', ']', ';', '$'})
+            table[static_cast<unsigned char>(c)] = true;
+    }
+};
+constexpr SymbolEnds SYMBOL_ENDS;
 bool ends_symbol(int c) {
-    return c == EOF || is_space(c) || std::strchr("{}()[];$", c) != nullptr;
+    return c == EOF || SYMBOL_ENDS.table[c];
 }
 
 GameResult result_of(const std::string& text) {
@@ -25,6 +34,7 @@ GameResult result_of(const std::string& text) {
 }
 
 bool is_termination(const std::string& s) {
+    if (s.empty() || (s[0] != '1' && s[0] != '0' && s[0] != '*')) return false;
     return s == "1-0" || s == "0-1" || s == "1/2-1/2" || s == "*";
 }
 
@@ -33,7 +43,7 @@ bool is_termination(const std::string& s) {
 bool is_annotation(const std::string& s) {
     bool mark = false;
     for (const char c : s) {
-        if (std::strchr("!?+-=/", c) == nullptr) return false;
+        if (c != '!' && c != '?' && c != '+' && c != '-' && c != '=' && c != '/') return false;
         mark |= c != '-';
     }
     return mark;
@@ -107,10 +117,11 @@ bool PgnReader::read_tag(PgnGame& game) {
     bool closed = false;
     if (peek() == '"') {
         get();
-        for (int c = get(); c != EOF && c != '\n'; c = get()) {
-            if (c == '\\' && (peek() == '"' || peek() == '\\'))
+        while (peek() != EOF && peek() != '\n') {
+            int c = get();
+            if (c == '\\' && (peek() == '"' || peek() == '\\')) {
                 c = get();
-            else if (c == '"') {
+            } else if (c == '"') {
                 closed = true;
                 break;
             }
@@ -120,7 +131,7 @@ bool PgnReader::read_tag(PgnGame& game) {
     while (closed && (peek() == ' ' || peek() == '\t' || peek() == '\r')) get();
     if (name.empty() || !closed || peek() != ']') {
         game.notes.push_back("tag pair on line " + std::to_string(start) + " is malformed");
-        if (peek() != '\n') skip_line();
+        skip_line();
         return false;
     }
     get();
@@ -162,7 +173,8 @@ bool PgnReader::handle_symbol(const std::string& symbol, PgnGame& game) {
         }
     }
     std::string move = symbol.substr(i);
-    if (move.empty() || is_annotation(move) || move == "e.p." || move == "ep") return true;
+    if (move.empty() || is_annotation(move)) return true;
+    if (move[0] == 'e' && (move == "e.p." || move == "ep")) return true;
     while (!move.empty() && (move.back() == '!' || move.back() == '?')) move.pop_back();
     if (move.size() > 4 && move.compare(move.size() - 4, 4, "e.p.") == 0)
         move.resize(move.size() - 4);
@@ -212,7 +224,10 @@ bool PgnReader::next_game(PgnGame& game) {
             begin();
             in_moves = true;
             read_symbol(symbol);
-            if (depth == 0 && !handle_symbol(symbol, game)) break;
+            if (symbol.empty())
+                get();  // never stall on a byte no rule takes
+            else if (depth == 0 && !handle_symbol(symbol, game))
+                break;
         }
     }
     if (!any) return false;

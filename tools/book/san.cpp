@@ -1,5 +1,6 @@
 // Standard algebraic notation in and out, matched against the legal moves of
 // the current position.
+#include <algorithm>
 #include <cstring>
 
 #include "tools/book/book_tool.h"
@@ -29,11 +30,13 @@ struct SanParts {
     int promotion_kind = 0;  // 0 none, else knight 2 .. queen 5
 };
 
-int castle_kind_of(const std::string& s) {
-    for (const char* king_side : {"O-O", "0-0", "o-o"})
-        if (s == king_side) return CASTLE_KING_SIDE;
-    for (const char* queen_side : {"O-O-O", "0-0-0", "o-o-o"})
-        if (s == queen_side) return CASTLE_QUEEN_SIDE;
+// "O-O", "0-0", "o-o" and the same with a third pair for the queen side.
+int castle_kind_of(const char* s, std::size_t length) {
+    const char o = s[0];
+    if (o != 'O' && o != '0' && o != 'o') return 0;
+    if (length == 3 && s[1] == '-' && s[2] == o) return CASTLE_KING_SIDE;
+    if (length == 5 && s[1] == '-' && s[2] == o && s[3] == '-' && s[4] == o)
+        return CASTLE_QUEEN_SIDE;
     return 0;
 }
 
@@ -43,15 +46,16 @@ int kind_of_letter(char c) {
 }
 
 // Piece letter, origin file and rank, a capture mark, destination, promotion.
-bool split_san(const char* text, SanParts& parts) {
-    std::string s(text);
-    while (!s.empty() && std::strchr("+#!?", s.back()) != nullptr) s.pop_back();
-    if ((parts.castle_kind = castle_kind_of(s)) != 0) {
+bool split_san(const char* s, SanParts& parts) {
+    std::size_t end = std::strlen(s);
+    while (end > 0 && std::strchr("+#!?", s[end - 1]) != nullptr) --end;
+    if (end == 0) return false;
+    if ((parts.castle_kind = castle_kind_of(s, end)) != 0) {
         parts.kind = KING;
         return true;
     }
-    std::size_t i = 0, end = s.size();
-    if (end > 0 && kind_of_letter(s[0]) != 0) parts.kind = kind_of_letter(s[i++]);
+    std::size_t i = 0;
+    if (kind_of_letter(s[0]) != 0) parts.kind = kind_of_letter(s[i++]);
     if (end > i && kind_of_letter(s[end - 1]) > PAWN && kind_of_letter(s[end - 1]) < KING) {
         parts.promotion_kind = kind_of_letter(s[--end]);
         if (end > i && s[end - 1] == '=') --end;
@@ -110,20 +114,24 @@ SanStatus parse_san(const char* text, Move& move, std::string& detail) {
     if (!split_san(text, parts)) return SanStatus::MALFORMED;
     MoveEntry list[MOVE_LIST_CAPACITY];
     const int count = generate_moves(list);
-    int matches = 0;
-    for (int i = 0; i < count; ++i) {
-        const Move m = list[i].move;
-        if (!fits(parts, m) || !legal_here(m)) continue;
-        if (matches++ == 0) move = m;
-        move_to_text(m);
-        detail += (detail.empty() ? "" : ", ") + std::string(move_text);
-    }
-    if (matches == 1) {
-        detail.clear();
+    Move matches[MOVE_LIST_CAPACITY];
+    int matched = 0;
+    for (int i = 0; i < count; ++i)
+        if (fits(parts, list[i].move) && legal_here(list[i].move))
+            matches[matched++] = list[i].move;
+    if (matched == 1) {
+        move = matches[0];
         return SanStatus::OK;
     }
-    move = 0;
-    return matches == 0 ? SanStatus::NO_MATCH : SanStatus::AMBIGUOUS;
+    if (matched == 0) return SanStatus::NO_MATCH;
+    std::vector<std::string> candidates;
+    for (int i = 0; i < matched; ++i) {
+        move_to_text(matches[i]);
+        candidates.push_back(move_text);
+    }
+    std::sort(candidates.begin(), candidates.end());
+    for (const std::string& c : candidates) detail += (detail.empty() ? "" : ", ") + c;
+    return SanStatus::AMBIGUOUS;
 }
 
 std::string san_text(Move move) {
