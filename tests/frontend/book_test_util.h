@@ -99,11 +99,11 @@ class BookDirTest : public ::testing::Test {
     void SetUp() override {
         char here[4096];
         ASSERT_NE(getcwd(here, sizeof here), nullptr);
-        old_dir_ = here;
         char pattern[] = "/tmp/qv_book_XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
+        ASSERT_EQ(chdir(pattern), 0);
+        old_dir_ = here;
         dir_ = pattern;
-        ASSERT_EQ(chdir(dir_.c_str()), 0);
         book_settings = BookSettings{};
         post_thinking.store(true);
         pondering.store(false);
@@ -113,16 +113,16 @@ class BookDirTest : public ::testing::Test {
         set_calendar_source(nullptr);
         set_book_message_hook(nullptr);
         book_settings = BookSettings{};
+        // Skipped or failed before the scratch directory: touch no file here.
+        if (dir_.empty() || old_dir_.empty()) return;
         std::remove(WHITE_BOOK_NAME);
         std::remove(BLACK_BOOK_NAME);
         load_quietly();
         pondering.store(false);
         book_enabled = true;
-        if (!old_dir_.empty()) {
-            EXPECT_EQ(chdir(old_dir_.c_str()), 0);
-        }
+        EXPECT_EQ(chdir(old_dir_.c_str()), 0);
         std::error_code ignored;
-        if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
+        std::filesystem::remove_all(dir_, ignored);
         init_position();
     }
     const std::string& dir() const { return dir_; }

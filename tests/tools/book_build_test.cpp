@@ -13,6 +13,7 @@
 #include <tuple>
 #include <vector>
 
+#include "platform/platform.h"
 #include "protocol/engine_process.h"
 #include "tools/book/book_tool.h"
 
@@ -222,6 +223,7 @@ TEST_F(BookTool, MisuseAndUnreadableFilesWriteNoBook) {
     EXPECT_EQ(tool({"build", "--fast", pgn("1. e4 *")}).status, 2);
     EXPECT_EQ(tool({"dump"}).status, 2);
     EXPECT_EQ(tool({"probe", "x.qbk"}).status, 2);
+    EXPECT_EQ(tool({"convert", "--winners", "x.bin"}).status, 2);
     const ToolRun missing = tool({"build", "-o", dir.path(), pgn("1. e4 *"), path("absent.pgn")});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err, "quorvanite-book: " + path("absent.pgn") + ": no such file\n");
@@ -235,6 +237,26 @@ TEST_F(BookTool, MisuseAndUnreadableFilesWriteNoBook) {
     const std::string command = std::string(QV_BOOK_TOOL_PATH) + " >/dev/null 2>&1";
     const int status = std::system(command.c_str());
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2);
+}
+
+// A clock that moves on 1.5 seconds at every reading.
+std::int64_t fast_clock_ms = 0;
+std::int64_t fast_clock() {
+    return fast_clock_ms += 1500;
+}
+
+TEST_F(BookTool, ProgressLinesOnLargeInputs) {
+    pgn(repeat("1. e4 e5 2. Nf3 *", 2100));
+    set_clock_source(fast_clock);
+    const ToolRun r = tool({"build", "-o", dir.path(), path("games.pgn")});
+    set_clock_source(nullptr);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err.find("1024 games read, 3072 positions, "), 0u) << r.err;
+    EXPECT_NE(r.err.find(" moves/s\n2048 games read, 6144 positions, "), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.out.find("\nTime: "), std::string::npos) << r.out;
+    // Quiet: no progress.
+    EXPECT_EQ(tool({"build", "--quiet", "-o", dir.path(), path("games.pgn")}).err, "");
 }
 
 TEST_F(BookTool, RecordsAreFortyEightLittleEndianBytes) {

@@ -213,9 +213,10 @@ TEST(Pgn, EveryFeatureOfTheFileFormat) {
         "1. Kb1 *\n"
         "1. e4 e5 1/2-1/2\n"
         "1. e4 a6 2. e5 d5 3. exd6 e.p. Bxd6 4.Qg4?? Bxh2# 0-1\n"
+        "1. d4 d5 1/2 1. c4 c5 \xC2\xBD-\xC2\xBD\n"
         "{ a last comment without a game }\n";
     const std::vector<PgnGame> games = read_games(pgn);
-    ASSERT_EQ(games.size(), 5u);
+    ASSERT_EQ(games.size(), 7u);
 
     const PgnGame& g1 = games[0];
     EXPECT_EQ(g1.number, 1);
@@ -250,6 +251,11 @@ TEST(Pgn, EveryFeatureOfTheFileFormat) {
     EXPECT_EQ(texts(games[4]),
               (std::vector<std::string>{"e4", "a6", "e5", "d5", "exd6", "Bxd6", "Qg4", "Bxh2#"}));
     EXPECT_EQ(games[4].result(), GameResult::BLACK_WINS);
+    // Draws as some programs write them.
+    EXPECT_EQ(texts(games[5]), (std::vector<std::string>{"d4", "d5"}));
+    EXPECT_EQ(games[5].result(), GameResult::DRAW);
+    EXPECT_EQ(texts(games[6]), (std::vector<std::string>{"c4", "c5"}));
+    EXPECT_EQ(games[6].result(), GameResult::DRAW);
 }
 
 TEST(Pgn, DamagedFilesEndWithNotesNotHangs) {

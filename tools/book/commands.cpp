@@ -426,6 +426,8 @@ int convert(const std::vector<std::string>& args, const Io& io) {
     std::string problem;
     if (!parse_options(args, options, files, problem)) return usage(io, problem.c_str());
     if (files.size() != 1) return usage(io, "convert takes one Polyglot book");
+    if (options.winners_only || options.min_games != 1 || !options.polyglot_path.empty())
+        return usage(io, "convert takes only --plies, -o and --quiet");
     std::vector<PolyglotEntry> entries;
     if (!read_polyglot_book(files[0], entries, problem)) {
         std::fprintf(io.err, "quorvanite-book: %s: %s\n", files[0].c_str(), problem.c_str());

@@ -26,16 +26,18 @@ bool ends_symbol(int c) {
     return c == EOF || SYMBOL_ENDS.table[c];
 }
 
+// The standard results, and the draws some programs write as "1/2" or "½-½".
 GameResult result_of(const std::string& text) {
     if (text == "1-0") return GameResult::WHITE_WINS;
     if (text == "0-1") return GameResult::BLACK_WINS;
-    if (text == "1/2-1/2") return GameResult::DRAW;
+    if (text == "1/2-1/2" || text == "1/2" || text == "\xC2\xBD-\xC2\xBD") return GameResult::DRAW;
     return GameResult::UNKNOWN;
 }
 
 bool is_termination(const std::string& s) {
-    if (s.empty() || (s[0] != '1' && s[0] != '0' && s[0] != '*')) return false;
-    return s == "1-0" || s == "0-1" || s == "1/2-1/2" || s == "*";
+    const char c = s.empty() ? '\0' : s[0];
+    if (c != '*' && c != '1' && c != '0' && c != '\xC2') return false;  // moves rarely pass here
+    return s == "*" || result_of(s) != GameResult::UNKNOWN;
 }
 
 // "!", "?!", "+-", "=", "+/-": evaluation marks written as text. A run of
