@@ -213,7 +213,7 @@ TEST(Pgn, EveryFeatureOfTheFileFormat) {
         "1. Kb1 *\n"
         "1. e4 e5 1/2-1/2\n"
         "1. e4 a6 2. e5 d5 3. exd6 e.p. Bxd6 4.Qg4?? Bxh2# 0-1\n"
-        "1. d4 d5 1/2 1. c4 c5 \xC2\xBD-\xC2\xBD\n"
+        "1. d4 d5 1/2 1. c4 ... c5 \xC2\xBD-\xC2\xBD\n"
         "{ a last comment without a game }\n";
     const std::vector<PgnGame> games = read_games(pgn);
     ASSERT_EQ(games.size(), 7u);

@@ -175,7 +175,8 @@ bool PgnReader::handle_symbol(const std::string& symbol, PgnGame& game) {
         }
     }
     std::string move = symbol.substr(i);
-    if (move.empty() || is_annotation(move)) return true;
+    // "12. ... Nf6" writes black's move number apart from the move.
+    if (move.find_first_not_of('.') == std::string::npos || is_annotation(move)) return true;
     if (move[0] == 'e' && (move == "e.p." || move == "ep")) return true;
     while (!move.empty() && (move.back() == '!' || move.back() == '?')) move.pop_back();
     if (move.size() > 4 && move.compare(move.size() - 4, 4, "e.p.") == 0)
