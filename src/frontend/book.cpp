@@ -1,5 +1,7 @@
-// The opening books: one file of 48-byte records per side to move, sorted by
-// key in descending order, up to eight weighted moves per position.
+// The engine's opening books: its own two files (sorted by key in descending
+// order, up to eight moves a position drawn with fixed slot weights) and a
+// Polyglot book (moves drawn in proportion to their weights), asked in that
+// order: Polyglot first, then the own book of the side to move.
 #include <cstdio>
 #include <cstdlib>
 
@@ -7,6 +9,7 @@
 #include "platform/platform.h"
 #include "search/search.h"
 
+BookSettings book_settings;
 BookRecord* white_book = nullptr;
 BookRecord* black_book = nullptr;
 std::int32_t white_book_count = 0, black_book_count = 0;
@@ -14,58 +17,91 @@ const std::int32_t book_weights[8] = {35, 55, 70, 80, 88, 94, 98, 100};
 
 namespace {
 
-constexpr int RECORD_SIZE = 48;
-constexpr int MOVE_SLOTS = 8;
+std::vector<BookRecord> white_records, black_records;
+std::vector<PolyglotEntry> polyglot_entries;
+std::string polyglot_path;
+std::string own_books_dir;  // where the own books in use came from; empty: the working directory
+bool books_read = false;    // the settings' books have been read once
 
-std::uint64_t little_endian_64(const unsigned char* bytes) {
-    std::uint64_t v = 0;
-    for (int i = 7; i >= 0; --i) v = v << 8 | bytes[i];
-    return v;
+BookMessageHook message_hook = nullptr;
+bool keep_messages = false;  // during start-up: kept for the front end's hook
+std::vector<std::string> kept_messages;
+
+void report(const std::string& text) {
+    if (message_hook != nullptr) {
+        message_hook(text.c_str());
+        return;
+    }
+    print_line("%s\n", text.c_str());
+    if (keep_messages) kept_messages.push_back(text);
 }
 
-std::uint32_t little_endian_32(const unsigned char* bytes) {
-    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-}
-
-BookRecord decode_record(const unsigned char* bytes) {
-    BookRecord r;
-    r.key = little_endian_64(bytes);
-    r.move_count = static_cast<std::int32_t>(little_endian_32(bytes + 8));
-    for (int i = 0; i < MOVE_SLOTS; ++i) r.moves[i] = little_endian_32(bytes + 12 + 4 * i);
-    r.reserved = little_endian_32(bytes + 44);
-    return r;
-}
-
-// Records that cannot be read stay zero; their key 0 ends every lookup.
-void load_book(const char* name, BookRecord*& book, std::int32_t& count) {
-    std::free(book);
+// An absent file is no book and no news; a damaged one is named and not used.
+void use_own_book(const std::string& path, std::vector<BookRecord>& records, BookRecord*& book,
+                  std::int32_t& count) {
+    records.clear();
+    records.shrink_to_fit();
     book = nullptr;
     count = 0;
-    std::FILE* file = std::fopen(name, "rb");
-    if (file == nullptr) return;
-    long size = -1;
-    if (std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
-    if (size < 0 || std::fseek(file, 0, SEEK_SET) != 0) {
-        std::fclose(file);
+    if (!book_file_present(path)) return;
+    std::string problem;
+    if (!read_own_book(path, records, problem)) {
+        records.clear();
+        records.shrink_to_fit();
+        report("Opening book " + path + " not used: " + problem);
         return;
     }
-    const long records = size / RECORD_SIZE;
-    count = records > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(records);
-    if (count > 0)
-        book = static_cast<BookRecord*>(
-            std::calloc(static_cast<std::size_t>(count), sizeof(BookRecord)));
-    if (book == nullptr) {
-        count = 0;
-        std::fclose(file);
-        return;
+    book = records.data();
+    count = static_cast<std::int32_t>(records.size());
+}
+
+// The pair in the working directory wins; without either file there, and
+// with no Polyglot book configured, the default pair is read.
+void read_own_books() {
+    std::string dir;
+    const bool here = book_file_present(WHITE_BOOK_NAME) || book_file_present(BLACK_BOOK_NAME);
+    if (!here && book_settings.polyglot_path.empty() && !book_settings.default_dir.empty())
+        dir = book_settings.default_dir + "/";
+    use_own_book(dir + WHITE_BOOK_NAME, white_records, white_book, white_book_count);
+    use_own_book(dir + BLACK_BOOK_NAME, black_records, black_book, black_book_count);
+    own_books_dir = dir.empty() ? dir : book_settings.default_dir;
+}
+
+bool read_polyglot(const std::string& path) {
+    polyglot_entries.clear();
+    polyglot_entries.shrink_to_fit();
+    polyglot_path.clear();
+    if (path.empty()) return true;
+    std::string problem;
+    if (!read_polyglot_book(path, polyglot_entries, problem)) {
+        polyglot_entries.clear();
+        polyglot_entries.shrink_to_fit();
+        report("Polyglot book " + path + " not used: " + problem);
+        return false;
     }
-    unsigned char bytes[RECORD_SIZE];
-    for (std::int32_t i = 0; i < count; ++i) {
-        if (std::fread(bytes, 1, RECORD_SIZE, file) != RECORD_SIZE) break;
-        book[i] = decode_record(bytes);
+    if (polyglot_entries.empty()) {
+        report("Polyglot book " + path + " not used: it holds no entries");
+        return false;
     }
-    std::fclose(file);
+    polyglot_path = path;
+    return true;
+}
+
+void drop_books() {
+    for (std::vector<BookRecord>* records : {&white_records, &black_records}) {
+        records->clear();
+        records->shrink_to_fit();
+    }
+    white_book = black_book = nullptr;
+    white_book_count = black_book_count = 0;
+    own_books_dir.clear();
+    read_polyglot("");
+}
+
+void read_books() {
+    read_own_books();
+    read_polyglot(book_settings.polyglot_path);
+    books_read = true;
 }
 
 // A draw from 0 to 32767 of a generator seeded with the calendar second, so
@@ -76,16 +112,27 @@ int draw_from_clock() {
     return static_cast<int>((state >> 16) & 0x7FFF);
 }
 
-}  // namespace
-
-void load_books() {
-    load_book("QuorvWhite.qbk", white_book, white_book_count);
-    load_book("QuorvBlack.qbk", black_book, black_book_count);
-    print_line("White opening book positions: %d\n", white_book_count);
-    print_line("Black opening book positions: %d\n", black_book_count);
+// Polyglot draws are wider (weights add up beyond 32767); seeded from the
+// same calendar second, mixed with the position so positions differ.
+std::uint64_t wide_draw_from_clock(std::uint64_t key) {
+    std::uint64_t z = static_cast<std::uint64_t>(calendar_seconds()) ^ key;
+    z += 0x9E3779B97F4A7C15ull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
 }
 
-bool probe_book() {
+bool probe_polyglot() {
+    if (polyglot_entries.empty()) return false;
+    BookChoice choices[MOVE_LIST_CAPACITY];
+    const int count = polyglot_choices(polyglot_entries.data(), polyglot_entries.size(), choices);
+    const int i = weighted_index(choices, count, wide_draw_from_clock(position.state.key));
+    if (i < 0) return false;
+    book_move = choices[i].move;
+    return true;
+}
+
+bool probe_own_book() {
     const bool white = position.state.side_to_move == WHITE;
     const BookRecord* book = white ? white_book : black_book;
     const std::int32_t count = white ? white_book_count : black_book_count;
@@ -101,7 +148,7 @@ bool probe_book() {
     }
     if (entry == nullptr) return false;
     // A damaged record names no weights to draw with.
-    if (entry->move_count < 1 || entry->move_count > MOVE_SLOTS) return false;
+    if (entry->move_count < 1 || entry->move_count > BOOK_MOVE_SLOTS) return false;
     const int r = draw_from_clock() % book_weights[entry->move_count - 1];
     int slot = 0;
     while (r >= book_weights[slot]) ++slot;
@@ -109,12 +156,68 @@ bool probe_book() {
 
     MoveEntry list[MOVE_LIST_CAPACITY];
     const int legal = filter_legal(generate_moves(list), list);
-    bool found = false;
-    for (int i = 0; i < legal && !found; ++i) found = list[i].move == book_move;
-    if (!found) return false;
+    for (int i = 0; i < legal; ++i)
+        if (list[i].move == book_move) return true;
+    return false;
+}
+
+}  // namespace
+
+void load_books() {
+    kept_messages.clear();
+    keep_messages = true;
+    book_enabled = book_settings.enabled;
+    books_read = false;
+    drop_books();
+    if (book_settings.enabled) read_books();
+    print_line("White opening book positions: %d\n", white_book_count);
+    print_line("Black opening book positions: %d\n", black_book_count);
+    if (!own_books_dir.empty() && (white_book_count > 0 || black_book_count > 0))
+        print_line("Default opening books from %s\n", own_books_dir.c_str());
+    if (!polyglot_entries.empty())
+        print_line("Polyglot opening book %s: %zu entries\n", polyglot_path.c_str(),
+                   polyglot_entries.size());
+    keep_messages = false;
+}
+
+bool probe_book() {
+    if (!probe_polyglot() && !probe_own_book()) return false;
     if (!pondering.load() && post_thinking.load()) {
         move_to_text(book_move);
         print_line("0 0 0 0 %s (Book Move)\n", move_text);
     }
     return true;
+}
+
+void set_book_message_hook(BookMessageHook hook) {
+    message_hook = hook;
+    if (hook == nullptr) return;
+    for (const std::string& text : kept_messages) hook(text.c_str());
+    kept_messages.clear();
+}
+
+void set_books_enabled(bool enabled) {
+    book_settings.enabled = enabled;
+    book_enabled = enabled;
+    if (!enabled || books_read) return;
+    read_books();
+    report("White opening book positions: " + std::to_string(white_book_count));
+    report("Black opening book positions: " + std::to_string(black_book_count));
+}
+
+bool load_polyglot_book(const std::string& path) {
+    book_settings.polyglot_path = path;
+    if (!read_polyglot(path)) return false;
+    if (!path.empty())
+        report("Polyglot opening book " + path + ": " + std::to_string(polyglot_entries.size()) +
+               " entries");
+    return true;
+}
+
+const std::string& polyglot_book_path() {
+    return polyglot_path;
+}
+
+std::size_t polyglot_book_entries() {
+    return polyglot_entries.size();
 }

@@ -1,5 +1,6 @@
-// The configuration file: only the size of the transposition table.
-//   <quorvanite> <hash>256</hash> </quorvanite>
+// The configuration file: the size of the transposition table and the books.
+//   <quorvanite> <hash>256</hash> <book>book.bin</book> <ownbook>false</ownbook> </quorvanite>
+#include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -11,17 +12,18 @@
 namespace {
 
 constexpr const char* CONFIG_FILE_NAME = "Quorvanite.cfg";
-constexpr int TEXT_SIZE = 128;  // tag texts and the value; 128 characters or more end the reading
+constexpr int TEXT_SIZE = 128;   // tag texts and values; 128 characters or more end the reading
+constexpr int PATH_SIZE = 4096;  // the book's path may be longer
 
 // Reads characters up to the terminator into text; false at end of file or
-// when the text grows to TEXT_SIZE characters.
-bool read_until(std::FILE* file, int terminator, char* text) {
+// when the text grows to size characters.
+bool read_until(std::FILE* file, int terminator, char* text, int size = TEXT_SIZE) {
     int length = 0;
     for (;;) {
         const int c = std::getc(file);
         if (c == EOF) return false;
         if (c == terminator) break;
-        if (length == TEXT_SIZE - 1) return false;
+        if (length == size - 1) return false;
         text[length++] = static_cast<char>(c);
     }
     text[length] = '\0';
@@ -37,11 +39,11 @@ bool read_tag(std::FILE* file, char* tag) {
     return read_until(file, '>', tag);
 }
 
-bool read_value_until_tag(std::FILE* file, char* value) {
+bool read_value_until_tag(std::FILE* file, char* value, int size, const char* closing_tag) {
     char tag[TEXT_SIZE];
-    if (!read_until(file, '<', value)) return false;
+    if (!read_until(file, '<', value, size)) return false;
     if (!read_until(file, '>', tag)) return false;
-    return std::strcmp(tag, "/hash") == 0;
+    return std::strcmp(tag, closing_tag) == 0;
 }
 
 // The value as the C library's string-to-long reads it, within 32 bits.
@@ -60,6 +62,49 @@ std::uint32_t entries_for_megabytes(long megabytes) {
     return static_cast<std::uint32_t>(size) * ENTRIES_PER_MEGABYTE;
 }
 
+void set_hash(char* value) {
+    tt_entry_count = entries_for_megabytes(value_in_megabytes(value));
+}
+
+// The value without the white space (line breaks too) around it.
+char* trimmed(char* value) {
+    while (std::isspace(static_cast<unsigned char>(*value))) ++value;
+    char* end = value + std::strlen(value);
+    while (end > value && std::isspace(static_cast<unsigned char>(end[-1]))) --end;
+    *end = '\0';
+    return value;
+}
+
+void set_book(char* value) {
+    book_settings.polyglot_path = trimmed(value);
+}
+
+// true/on or false/off; any other value leaves the setting as it was.
+void set_own_book(char* value) {
+    const char* v = trimmed(value);
+    if (std::strcmp(v, "true") == 0 || std::strcmp(v, "on") == 0) book_settings.enabled = true;
+    if (std::strcmp(v, "false") == 0 || std::strcmp(v, "off") == 0) book_settings.enabled = false;
+}
+
+// The elements inside <quorvanite>; a wrong closing tag ends the reading.
+struct Element {
+    const char* tag;
+    const char* closing_tag;
+    int value_size;
+    void (*apply)(char* value);
+};
+constexpr Element ELEMENTS[] = {
+    {"hash", "/hash", TEXT_SIZE, set_hash},
+    {"book", "/book", PATH_SIZE, set_book},
+    {"ownbook", "/ownbook", TEXT_SIZE, set_own_book},
+};
+
+const Element* element_named(const char* tag) {
+    for (const Element& e : ELEMENTS)
+        if (std::strcmp(tag, e.tag) == 0) return &e;
+    return nullptr;
+}
+
 }  // namespace
 
 void read_config() {
@@ -68,10 +113,12 @@ void read_config() {
     enum class State { OUTSIDE, INSIDE, VALUE, DONE };
     State state = State::OUTSIDE;
     char text[TEXT_SIZE];
+    char value[PATH_SIZE];
+    const Element* element = nullptr;
     while (state != State::DONE) {
         if (state == State::VALUE) {
-            if (read_value_until_tag(file, text)) {
-                tt_entry_count = entries_for_megabytes(value_in_megabytes(text));
+            if (read_value_until_tag(file, value, element->value_size, element->closing_tag)) {
+                element->apply(value);
                 state = State::INSIDE;
             } else {
                 state = State::DONE;
@@ -82,7 +129,7 @@ void read_config() {
             state = State::DONE;
         } else if (state == State::OUTSIDE) {
             if (std::strcmp(text, "quorvanite") == 0) state = State::INSIDE;
-        } else if (std::strcmp(text, "hash") == 0) {
+        } else if ((element = element_named(text)) != nullptr) {
             state = State::VALUE;
         } else if (std::strcmp(text, "/quorvanite") == 0) {
             state = State::DONE;

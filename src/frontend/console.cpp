@@ -33,6 +33,11 @@ void set_start_values() {
     move_text[0] = '\0';
 }
 
+// Book messages reach an xboard user as a message box.
+void tell_xboard_user(const char* text) {
+    print_line("telluser %s\n", text);
+}
+
 constexpr int DEFAULT_PERFT_DEPTH = 6;
 constexpr int MAX_PERFT_DEPTH = 10;
 
@@ -73,12 +78,14 @@ int console_main() {
     print_line("Hash table memory size: %u MByte\n",
                static_cast<unsigned>(static_cast<std::uint64_t>(tt_entry_count) * sizeof(TtEntry) /
                                      1048576));
+    book_settings.default_dir = executable_directory();
     load_books();
     for (;;) {
         print_line("Quorvanite>");
         if (!read_line()) return 0;  // end of input ends the run like "quit"
         if (starts_with(input_line, "xboard")) {
             print_line("WinBoard protocol selected\n");
+            set_book_message_hook(tell_xboard_user);
             xboard_loop();
         } else if (starts_with(input_line, "benchmark")) {
             benchmark();

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "board/board.h"
+#include "frontend/book.h"
 
 // ---- Input and output.
 constexpr int INPUT_LINE_SIZE = 128;
@@ -57,20 +58,7 @@ extern int budget_half_moves;              // game_ply when the budget is comput
 void ponder_input_thread();
 void analysis_input_thread();
 
-// ---- Opening book.
-struct BookRecord {
-    std::uint64_t key;
-    std::int32_t move_count;
-    std::uint32_t moves[8];
-    std::uint32_t reserved;
-};
-static_assert(sizeof(BookRecord) == 48, "BookRecord is the 48-byte file record");
-extern BookRecord* white_book;
-extern BookRecord* black_book;
-extern std::int32_t white_book_count, black_book_count;
-extern const std::int32_t book_weights[8];
-void load_books();
-bool probe_book();
+// ---- Opening book: frontend/book.h.
 
 // ---- Benchmark and test suite.
 void benchmark();

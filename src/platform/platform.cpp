@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -12,6 +13,7 @@
 namespace {
 const auto process_start = std::chrono::steady_clock::now();
 std::atomic<ClockSource> clock_source{nullptr};
+std::atomic<CalendarSource> calendar_source{nullptr};
 }  // namespace
 
 void set_clock_source(ClockSource source) {
@@ -25,8 +27,21 @@ std::int64_t clock_ms() {
         .count();
 }
 
+void set_calendar_source(CalendarSource source) {
+    calendar_source.store(source);
+}
+
 std::int64_t calendar_seconds() {
+    if (const CalendarSource source = calendar_source.load(std::memory_order_relaxed))
+        return source();
     return static_cast<std::int64_t>(std::time(nullptr));
+}
+
+std::string executable_directory() {
+    std::error_code error;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error || !exe.has_parent_path()) return {};
+    return exe.parent_path().string();
 }
 
 void print_line(const char* format, ...) {

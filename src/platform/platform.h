@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 // Wall time from a monotonic clock, in milliseconds since the process started.
 std::int64_t clock_ms();
@@ -14,6 +15,15 @@ void set_clock_source(ClockSource source);
 
 // Calendar time in whole seconds (seeds the book's random draw).
 std::int64_t calendar_seconds();
+
+// Tests put a calendar of their own in place to check the book's draws;
+// nullptr restores the real one.
+using CalendarSource = std::int64_t (*)();
+void set_calendar_source(CalendarSource source);
+
+// The directory that holds the running executable (no trailing slash); empty
+// when the system cannot tell.
+std::string executable_directory();
 
 // Formatted output to standard output, flushed at once: every message of the
 // engine goes through here (interfaces read it through a pipe).

@@ -1,48 +1,15 @@
-// The opening books, written here from the engine's own keys and moves.
-#include <gtest/gtest.h>
-#include <unistd.h>
-
+// The engine's own books, written here from the engine's own keys and moves:
+// loading, damage, lookup, the weighted draw and where the files are found.
 #include <algorithm>
+#include <array>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <string>
-#include <vector>
 
-#include "frontend/frontend.h"
-#include "platform/platform.h"
-#include "search/search.h"
+#include "frontend/book_test_util.h"
+
+using namespace book_test;
 
 namespace {
-
-struct Record {
-    std::uint64_t key;
-    std::int32_t count;
-    std::vector<Move> moves;
-};
-
-void put_le(std::string& bytes, std::uint64_t v, int size) {
-    for (int i = 0; i < size; ++i) bytes.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-}
-
-std::string encode(const std::vector<Record>& records) {
-    std::string bytes;
-    for (const Record& r : records) {
-        put_le(bytes, r.key, 8);
-        put_le(bytes, static_cast<std::uint32_t>(r.count), 4);
-        for (int i = 0; i < 8; ++i)
-            put_le(bytes, i < static_cast<int>(r.moves.size()) ? r.moves[i] : 0, 4);
-        put_le(bytes, 0xDEADBEEF, 4);
-    }
-    return bytes;
-}
-
-Move legal(const char* text) {
-    const Move m = parse_move_text(text);
-    EXPECT_NE(m, 0u) << text;
-    return m;
-}
 
 // Keys and moves of a few positions, taken from the board.
 struct Positions {
@@ -64,71 +31,101 @@ struct Positions {
     }
 };
 
-class Book : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        char here[4096];
-        ASSERT_NE(getcwd(here, sizeof here), nullptr);
-        old_dir_ = here;
-        char pattern[] = "/tmp/qv_book_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        ASSERT_EQ(chdir(dir_.c_str()), 0);
-        post_thinking.store(true);
-        pondering.store(false);
-    }
-    void TearDown() override {
-        // Leave no book behind for other tests of this process.
-        load_quietly("", "");
-        pondering.store(false);
-        if (!old_dir_.empty()) {
-            EXPECT_EQ(chdir(old_dir_.c_str()), 0);
-        }
-        std::error_code ignored;
-        if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
-        init_position();
-    }
-    static void write(const char* name, const std::string& bytes) {
-        std::ofstream(name, std::ios::binary) << bytes;
-    }
-    // Writes both files (empty text: no file) and loads them; the start-up lines.
-    static std::string load_quietly(const std::string& white, const std::string& black) {
-        std::remove("QuorvWhite.qbk");
-        std::remove("QuorvBlack.qbk");
-        if (!white.empty()) write("QuorvWhite.qbk", white);
-        if (!black.empty()) write("QuorvBlack.qbk", black);
-        testing::internal::CaptureStdout();
-        load_books();
-        return testing::internal::GetCapturedStdout();
-    }
-    static std::string probe(bool& found) {
-        testing::internal::CaptureStdout();
-        found = probe_book();
-        return testing::internal::GetCapturedStdout();
-    }
-    Positions p;
+const std::string NO_BOOKS = "White opening book positions: 0\nBlack opening book positions: 0\n";
 
-  private:
-    std::string old_dir_, dir_;
+class Book : public BookDirTest {
+  protected:
+    Positions p;
+    // A start record with eight moves, slot order as given.
+    std::vector<Move> eight_moves() {
+        return {p.e2e4,        p.d2d4,        p.g1f3,        legal("c2c4"),
+                legal("b1c3"), legal("g2g3"), legal("b2b3"), legal("f2f4")};
+    }
 };
 
-TEST_F(Book, CountsAreWholeRecordsAndTrailingBytesAreIgnored) {
-    EXPECT_EQ(load_quietly("", ""),
-              "White opening book positions: 0\nBlack opening book positions: 0\n");
-    const std::string two = encode({{p.start, 1, {p.e2e4}}, {p.start - 1, 1, {p.d2d4}}});
-    EXPECT_EQ(load_quietly(two + std::string(47, '\xff'),
-                           encode({{p.after_e4, 1, {p.e7e5}}}).substr(0, 47)),
+TEST_F(Book, WholeFilesAreReadRecordByRecord) {
+    EXPECT_EQ(load_own("", ""), NO_BOOKS);
+    const std::string two = encode({{p.start, 1, {p.e2e4}}, {p.start - 1, 2, {p.d2d4, p.g1f3}}});
+    EXPECT_EQ(load_own(two, ""),
               "White opening book positions: 2\nBlack opening book positions: 0\n");
-    EXPECT_EQ(white_book_count, 2);
+    ASSERT_EQ(white_book_count, 2);
     EXPECT_EQ(white_book[0].key, p.start);
     EXPECT_EQ(white_book[0].move_count, 1);
     EXPECT_EQ(white_book[0].moves[0], p.e2e4);
-    EXPECT_EQ(white_book[1].moves[0], p.d2d4);
+    EXPECT_EQ(white_book[1].key, p.start - 1);
+    EXPECT_EQ(white_book[1].move_count, 2);
+    EXPECT_EQ(white_book[1].moves[1], p.g1f3);
+    // An empty file is a book without positions, not damage.
+    load_own("", "");
+    write(BLACK_BOOK_NAME, "");
+    EXPECT_EQ(load_quietly(), NO_BOOKS);
+}
+
+TEST_F(Book, DamagedFilesAreReportedOnOneLineAndNotUsed) {
+    const std::string two = encode({{p.start, 1, {p.e2e4}}, {p.start - 1, 1, {p.d2d4}}});
+    struct Case {
+        std::string white;
+        const char* report;
+    } const cases[] = {
+        // Trailing bytes: the file is not what it claims to be.
+        {two + std::string(47, '\xff'),
+         "Opening book QuorvWhite.qbk not used: its size (143 bytes) is not a multiple of 48 "
+         "bytes\n"},
+        {two.substr(0, 47),
+         "Opening book QuorvWhite.qbk not used: its size (47 bytes) is not a "
+         "multiple of 48 bytes\n"},
+        // Ascending keys, and a repeated key that could never be reached.
+        {encode({{p.start - 1, 1, {p.d2d4}}, {p.start, 1, {p.e2e4}}}),
+         "Opening book QuorvWhite.qbk not used: keys out of order at record 2\n"},
+        {encode({{p.start, 1, {p.e2e4}}, {p.start, 1, {p.d2d4}}}),
+         "Opening book QuorvWhite.qbk not used: keys out of order at record 2\n"},
+        {encode({{p.start, 1, {p.e2e4}}, {p.start - 1, 9, {p.d2d4}}}),
+         "Opening book QuorvWhite.qbk not used: record 2 has 9 moves (1 to 8 allowed)\n"},
+        {encode({{p.start, 0, {}}}),
+         "Opening book QuorvWhite.qbk not used: record 1 has 0 moves (1 to 8 allowed)\n"},
+        {encode({{p.start, -1, {p.e2e4}}}),
+         "Opening book QuorvWhite.qbk not used: record 1 has -1 moves (1 to 8 allowed)\n"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(load_own(c.white, encode({{p.after_e4, 1, {p.e7e5}}})),
+                  std::string(c.report) +
+                      "White opening book positions: 0\nBlack opening book positions: 1\n");
+        EXPECT_EQ(white_book_count, 0);
+        EXPECT_EQ(white_book, nullptr);
+        bool found = true;
+        EXPECT_EQ(probe(found), "");
+        EXPECT_FALSE(found);
+    }
+}
+
+TEST_F(Book, RandomBytesAreNotReadAsPositions) {
+    // 4,800 bytes are a hundred records' worth; random keys are out of order
+    // and random counts out of range.
+    std::string bytes;
+    std::uint32_t state = 12345;
+    for (int i = 0; i < 4800; ++i) {
+        state = state * 1103515245u + 12345u;
+        bytes.push_back(static_cast<char>(state >> 24));
+    }
+    const std::string out = load_own(bytes, "");
+    EXPECT_EQ(out.find("Opening book QuorvWhite.qbk not used: "), 0u) << out;
+    EXPECT_NE(out.find("\n" + NO_BOOKS), std::string::npos) << out;
+}
+
+TEST_F(Book, OnlyRegularFilesAreOpened) {
+    // A directory named like a book once had its "size" taken for a book's.
+    std::filesystem::create_directory(WHITE_BOOK_NAME);
+    EXPECT_EQ(load_quietly(),
+              "Opening book QuorvWhite.qbk not used: not a regular file\n" + NO_BOOKS);
+    std::filesystem::remove(WHITE_BOOK_NAME);
+    // A link to a real book is followed.
+    write("real.qbk", encode({{p.start, 1, {p.e2e4}}}));
+    std::filesystem::create_symlink("real.qbk", WHITE_BOOK_NAME);
+    EXPECT_EQ(load_quietly(), "White opening book positions: 1\nBlack opening book positions: 0\n");
 }
 
 TEST_F(Book, SingleMoveIsPlayedAndShownAsAThinkingLine) {
-    load_quietly(encode({{p.start, 1, {p.e2e4, p.d2d4}}}), "");
-    init_position();
+    load_own(encode({{p.start, 1, {p.e2e4, p.d2d4}}}), "");
     bool found = false;
     EXPECT_EQ(probe(found), "0 0 0 0 e2e4 (Book Move)\n");
     EXPECT_TRUE(found);
@@ -147,74 +144,148 @@ TEST_F(Book, LookupFollowsTheDescendingKeyOrder) {
     std::vector<Record> records = {{p.start, 1, {p.e2e4}}, {p.after_d4, 1, {p.g1f3}}};
     std::sort(records.begin(), records.end(),
               [](const Record& a, const Record& b) { return a.key > b.key; });
-    load_quietly(encode(records), "");
-    init_position();
+    load_own(encode(records), "");
     bool found = false;
     probe(found);
     EXPECT_TRUE(found);
-    // A book sorted the wrong way round hides whatever stands after a smaller key.
-    std::reverse(records.begin(), records.end());
-    load_quietly(encode(records), "");
+    // Stops at the first smaller key: a position between two records is absent.
+    make_move(p.e2e4);
+    make_move(p.e7e5);
     probe(found);
-    EXPECT_EQ(found, records[0].key == p.start);
+    EXPECT_FALSE(found);
 }
 
 TEST_F(Book, EachSideHasItsOwnBook) {
-    load_quietly(encode({{p.after_e4, 1, {p.e7e5}}}), encode({{p.start, 1, {p.e2e4}}}));
-    init_position();
+    load_own(encode({{p.after_e4, 1, {p.e7e5}}}), encode({{p.start, 1, {p.e2e4}}}));
     bool found = true;
     probe(found);
     EXPECT_FALSE(found);  // white to move reads only the white book
     make_move(p.e2e4);
     EXPECT_EQ(probe(found), "");
     EXPECT_FALSE(found);
-    load_quietly("", encode({{p.after_e4, 1, {p.e7e5}}}));
+    load_own("", encode({{p.after_e4, 1, {p.e7e5}}}));
     EXPECT_EQ(probe(found), "0 0 0 0 e7e5 (Book Move)\n");
     EXPECT_TRUE(found);
 }
 
-TEST_F(Book, DamagedRecordsGiveNoBookMove) {
-    init_position();
+TEST_F(Book, DrawnMoveThatIsNotLegalGivesNoBookMove) {
     bool found = true;
-    for (const std::int32_t count : {0, 9, -1, 1 << 30}) {
-        load_quietly(encode({{p.start, count, {p.e2e4}}}), "");
-        book_move = 0;
-        EXPECT_EQ(probe(found), "");
-        EXPECT_FALSE(found) << count;
-        EXPECT_EQ(book_move, 0u);
-    }
-    // A drawn move that is not legal here: drawn, but not played.
-    const Move not_legal = p.e7e5;
-    load_quietly(encode({{p.start, 1, {not_legal}}}), "");
+    // Drawn, but not played; no other slot is tried.
+    load_own(encode({{p.start, 1, {p.e7e5}}}), "");
     EXPECT_EQ(probe(found), "");
     EXPECT_FALSE(found);
-    EXPECT_EQ(book_move, not_legal);
+    EXPECT_EQ(book_move, p.e7e5);
     // The same move with a different capture field is a different move.
-    load_quietly(encode({{p.start, 1, {p.e2e4 | (1u << 16)}}}), "");
+    load_own(encode({{p.start, 1, {p.e2e4 | (1u << 16)}}}), "");
     probe(found);
     EXPECT_FALSE(found);
 }
 
 TEST_F(Book, DrawWithinOneSecondChoosesTheSameSlot) {
-    load_quietly(encode({{p.start,
-                          8,
-                          {p.e2e4, p.d2d4, p.g1f3, legal("c2c4"), legal("b1c3"), legal("g2g3"),
-                           legal("b2b3"), legal("f2f4")}}}),
-                 "");
-    init_position();
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        const std::int64_t before = calendar_seconds();
+    load_own(encode({{p.start, 8, eight_moves()}}), "");
+    set_calendar_source(fixed_calendar);
+    for (fixed_second = 1000; fixed_second < 1100; ++fixed_second) {
         bool found1 = false, found2 = false;
         probe(found1);
         const Move first = book_move;
         probe(found2);
-        const Move second = book_move;
-        if (calendar_seconds() != before) continue;  // crossed a second: try again
         EXPECT_TRUE(found1 && found2);
-        EXPECT_EQ(first, second);
-        return;
+        EXPECT_EQ(book_move, first) << fixed_second;
     }
-    ADD_FAILURE() << "the clock kept crossing seconds";
+}
+
+// Over many seconds the slots come up in the proportions 35, 20, 15, 10, 8,
+// 6, 4, 2 (the first n of them for a record of n moves).
+TEST_F(Book, SlotsAreDrawnInProportionToTheirWeights) {
+    set_calendar_source(counting_calendar);
+    const std::vector<Move> moves = eight_moves();
+    const int weights[8] = {35, 20, 15, 10, 8, 6, 4, 2};
+    for (const int n : {8, 3, 1}) {
+        load_own(encode({{p.start, n, moves}}), "");
+        std::array<int, 8> seen{};
+        constexpr int DRAWS = 40000;
+        next_second = 1700000000;
+        post_thinking.store(false);
+        for (int i = 0; i < DRAWS; ++i) {
+            ASSERT_TRUE(probe_book());
+            const auto slot = std::find(moves.begin(), moves.end(), book_move) - moves.begin();
+            ASSERT_LT(slot, n);
+            ++seen[static_cast<std::size_t>(slot)];
+        }
+        const int total = book_weights[n - 1];
+        for (int s = 0; s < n; ++s) {
+            const double expected = static_cast<double>(weights[s]) / total;
+            EXPECT_NEAR(static_cast<double>(seen[static_cast<std::size_t>(s)]) / DRAWS, expected,
+                        0.01)
+                << "slot " << s << " of " << n;
+        }
+    }
+}
+
+TEST_F(Book, WorkingDirectoryPairWinsOverTheDefaultPair) {
+    // The default pair in a directory of its own, as beside the executable.
+    const std::string defaults = dir() + "/defaults";
+    std::filesystem::create_directory(defaults);
+    write(defaults + "/" + WHITE_BOOK_NAME, encode({{p.start, 1, {p.d2d4}}}));
+    write(defaults + "/" + BLACK_BOOK_NAME, encode({{p.after_e4, 1, {p.e7e5}}}));
+    book_settings.default_dir = defaults;
+    EXPECT_EQ(load_quietly(),
+              "White opening book positions: 1\nBlack opening book positions: 1\n"
+              "Default opening books from " +
+                  defaults + "\n");
+    bool found = false;
+    EXPECT_EQ(probe(found), "0 0 0 0 d2d4 (Book Move)\n");
+    // One file of a pair in the working directory replaces the whole default pair.
+    write(BLACK_BOOK_NAME, encode({{p.after_e4, 1, {p.e7e5}}}));
+    EXPECT_EQ(load_quietly(), "White opening book positions: 0\nBlack opening book positions: 1\n");
+    probe(found);
+    EXPECT_FALSE(found);
+    // A configured Polyglot book also leaves the default pair unread.
+    std::remove(BLACK_BOOK_NAME);
+    write("small.bin", encode_polyglot({{polyglot_key(), "c2c4", 1}}));
+    book_settings.polyglot_path = "small.bin";
+    EXPECT_EQ(load_quietly(), NO_BOOKS + "Polyglot opening book small.bin: 1 entries\n");
+    EXPECT_EQ(probe(found), "0 0 0 0 c2c4 (Book Move)\n");
+}
+
+TEST_F(Book, BooksTurnedOffAreNeitherReadNorAsked) {
+    write(WHITE_BOOK_NAME, encode({{p.start, 1, {p.e2e4}}}));
+    book_settings.enabled = false;
+    EXPECT_EQ(load_quietly(), NO_BOOKS);
+    EXPECT_FALSE(book_enabled);
+    // Turned on at run time (the UCI option), they are read then.
+    std::vector<std::string> messages;
+    static std::vector<std::string>* sink = nullptr;
+    sink = &messages;
+    set_book_message_hook([](const char* text) { sink->push_back(text); });
+    set_books_enabled(true);
+    EXPECT_TRUE(book_enabled);
+    EXPECT_EQ(messages, (std::vector<std::string>{"White opening book positions: 1",
+                                                  "Black opening book positions: 0"}));
+    bool found = false;
+    probe(found);
+    EXPECT_TRUE(found);
+    set_books_enabled(false);
+    EXPECT_FALSE(book_enabled);
+}
+
+TEST_F(Book, StartUpReportsReachTheFrontEndsHookOnce) {
+    write(WHITE_BOOK_NAME, std::string(100, 'x'));
+    const std::string report =
+        "Opening book QuorvWhite.qbk not used: its size (100 bytes) is not a multiple of 48 bytes";
+    EXPECT_EQ(load_quietly(), report + "\n" + NO_BOOKS);
+    static std::vector<std::string> seen;
+    seen.clear();
+    // The front end that takes over sees what start-up printed, in its own form.
+    testing::internal::CaptureStdout();
+    set_book_message_hook([](const char* text) { seen.push_back(text); });
+    set_book_message_hook([](const char* text) { seen.push_back(text); });
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(seen, std::vector<std::string>{report});
+    // Later reports go to the hook only.
+    seen.clear();
+    EXPECT_FALSE(load_polyglot_book("missing.bin"));
+    EXPECT_EQ(seen, std::vector<std::string>{"Polyglot book missing.bin not used: no such file"});
 }
 
 }  // namespace

@@ -25,9 +25,11 @@ class ConfigFile : public ::testing::Test {
         dir_ = pattern;
         ASSERT_EQ(chdir(dir_.c_str()), 0);
         saved_count_ = tt_entry_count;
+        book_settings = BookSettings{};
     }
     void TearDown() override {
         tt_entry_count = saved_count_;
+        book_settings = BookSettings{};
         if (!old_dir_.empty()) {
             EXPECT_EQ(chdir(old_dir_.c_str()), 0);
         }
@@ -99,6 +101,57 @@ TEST_F(ConfigFile, MalformedElementsEndTheReading) {
     const std::string long_tag(200, 'x');
     EXPECT_EQ(size_from("<quorvanite><" + long_tag + "><hash>256</hash></quorvanite>"), 32 * MB);
     EXPECT_EQ(size_from(std::string(100000, '<')), 32 * MB);
+}
+
+// The book elements: a Polyglot book's path and a switch for every book.
+TEST_F(ConfigFile, BookElementsNameAPolyglotBookAndTurnBooksOff) {
+    auto settings_from = [this](const std::string& inside) {
+        book_settings = BookSettings{};
+        size_from("<quorvanite>" + inside + "</quorvanite>");
+        return book_settings;
+    };
+    EXPECT_EQ(settings_from("<book>/usr/share/games/gnuchess/book.bin</book>").polyglot_path,
+              "/usr/share/games/gnuchess/book.bin");
+    // White space and line breaks around the path go; inside it they stay.
+    EXPECT_EQ(settings_from("<book>\n  my books/b.bin \r\n</book>").polyglot_path,
+              "my books/b.bin");
+    const std::string long_path = "/" + std::string(300, 'p') + ".bin";
+    EXPECT_EQ(settings_from("<book>" + long_path + "</book>").polyglot_path, long_path);
+    EXPECT_EQ(settings_from("<book>a.bin</book><book>b.bin</book>").polyglot_path, "b.bin");
+    EXPECT_TRUE(settings_from("").enabled);
+    EXPECT_FALSE(settings_from("<ownbook>false</ownbook>").enabled);
+    EXPECT_FALSE(settings_from("<ownbook> off </ownbook>").enabled);
+    EXPECT_TRUE(settings_from("<ownbook>false</ownbook><ownbook>true</ownbook>").enabled);
+    EXPECT_TRUE(settings_from("<ownbook>on</ownbook>").enabled);
+    EXPECT_TRUE(settings_from("<ownbook>no idea</ownbook>").enabled);
+    // The elements mix with the hash element in any order.
+    EXPECT_EQ(size_from("<quorvanite><book>x.bin</book><hash>256</hash>"
+                        "<ownbook>false</ownbook></quorvanite>"),
+              256 * MB);
+    EXPECT_EQ(book_settings.polyglot_path, "x.bin");
+    EXPECT_FALSE(book_settings.enabled);
+}
+
+TEST_F(ConfigFile, MalformedBookElementsEndTheReadingLikeHash) {
+    // A wrong closing tag stops at once; elements outside the root are not read.
+    EXPECT_EQ(size_from("<quorvanite><book>a.bin</hash><hash>512</hash></quorvanite>"), 32 * MB);
+    EXPECT_EQ(book_settings.polyglot_path, "");
+    EXPECT_EQ(size_from("<book>a.bin</book><quorvanite><hash>64</hash></quorvanite>"), 64 * MB);
+    EXPECT_EQ(book_settings.polyglot_path, "");
+    EXPECT_EQ(size_from("<quorvanite><Book>a.bin</Book><ownbook>false</ownbook>"), 32 * MB);
+    EXPECT_EQ(book_settings.polyglot_path, "");
+    EXPECT_FALSE(book_settings.enabled);
+    // A path of 4096 characters or more ends the reading without overrunning.
+    book_settings = BookSettings{};
+    EXPECT_EQ(size_from("<quorvanite><book>" + std::string(5000, 'p') +
+                        "</book><hash>64</hash></quorvanite>"),
+              32 * MB);
+    EXPECT_EQ(book_settings.polyglot_path, "");
+    // An on/off value of 128 characters or more does too.
+    EXPECT_EQ(size_from("<quorvanite><ownbook>" + std::string(130, ' ') +
+                        "false</ownbook><hash>64</hash></quorvanite>"),
+              32 * MB);
+    EXPECT_TRUE(book_settings.enabled);
 }
 
 }  // namespace

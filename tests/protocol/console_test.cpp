@@ -3,12 +3,14 @@
 
 #include "protocol/engine_process.h"
 
+using qv_test::EngineDir;
 using qv_test::EngineProcess;
 using qv_test::Limits;
-using qv_test::TempDir;
 
 namespace {
 
+// The working directory's configuration turns the books off (EngineDir), so the
+// book lines count 0; tests/protocol/book_protocol_test.cpp covers the books.
 const std::string BANNER_AND_START =
     "Quorvanite 2.3\n"
     "A chess engine for graphical interfaces speaking xboard/WinBoard protocol 2\n"
@@ -30,7 +32,7 @@ bool looks_like_protocol_reply(const std::string& line) {
 }
 
 TEST(ProtocolConsole, StartUpOutputIsExactAndQuitEndsWithStatusZero) {
-    TempDir dir;
+    EngineDir dir;
     EngineProcess engine(dir.path());
     ASSERT_TRUE(engine.started());
     EXPECT_EQ(engine.read_through("Quorvanite>"), BANNER_AND_START);
@@ -46,7 +48,7 @@ TEST(ProtocolConsole, StartUpOutputIsExactAndQuitEndsWithStatusZero) {
 }
 
 TEST(ProtocolConsole, CommandsAreRecognisedByTheirLeadingCharacters) {
-    TempDir dir;
+    EngineDir dir;
     EngineProcess engine(dir.path());
     engine.read_through("Quorvanite>");
     engine.send("");
@@ -63,7 +65,7 @@ TEST(ProtocolConsole, CommandsAreRecognisedByTheirLeadingCharacters) {
 }
 
 TEST(ProtocolConsole, PerftCountsAndRejectedDepths) {
-    TempDir dir;
+    EngineDir dir;
     EngineProcess engine(dir.path());
     engine.read_through("Quorvanite>");
     engine.send("perft 3");
@@ -89,7 +91,7 @@ TEST(ProtocolConsole, PerftCountsAndRejectedDepths) {
 
 TEST(ProtocolConsole, PerftWithoutADigitCountsSixPlies) {
     if (QV_UNDER_SANITIZER) GTEST_SKIP() << "six plies take minutes under a sanitizer";
-    TempDir dir;
+    EngineDir dir;
     EngineProcess engine(dir.path());
     engine.read_through("Quorvanite>");
     engine.send("perft -3");
@@ -100,7 +102,7 @@ TEST(ProtocolConsole, PerftWithoutADigitCountsSixPlies) {
 }
 
 TEST(ProtocolConsole, EndOfInputEndsLikeQuit) {
-    TempDir dir;
+    EngineDir dir;
     EngineProcess engine(dir.path());
     engine.read_through("Quorvanite>");
     engine.send_raw("perft 1");  // a last line without its newline still counts
@@ -110,7 +112,7 @@ TEST(ProtocolConsole, EndOfInputEndsLikeQuit) {
 }
 
 TEST(ProtocolConsole, OverlongLinesAreCutAndCarriageReturnsDropped) {
-    TempDir dir;
+    EngineDir dir;
     EngineProcess engine(dir.path());
     engine.read_through("Quorvanite>");
     // Were the tail of the long line read as a line of its own, it would quit.
@@ -125,7 +127,7 @@ TEST(ProtocolConsole, OverlongLinesAreCutAndCarriageReturnsDropped) {
 }
 
 TEST(ProtocolConsole, ConfigurationFileSetsTheTableSize) {
-    TempDir dir;
+    EngineDir dir;
     dir.write("Quorvanite.cfg", "<quorvanite>\n  <hash> 100 </hash>\n</quorvanite>\n");
     EngineProcess engine(dir.path());
     EXPECT_NE(engine.read_through("Quorvanite>").find("\nHash table memory size: 64 MByte\n"),
@@ -136,7 +138,7 @@ TEST(ProtocolConsole, ConfigurationFileSetsTheTableSize) {
 
 TEST(ProtocolConsole, FailedAllocationEndsWithStatusOne) {
     if (QV_UNDER_SANITIZER) GTEST_SKIP() << "sanitizers reserve more address space than the limit";
-    TempDir dir;
+    EngineDir dir;
     dir.write("Quorvanite.cfg", "<quorvanite><hash>1024</hash></quorvanite>");
     Limits limits;
     limits.address_space = 512ull << 20;
@@ -148,7 +150,7 @@ TEST(ProtocolConsole, FailedAllocationEndsWithStatusOne) {
 }
 
 TEST(ProtocolConsole, TestsuitePrintsItsHeaders) {
-    TempDir dir;
+    EngineDir dir;
     EngineProcess engine(dir.path());
     engine.read_through("Quorvanite>");
     engine.send("testsuite");

@@ -60,6 +60,17 @@ class TempDir {
     std::string path_;
 };
 
+// The configuration the protocol tests run under unless they say otherwise: no
+// book, so that a move asked for in the opening is searched (the default books
+// beside the executable would otherwise answer it).
+inline const std::string BOOKS_OFF_CONFIG = "<quorvanite><ownbook>false</ownbook></quorvanite>\n";
+
+// A fresh working directory for the engine, configured with BOOKS_OFF_CONFIG.
+class EngineDir : public TempDir {
+  public:
+    EngineDir() { write("Quorvanite.cfg", BOOKS_OFF_CONFIG); }
+};
+
 struct Limits {
     rlim_t address_space = 0;  // bytes; 0: unchanged
     rlim_t stack = 0;          // bytes; 0: unchanged (also the default size of new threads)
@@ -274,9 +285,10 @@ inline bool is_result_line(const std::string& l) {
     return starts_with(l, "1-0") || starts_with(l, "0-1") || starts_with(l, "1/2-1/2");
 }
 
-// An engine in a fresh directory, past its start-up and switched to xboard.
+// An engine in a fresh directory without books, past its start-up and
+// switched to xboard.
 struct XboardSession {
-    TempDir dir;
+    EngineDir dir;
     EngineProcess engine;
     explicit XboardSession(Limits limits = {}) : engine(dir.path(), limits) {
         engine.read_through("Quorvanite>");

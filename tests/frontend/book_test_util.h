@@ -1,0 +1,156 @@
+// Helpers of the book tests: a scratch working directory, book files written
+// byte by byte, and a calendar the test controls.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "frontend/frontend.h"
+#include "platform/platform.h"
+#include "search/search.h"
+
+namespace book_test {
+
+struct Record {
+    std::uint64_t key;
+    std::int32_t count;
+    std::vector<Move> moves;
+};
+
+inline void put_le(std::string& bytes, std::uint64_t v, int size) {
+    for (int i = 0; i < size; ++i) bytes.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+inline void put_be(std::string& bytes, std::uint64_t v, int size) {
+    for (int i = size - 1; i >= 0; --i) bytes.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+}
+
+// The engine's own format: 48 bytes a record, little-endian.
+inline std::string encode(const std::vector<Record>& records) {
+    std::string bytes;
+    for (const Record& r : records) {
+        put_le(bytes, r.key, 8);
+        put_le(bytes, static_cast<std::uint32_t>(r.count), 4);
+        for (int i = 0; i < 8; ++i)
+            put_le(bytes, i < static_cast<int>(r.moves.size()) ? r.moves[i] : 0, 4);
+        put_le(bytes, 0xDEADBEEF, 4);
+    }
+    return bytes;
+}
+
+struct Entry {
+    std::uint64_t key;
+    const char* move;  // coordinate text as Polyglot stores it (castling e1h1)
+    std::uint16_t weight;
+};
+
+// Polyglot's move field of a coordinate text.
+inline std::uint16_t polyglot_field(const char* text) {
+    const int from = (text[0] - 'a') + 8 * (text[1] - '1');
+    const int to = (text[2] - 'a') + 8 * (text[3] - '1');
+    int promotion = 0;
+    if (text[4] != '\0') promotion = 1 + static_cast<int>(std::string("nbrq").find(text[4]));
+    return static_cast<std::uint16_t>(to | from << 6 | promotion << 12);
+}
+
+// Polyglot's format: 16 bytes an entry, big-endian.
+inline std::string encode_polyglot(const std::vector<Entry>& entries) {
+    std::string bytes;
+    for (const Entry& e : entries) {
+        put_be(bytes, e.key, 8);
+        put_be(bytes, polyglot_field(e.move), 2);
+        put_be(bytes, e.weight, 2);
+        put_be(bytes, 0, 4);
+    }
+    return bytes;
+}
+
+inline Move legal(const char* text) {
+    const Move m = parse_move_text(text);
+    EXPECT_NE(m, 0u) << text;
+    return m;
+}
+
+inline std::string text_of(Move m) {
+    move_to_text(m);
+    return move_text;
+}
+
+// Successive seconds from a start the test sets, one per reading.
+inline std::int64_t next_second = 0;
+inline std::int64_t counting_calendar() {
+    return next_second++;
+}
+inline std::int64_t fixed_second = 0;
+inline std::int64_t fixed_calendar() {
+    return fixed_second;
+}
+
+// Runs each test in an empty working directory, with the book module and the
+// position as a fresh engine has them, and leaves no book behind.
+class BookDirTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char here[4096];
+        ASSERT_NE(getcwd(here, sizeof here), nullptr);
+        char pattern[] = "/tmp/qv_book_XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        ASSERT_EQ(chdir(pattern), 0);
+        old_dir_ = here;
+        dir_ = pattern;
+        book_settings = BookSettings{};
+        post_thinking.store(true);
+        pondering.store(false);
+        init_position();
+    }
+    void TearDown() override {
+        set_calendar_source(nullptr);
+        set_book_message_hook(nullptr);
+        book_settings = BookSettings{};
+        // Skipped or failed before the scratch directory: touch no file here.
+        if (dir_.empty() || old_dir_.empty()) return;
+        std::remove(WHITE_BOOK_NAME);
+        std::remove(BLACK_BOOK_NAME);
+        load_quietly();
+        pondering.store(false);
+        book_enabled = true;
+        EXPECT_EQ(chdir(old_dir_.c_str()), 0);
+        std::error_code ignored;
+        std::filesystem::remove_all(dir_, ignored);
+        init_position();
+    }
+    const std::string& dir() const { return dir_; }
+    static void write(const std::string& name, const std::string& bytes) {
+        std::ofstream(name, std::ios::binary) << bytes;
+    }
+    // load_books() with what it prints.
+    static std::string load_quietly() {
+        testing::internal::CaptureStdout();
+        load_books();
+        return testing::internal::GetCapturedStdout();
+    }
+    // Writes both own books (empty text: no file) and loads them.
+    static std::string load_own(const std::string& white, const std::string& black) {
+        std::remove(WHITE_BOOK_NAME);
+        std::remove(BLACK_BOOK_NAME);
+        if (!white.empty()) write(WHITE_BOOK_NAME, white);
+        if (!black.empty()) write(BLACK_BOOK_NAME, black);
+        return load_quietly();
+    }
+    static std::string probe(bool& found) {
+        testing::internal::CaptureStdout();
+        found = probe_book();
+        return testing::internal::GetCapturedStdout();
+    }
+
+  private:
+    std::string old_dir_, dir_;
+};
+
+}  // namespace book_test
