@@ -112,9 +112,6 @@ bool probe_book() {
     bool found = false;
     for (int i = 0; i < legal && !found; ++i) found = list[i].move == book_move;
     if (!found) return false;
-    if (!pondering.load() && post_thinking.load()) {
-        move_to_text(book_move);
-        print_line("0 0 0 0 %s (Book Move)\n", move_text);
-    }
+    if (!pondering.load() && post_thinking.load()) search_report->book_move(book_move);
     return true;
 }
