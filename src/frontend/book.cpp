@@ -76,6 +76,24 @@ int draw_from_clock() {
     return static_cast<int>((state >> 16) & 0x7FFF);
 }
 
+// The record of the current position in the side to move's book, or nullptr;
+// a damaged record, which names no weights to draw with, counts as none.
+const BookRecord* find_record() {
+    const bool white = position.state.side_to_move == WHITE;
+    const BookRecord* book = white ? white_book : black_book;
+    const std::int32_t count = white ? white_book_count : black_book_count;
+    if (book == nullptr || count <= 0) return nullptr;
+    const std::uint64_t key = position.state.key;
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (book[i].key == key) {
+            const bool sound = book[i].move_count >= 1 && book[i].move_count <= MOVE_SLOTS;
+            return sound ? &book[i] : nullptr;
+        }
+        if (book[i].key < key) return nullptr;  // sorted descending: not in the book
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 void load_books() {
@@ -86,22 +104,8 @@ void load_books() {
 }
 
 bool probe_book() {
-    const bool white = position.state.side_to_move == WHITE;
-    const BookRecord* book = white ? white_book : black_book;
-    const std::int32_t count = white ? white_book_count : black_book_count;
-    if (book == nullptr || count <= 0) return false;
-    const std::uint64_t key = position.state.key;
-    const BookRecord* entry = nullptr;
-    for (std::int32_t i = 0; i < count; ++i) {
-        if (book[i].key == key) {
-            entry = &book[i];
-            break;
-        }
-        if (book[i].key < key) return false;  // sorted descending: not in the book
-    }
+    const BookRecord* entry = find_record();
     if (entry == nullptr) return false;
-    // A damaged record names no weights to draw with.
-    if (entry->move_count < 1 || entry->move_count > MOVE_SLOTS) return false;
     const int r = draw_from_clock() % book_weights[entry->move_count - 1];
     int slot = 0;
     while (r >= book_weights[slot]) ++slot;
@@ -114,4 +118,21 @@ bool probe_book() {
     if (!found) return false;
     if (!pondering.load() && post_thinking.load()) search_report->book_move(book_move);
     return true;
+}
+
+int book_moves(Move* moves, int* weights, int capacity) {
+    const BookRecord* entry = find_record();
+    if (entry == nullptr) return 0;
+    MoveEntry list[MOVE_LIST_CAPACITY];
+    const int legal = filter_legal(generate_moves(list), list);
+    int found = 0;
+    for (int slot = 0; slot < entry->move_count && found < capacity; ++slot) {
+        for (int i = 0; i < legal; ++i) {
+            if (list[i].move != entry->moves[slot]) continue;
+            moves[found] = entry->moves[slot];
+            weights[found++] = book_weights[slot] - (slot > 0 ? book_weights[slot - 1] : 0);
+            break;
+        }
+    }
+    return found;
 }

@@ -1,4 +1,5 @@
-// The configuration file: only the size of the transposition table.
+// The configuration file: only the size of the transposition table, which
+// the interface may also set ("memory").
 //   <quorvanite> <hash>256</hash> </quorvanite>
 #include <climits>
 #include <cstdio>
@@ -52,15 +53,26 @@ long value_in_megabytes(const char* value) {
     return v;
 }
 
-// The largest power of two from 32 to 1024 megabytes not above the value.
-std::uint32_t entries_for_megabytes(long megabytes) {
+}  // namespace
+
+std::uint32_t tt_entries_for_megabytes(long megabytes) {
     constexpr std::uint32_t ENTRIES_PER_MEGABYTE = 1048576 / sizeof(TtEntry);
     long size = 32;
     while (size < 1024 && megabytes >= 2 * size) size *= 2;
     return static_cast<std::uint32_t>(size) * ENTRIES_PER_MEGABYTE;
 }
 
-}  // namespace
+bool resize_transposition_table(long megabytes) {
+    const std::uint32_t entries = tt_entries_for_megabytes(megabytes);
+    // The new table first: when there is no memory for it, the old one stays.
+    auto* table = static_cast<TtEntry*>(std::calloc(entries, sizeof(TtEntry)));
+    if (table == nullptr) return false;
+    std::free(tt_table);
+    tt_table = table;
+    tt_entry_count = entries;
+    tt_bucket_mask = (entries - 1) >> 2;
+    return true;
+}
 
 void read_config() {
     std::FILE* file = std::fopen(CONFIG_FILE_NAME, "r");
@@ -71,7 +83,7 @@ void read_config() {
     while (state != State::DONE) {
         if (state == State::VALUE) {
             if (read_value_until_tag(file, text)) {
-                tt_entry_count = entries_for_megabytes(value_in_megabytes(text));
+                tt_entry_count = tt_entries_for_megabytes(value_in_megabytes(text));
                 state = State::INSIDE;
             } else {
                 state = State::DONE;
