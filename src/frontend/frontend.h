@@ -73,7 +73,7 @@ extern bool clock_control;             // "level" in force: a budget before ever
 extern int budget_half_moves;          // game_ply when the budget is computed
 extern std::int64_t move_time_ms;      // "st": time per move, milliseconds; NO_MOVE_TIME: none
 constexpr std::int64_t NO_MOVE_TIME = -1;
-constexpr int MOVE_OVERHEAD_MS = 30;  // kept for the output and the interface's own delay (ms)
+constexpr int MOVE_OVERHEAD_MS = 50;  // kept for the output and the interface's own delay (ms)
 // time_budget from the clock under a level control (the soft budget).
 void compute_time_budget();
 // The most one move may take under the clock in force, milliseconds; NO_DEADLINE

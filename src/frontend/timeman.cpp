@@ -7,7 +7,8 @@
 // under "st" the move comes within its seconds less the overhead; under a
 // level control no move takes more than three budgets counted from the moment
 // the engine's clock started, nor a quarter of the time left, nor more than the
-// time left less the overhead.
+// time left less the overhead, and a little time is kept back for every move
+// still to come before the next control.
 #include <algorithm>
 #include <cstdint>
 
@@ -28,6 +29,9 @@ constexpr std::int64_t MAX_CLOCK_SECONDS = UNLIMITED_TIME_BUDGET / 100;
 constexpr std::int64_t MAX_CLOCK_MS = MAX_CLOCK_SECONDS * 1000;
 constexpr int MAX_MOVES_PER_CONTROL = 10000;
 constexpr long long SUDDEN_DEATH_MOVES = 40;  // moves the whole clock is shared over
+// What a move costs the clock at the least, besides the search: the engine's
+// answer on the pipe and the interface's own handling (milliseconds).
+constexpr long long MIN_MOVE_COST_MS = 10;
 
 long long clamp_ll(long long v, long long lo, long long hi) {
     return std::min(std::max(v, lo), hi);
@@ -53,19 +57,20 @@ void reset_clock(int depth, int budget, bool by_level) {
 
 // A level's base: minutes, or minutes:seconds ("5", "0:30", "1:30"), as milliseconds.
 bool parse_base(const char*& cursor, std::int64_t& ms) {
-    std::int64_t minutes = 0;
-    if (!parse_seconds(cursor, minutes)) return false;  // read as thousandths of a minute
-    minutes = minutes * 60;
-    if (*cursor == ':') {
-        const char* after = cursor + 1;
-        std::int64_t seconds = 0;
+    std::int64_t thousandths = 0;  // of a minute
+    if (!parse_seconds(cursor, thousandths)) return false;
+    ms = thousandths * 60;
+    if (*cursor != ':') return true;
+    ++cursor;
+    // The seconds follow the colon at once ("1: 2" is one minute, then 2 s a move).
+    std::int64_t seconds = 0;
+    const char* after = cursor;
+    if ((*after >= '0' && *after <= '9') || *after == '.') {
         if (parse_seconds(after, seconds)) {
-            // "0:30" is 30 seconds: only the whole minutes count before the colon
-            minutes = minutes / 60000 * 60000 + seconds;
+            ms = ms / 60000 * 60000 + seconds;  // only whole minutes before a colon
             cursor = after;
         }
     }
-    ms = minutes;
     return true;
 }
 
@@ -92,12 +97,17 @@ void compute_time_budget() {
 
 std::int64_t hard_move_limit_ms() {
     if (clock_control) {
-        // The budget's own formula, in milliseconds so that a short clock does
-        // not round it to nothing.
         const long long left = time_left_cs.load() * 10LL;
         const long long increment = increment_cs * 10LL;
-        const long long budget = std::min(left / moves_to_go() + increment * 3 / 4, left / 4);
-        const long long limit = std::min({3 * budget, left / 4, left - MOVE_OVERHEAD_MS});
+        const long long to_go = moves_to_go();
+        // Every move costs the clock a little beyond the search; what the
+        // increment does not give back is kept for the moves to the control.
+        const long long reserve = std::max(0LL, MIN_MOVE_COST_MS - increment) * to_go;
+        const long long usable = std::max(0LL, left - reserve);
+        // The budget's own formula, in milliseconds so that a short clock does
+        // not round it to nothing.
+        const long long budget = std::min(usable / to_go + increment * 3 / 4, usable / 4);
+        const long long limit = std::min({3 * budget, usable / 4, left - MOVE_OVERHEAD_MS});
         return std::max(limit, 0LL);
     }
     if (move_time_ms != NO_MOVE_TIME)
