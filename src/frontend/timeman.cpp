@@ -4,7 +4,8 @@
 // The budget (compute_time_budget) and the search's own rules on it (a new
 // iteration only within three fifths of it, a running one cut at three times
 // it) decide how long a move normally takes. The hard limit only bounds them:
-// under "st" the move comes within its seconds less the overhead; under a
+// under "st" the move comes within its seconds less the overhead (50 ms and a
+// twentieth of the time, at most 300 ms); under a
 // level control no move takes more than three budgets counted from the moment
 // the engine's clock started, nor a quarter of the time left, nor more than the
 // time left less the overhead, and a little time is kept back for every move
@@ -110,8 +111,12 @@ std::int64_t hard_move_limit_ms() {
         const long long limit = std::min({3 * budget, usable / 4, left - MOVE_OVERHEAD_MS});
         return std::max(limit, 0LL);
     }
-    if (move_time_ms != NO_MOVE_TIME)
-        return std::max(move_time_ms - MOVE_OVERHEAD_MS, move_time_ms / 2);
+    if (move_time_ms != NO_MOVE_TIME) {
+        // The interface's own delay grows with its load; a share of the time covers it.
+        const std::int64_t margin =
+            MOVE_OVERHEAD_MS + std::min<std::int64_t>(move_time_ms / 20, 250);
+        return std::max(move_time_ms - margin, move_time_ms / 2);
+    }
     return NO_DEADLINE;
 }
 

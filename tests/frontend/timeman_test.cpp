@@ -67,14 +67,16 @@ TEST_F(TimeManager, SearchTimeInSecondsWithFractions) {
         int budget_cs;
         std::int64_t move_ms, limit_ms;
     } const cases[] = {
-        {"1", 100, 1000, 950},
-        {"0.5", 50, 500, 450},
-        {"2.25", 225, 2250, 2200},
+        // 50 ms and a twentieth of the time are kept for the output and the interface
+        {"1", 100, 1000, 900},
+        {"0.5", 50, 500, 425},
+        {"2.25", 225, 2250, 2250 - 50 - 112},
+        {"30", 3000, 30000, 30000 - 50 - 250},
         {"0.05", 5, 50, 25},  // too short for the margin: half of it
         {"0", 0, 0, 0},
         {"-3", 0, 0, 0},
         {"99999999999", UNLIMITED_TIME_BUDGET, UNLIMITED_TIME_BUDGET * 10LL,
-         UNLIMITED_TIME_BUDGET * 10LL - MOVE_OVERHEAD_MS},
+         UNLIMITED_TIME_BUDGET * 10LL - 300},
     };
     for (const Case& c : cases) {
         set_search_time(c.text);
@@ -107,7 +109,7 @@ TEST_F(TimeManager, DepthAndNewGameHaveNoDeadline) {
 TEST_F(TimeManager, DeadlineCountsFromTheStartOfTheEnginesClock) {
     set_search_time("1");
     plan_move_time(123456);
-    EXPECT_EQ(hard_deadline_ms.load(), 123456 + 1000 - MOVE_OVERHEAD_MS);
+    EXPECT_EQ(hard_deadline_ms.load(), 123456 + 900);
     EXPECT_EQ(time_budget.load(), 100);  // the soft rules keep their st budget
 }
 

@@ -22,7 +22,7 @@
 # how long each move took as xboard saw it (from the last line xboard sent the engine to the
 # engine's move) and the clock xboard last gave it. Under "st" a move that took more than half a
 # second beyond its limit is a fault (a generous bound for a shared machine: the engine aims at
-# 50 ms under it).
+# 100 ms under it).
 # Exit 0: every game clean; 1: a fault (details above the summary); 77: xboard, xvfb-run or
 # fairymax is not installed (QV_MATCH_REQUIRED=1 turns that into a failure).
 set -euo pipefail
