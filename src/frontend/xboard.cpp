@@ -395,6 +395,7 @@ void ponder_pass() {
     }
     budget_half_moves = position.game_ply;
     time_limited.store(false, std::memory_order_release);
+    hard_deadline_ms.store(NO_DEADLINE);  // until a hit sets the move's own
     stop_search.store(false);
     ponder_hit_move.store(0);
     move_to_text(ponder_move);
@@ -424,6 +425,7 @@ void ponder_pass() {
 
 void analysis_pass() {
     time_limited.store(false, std::memory_order_release);
+    hard_deadline_ms.store(NO_DEADLINE);
     stop_search.store(false);
     if (!listen(hear_while_analysing)) {
         print_line("telluser could not start the input thread; analysis is off\n");

@@ -47,9 +47,11 @@ bool deadline_passed() {
 }
 
 bool poll_stop() {
-    const std::int64_t deadline = hard_deadline_ms.load(std::memory_order_relaxed);
-    if (deadline != NO_DEADLINE && time_limited.load(std::memory_order_acquire) &&
-        clock_ms() >= deadline)
-        stop_search.store(true, std::memory_order_relaxed);
+    // time_limited first: the deadline written with it (a ponder hit) is then the one read.
+    if (time_limited.load(std::memory_order_acquire)) {
+        const std::int64_t deadline = hard_deadline_ms.load(std::memory_order_relaxed);
+        if (deadline != NO_DEADLINE && clock_ms() >= deadline)
+            stop_search.store(true, std::memory_order_relaxed);
+    }
     return stop_search.load(std::memory_order_relaxed);
 }
