@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "frontend/frontend.h"
+#include "platform/platform.h"
 #include "search/search.h"
 
 namespace {
@@ -63,15 +64,14 @@ std::uint32_t tt_entries_for_megabytes(long megabytes) {
 }
 
 bool resize_transposition_table(long megabytes) {
-    const std::uint32_t entries = tt_entries_for_megabytes(megabytes);
-    // The new table first: when there is no memory for it, the old one stays.
-    auto* table = static_cast<TtEntry*>(std::calloc(entries, sizeof(TtEntry)));
-    if (table == nullptr) return false;
-    std::free(tt_table);
-    tt_table = table;
-    tt_entry_count = entries;
-    tt_bucket_mask = (entries - 1) >> 2;
-    return true;
+    // The tables are given afresh the way start-up gives them.
+    const std::uint32_t old_count = tt_entry_count;
+    tt_entry_count = tt_entries_for_megabytes(megabytes);
+    if (allocate_tables()) return true;
+    tt_entry_count = old_count;
+    if (allocate_tables()) return false;
+    print_line("Error: not enough memory\n");  // as at start-up: nothing to search with
+    std::exit(1);
 }
 
 void read_config() {
