@@ -7,12 +7,9 @@
 namespace {
 
 void set_fixed_depth(int depth) {
-    time_left_cs.store(0);
-    increment_cs = 0;
-    moves_per_control = 0;
+    clear_time_control();
     max_depth = depth;
-    time_budget.store(UNLIMITED_TIME_BUDGET);
-    clock_control = false;
+    hard_deadline_ms.store(NO_DEADLINE);
 }
 
 void search_and_report() {

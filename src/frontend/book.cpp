@@ -132,33 +132,40 @@ bool probe_polyglot() {
     return true;
 }
 
-bool probe_own_book() {
+// The record of the current position in the side to move's book, or nullptr;
+// a damaged record, which names no weights to draw with, counts as none.
+const BookRecord* find_own_record() {
     const bool white = position.state.side_to_move == WHITE;
     const BookRecord* book = white ? white_book : black_book;
     const std::int32_t count = white ? white_book_count : black_book_count;
-    if (book == nullptr || count <= 0) return false;
+    if (book == nullptr || count <= 0) return nullptr;
     const std::uint64_t key = position.state.key;
-    const BookRecord* entry = nullptr;
     for (std::int32_t i = 0; i < count; ++i) {
         if (book[i].key == key) {
-            entry = &book[i];
-            break;
+            const bool sound = book[i].move_count >= 1 && book[i].move_count <= BOOK_MOVE_SLOTS;
+            return sound ? &book[i] : nullptr;
         }
-        if (book[i].key < key) return false;  // sorted descending: not in the book
+        if (book[i].key < key) return nullptr;  // sorted descending: not in the book
     }
+    return nullptr;
+}
+
+bool is_legal_here(Move m) {
+    MoveEntry list[MOVE_LIST_CAPACITY];
+    const int legal = filter_legal(generate_moves(list), list);
+    for (int i = 0; i < legal; ++i)
+        if (list[i].move == m) return true;
+    return false;
+}
+
+bool probe_own_book() {
+    const BookRecord* entry = find_own_record();
     if (entry == nullptr) return false;
-    // A damaged record names no weights to draw with.
-    if (entry->move_count < 1 || entry->move_count > BOOK_MOVE_SLOTS) return false;
     const int r = draw_from_clock() % book_weights[entry->move_count - 1];
     int slot = 0;
     while (r >= book_weights[slot]) ++slot;
     book_move = entry->moves[slot];
-
-    MoveEntry list[MOVE_LIST_CAPACITY];
-    const int legal = filter_legal(generate_moves(list), list);
-    for (int i = 0; i < legal; ++i)
-        if (list[i].move == book_move) return true;
-    return false;
+    return is_legal_here(book_move);
 }
 
 }  // namespace
@@ -220,4 +227,26 @@ const std::string& polyglot_book_path() {
 
 std::size_t polyglot_book_entries() {
     return polyglot_entries.size();
+}
+
+int book_moves(Move* moves, int* weights, int capacity) {
+    int found = 0;
+    if (!polyglot_entries.empty()) {
+        BookChoice choices[MOVE_LIST_CAPACITY];
+        const int count =
+            polyglot_choices(polyglot_entries.data(), polyglot_entries.size(), choices);
+        for (int i = 0; i < count && found < capacity; ++i) {
+            moves[found] = choices[i].move;
+            weights[found++] = static_cast<int>(choices[i].weight);
+        }
+        if (found > 0) return found;
+    }
+    const BookRecord* entry = find_own_record();
+    if (entry == nullptr) return 0;
+    for (int slot = 0; slot < entry->move_count && found < capacity; ++slot) {
+        if (!is_legal_here(entry->moves[slot])) continue;
+        moves[found] = entry->moves[slot];
+        weights[found++] = book_weights[slot] - (slot > 0 ? book_weights[slot - 1] : 0);
+    }
+    return found;
 }

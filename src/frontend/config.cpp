@@ -1,4 +1,5 @@
-// The configuration file: the size of the transposition table and the books.
+// The configuration file: the size of the transposition table (which the
+// interface may also set with "memory") and the books.
 //   <quorvanite> <hash>256</hash> <book>book.bin</book> <ownbook>false</ownbook> </quorvanite>
 #include <cctype>
 #include <climits>
@@ -7,6 +8,7 @@
 #include <cstring>
 
 #include "frontend/frontend.h"
+#include "platform/platform.h"
 #include "search/search.h"
 
 namespace {
@@ -54,16 +56,19 @@ long value_in_megabytes(const char* value) {
     return v;
 }
 
-// The largest power of two from 32 to 1024 megabytes not above the value.
-std::uint32_t entries_for_megabytes(long megabytes) {
+}  // namespace
+
+std::uint32_t tt_entries_for_megabytes(long megabytes) {
     constexpr std::uint32_t ENTRIES_PER_MEGABYTE = 1048576 / sizeof(TtEntry);
     long size = 32;
     while (size < 1024 && megabytes >= 2 * size) size *= 2;
     return static_cast<std::uint32_t>(size) * ENTRIES_PER_MEGABYTE;
 }
 
+namespace {
+
 void set_hash(char* value) {
-    tt_entry_count = entries_for_megabytes(value_in_megabytes(value));
+    tt_entry_count = tt_entries_for_megabytes(value_in_megabytes(value));
 }
 
 // The value without the white space (line breaks too) around it.
@@ -106,6 +111,17 @@ const Element* element_named(const char* tag) {
 }
 
 }  // namespace
+
+bool resize_transposition_table(long megabytes) {
+    // The tables are given afresh the way start-up gives them.
+    const std::uint32_t old_count = tt_entry_count;
+    tt_entry_count = tt_entries_for_megabytes(megabytes);
+    if (allocate_tables()) return true;
+    tt_entry_count = old_count;
+    if (allocate_tables()) return false;
+    print_line("Error: not enough memory\n");  // as at start-up: nothing to search with
+    std::exit(1);
+}
 
 void read_config() {
     std::FILE* file = std::fopen(CONFIG_FILE_NAME, "r");

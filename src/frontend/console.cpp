@@ -20,12 +20,7 @@ void set_start_values() {
     ponder_move = 0;
     ponder_hit_move.store(0);
     pondering.store(false);
-    max_depth = DEFAULT_MAX_DEPTH;
-    time_budget.store(UNLIMITED_TIME_BUDGET);
-    time_left_cs.store(0);
-    increment_cs = 0;
-    moves_per_control = 0;
-    clock_control = false;
+    clear_time_control();  // no clock: only the default depth limits a search
     book_enabled = true;
     ponder_enabled = false;
     post_thinking.store(true);

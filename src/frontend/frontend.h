@@ -1,5 +1,5 @@
 // Front end: input and output, start-up and the console, the configuration
-// file, the xboard driver, the input threads, the opening book, the benchmark.
+// file, the time manager, the xboard driver, the opening book, the benchmark.
 #pragma once
 
 #include <atomic>
@@ -9,18 +9,46 @@
 #include "board/board.h"
 #include "frontend/book.h"
 
+struct SearchReport;  // search/search.h
+
 // ---- Input and output.
 constexpr int INPUT_LINE_SIZE = 128;
 extern char input_line[INPUT_LINE_SIZE];  // the one input buffer
+extern std::int64_t line_arrival_ms;      // clock_ms() when the line in input_line arrived
 // Reads one line into input_line (newline and a carriage return before it
 // dropped, at most 127 characters kept, the rest of a longer line discarded).
-// False at end of input.
+// False at end of input. Once the reader thread runs, the line comes from it.
 bool read_line();
 // True once read_line has met the end of input (it then keeps returning false).
 bool input_ended();
 // Lines come from stream instead of standard input (nullptr: standard input
-// again); also forgets an earlier end of input. For tests.
+// again); also forgets an earlier end of input, and a reader thread that has
+// ended. For tests.
 void set_input_stream(std::FILE* stream);
+
+// While a protocol is spoken, one reader thread reads every line as it comes
+// and keeps it for read_line, so that a search can hear the interface. During
+// a search the driver installs a listener, which hears each line first, in
+// the order the lines came (lines already waiting included), on the reader
+// thread, and says what becomes of it:
+enum class Heard {
+    HELD,          // it waits for read_line; listening goes on
+    HANDLED,       // the listener has dealt with it; it is dropped; listening goes on
+    ENDS_HELD,     // it waits for read_line, and listening ends (the search is to stop)
+    ENDS_HANDLED,  // dealt with and dropped, and listening ends
+};
+// line is nullptr at the end of input (listening then ends whatever it returns);
+// arrival_ms is clock_ms() when the line was read.
+using Listener = Heard (*)(const char* line, std::int64_t arrival_ms);
+// Starts the reader thread (once); false when no thread could be started: read_line
+// then reads for itself and nothing can be heard during a search.
+bool start_input_reader();
+bool input_reader_started();  // read_line takes its lines from the reader thread
+// Installs the listener; false (nothing installed) without a reader thread.
+bool listen(Listener listener);
+void stop_listening();    // the driver ends listening itself
+void wait_until_heard();  // until a line (or the end of input) has ended listening
+
 // Commands are recognised by their leading characters.
 bool starts_with(const char* text, const char* prefix);
 // The text from character offset on; the empty end of text when it is shorter.
@@ -29,36 +57,70 @@ const char* text_at(const char* text, int offset);
 // the int range, and moves cursor past it. False, cursor and value untouched,
 // when no number stands there.
 bool parse_int(const char*& cursor, int& value);
+// Reads seconds with an optional fraction ("30", "0.5", ".25") as
+// milliseconds; false, cursor and value untouched, when no number stands there.
+bool parse_seconds(const char*& cursor, std::int64_t& ms);
 // Ends the process as after "quit" (status 0).
 [[noreturn]] void quit_engine();
 
 // ---- Console.
 int console_main();  // start-up and the prompt loop; returns the exit status
 
-// ---- Configuration file "Quorvanite.cfg".
-void read_config();
+// ---- Time manager: from the interface's clock to the limits of one search.
+extern int moves_per_control;          // moves per "level" control, 0 = the whole game
+extern std::atomic<int> time_left_cs;  // the engine's clock, centiseconds
+extern int increment_cs;               // added per move, centiseconds
+extern bool clock_control;             // "level" in force: a budget before every search
+extern int budget_half_moves;          // game_ply when the budget is computed
+extern std::int64_t move_time_ms;      // "st": time per move, milliseconds; NO_MOVE_TIME: none
+constexpr std::int64_t NO_MOVE_TIME = -1;
+constexpr int MOVE_OVERHEAD_MS = 50;  // kept for the output and the interface's own delay (ms)
+// time_budget from the clock under a level control (the soft budget).
+void compute_time_budget();
+// The most one move may take under the clock in force, milliseconds; NO_DEADLINE
+// when only a depth limits the search. Under a level control it assumes the
+// budget of compute_time_budget.
+std::int64_t hard_move_limit_ms();
+// Before a timed search or at a ponder hit: the budget (under a level control)
+// and hard_deadline_ms for a move whose clock started at start_ms.
+void plan_move_time(std::int64_t start_ms);
+// The time commands: a new game (no limit but the default depth), "level"
+// ("MOVES BASE INCREMENT": the base in minutes or minutes:seconds, the
+// increment in seconds, fractions allowed), "st" (seconds, fraction allowed),
+// "sd" (plies). Each takes the text after the command's name.
+void clear_time_control();
+void set_level(const char* text);
+void set_search_time(const char* text);
+void set_search_depth(const char* text);
 
 // ---- xboard driver.
 [[noreturn]] void xboard_loop();
 void check_game_end(int legal_count);
-void compute_time_budget();
 extern bool ponder_enabled;                // "hard": think on the opponent's time
 extern bool book_enabled;                  // the books are asked in the first 40 plies
 extern std::atomic<bool> pondering;        // a ponder search is being prepared or runs
 extern Move book_move;                     // the last move a book probe drew
 extern Move ponder_move;                   // the predicted reply, 0 = none
-extern std::atomic<Move> ponder_hit_move;  // set by the ponder thread: ponder_move on a hit, else 0
-extern int moves_per_control;              // moves per "level" control, 0 = the whole game
-extern std::atomic<int> time_left_cs;      // the engine's clock, centiseconds
-extern int increment_cs;                   // added per move, centiseconds
-extern bool clock_control;                 // "level" in force: a budget before every search
-extern int budget_half_moves;              // game_ply when the budget is computed
+extern std::atomic<Move> ponder_hit_move;  // set while pondering: ponder_move on a hit, else 0
+// The xboard form of a score: a mate in N moves reads 100000 + N, being mated
+// in N moves -100000 - N; other scores are unchanged (centipawns).
+int xboard_score(int score);
+extern const SearchReport xboard_report;  // thinking lines with scores in that form
 
-// ---- Input threads.
-void ponder_input_thread();
-void analysis_input_thread();
+// ---- Configuration file "Quorvanite.cfg" and the table size.
+void read_config();
+// Entries of a transposition table of the given size: the largest power of two
+// from 32 to 1024 megabytes not above it.
+std::uint32_t tt_entries_for_megabytes(long megabytes);
+// Gives the transposition table that size; all three tables start empty. False
+// when the memory cannot be had: the table keeps its old size (emptied), or,
+// when even that cannot be had again, the process ends with status 1.
+bool resize_transposition_table(long megabytes);
 
 // ---- Opening book: frontend/book.h.
+// The book's moves for the position that are legal there, with their drawing
+// weights; returns how many (0 when the position is not in the book).
+int book_moves(Move* moves, int* weights, int capacity);
 
 // ---- Benchmark and test suite.
 void benchmark();

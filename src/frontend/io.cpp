@@ -1,18 +1,137 @@
-// The one line reader of the program and the way out of it.
+// The one line reader of the program, the reader thread that feeds it while
+// a protocol is spoken, and the way out of the program.
 #include <climits>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <mutex>
 
 #include "frontend/frontend.h"
+#include "platform/platform.h"
 
 char input_line[INPUT_LINE_SIZE];
+std::int64_t line_arrival_ms = 0;
 
 namespace {
+
 std::FILE* input_stream = nullptr;  // nullptr: standard input
-bool input_closed = false;          // sticky once the stream has ended
+bool input_closed = false;          // sticky once read_line has met the end
+
+std::FILE* current_stream() {
+    return input_stream != nullptr ? input_stream : stdin;
+}
+
+// One line of in into line (INPUT_LINE_SIZE bytes): the newline and a carriage
+// return before it dropped, at most 127 characters kept. False at the end.
+bool read_raw_line(std::FILE* in, char* line) {
+    int length = 0;
+    for (;;) {
+        const int c = std::getc(in);
+        if (c == EOF) {
+            // A last line without its newline still counts as a line.
+            if (length == 0) {
+                line[0] = '\0';
+                return false;
+            }
+            break;
+        }
+        if (c == '\n') break;
+        // The rest of an over-long line is dropped, never stored.
+        if (length < INPUT_LINE_SIZE - 1) line[length++] = static_cast<char>(c);
+    }
+    // Interfaces on pipes may end their lines with CR LF.
+    if (length > 0 && line[length - 1] == '\r') --length;
+    line[length] = '\0';
+    return true;
+}
+
+// ---- The reader thread and its queue.
+
+struct QueuedLine {
+    char text[INPUT_LINE_SIZE];
+    std::int64_t arrival_ms;  // clock_ms() when it was read
+};
+
+struct LineQueue {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<QueuedLine> lines;  // read, not yet taken by read_line
+    std::FILE* stream = nullptr;
+    bool running = false;         // the reader thread exists
+    bool ended = false;           // it has met the end of input
+    Listener listener = nullptr;  // hears each line first while set
+};
+
+// Never destroyed: the reader may still be waiting for input when the process ends.
+LineQueue& queue() {
+    static LineQueue* const q = new LineQueue;
+    return *q;
+}
+
+bool reader_in_use = false;  // read_line takes its lines from the queue (driver thread only)
+
+// Offers a line to the listener (the queue's lock held); true when the line
+// is to wait in the queue for the driver.
+bool hear(LineQueue& q, const QueuedLine& line) {
+    const Heard heard = q.listener(line.text, line.arrival_ms);
+    if (heard == Heard::ENDS_HELD || heard == Heard::ENDS_HANDLED) q.listener = nullptr;
+    return heard == Heard::HELD || heard == Heard::ENDS_HELD;
+}
+
+void end_of_input(LineQueue& q) {
+    q.ended = true;
+    if (q.listener != nullptr) q.listener(nullptr, clock_ms());
+    q.listener = nullptr;
+}
+
+void reader_main() {
+    LineQueue& q = queue();
+    std::FILE* in = nullptr;
+    {
+        const std::lock_guard<std::mutex> lock(q.mutex);
+        in = q.stream;
+    }
+    QueuedLine line;
+    for (;;) {
+        const bool got = read_raw_line(in, line.text);
+        line.arrival_ms = clock_ms();
+        const std::lock_guard<std::mutex> lock(q.mutex);
+        if (!got) {
+            end_of_input(q);
+            q.running = false;
+            q.changed.notify_all();
+            return;
+        }
+        if (q.listener == nullptr || hear(q, line)) q.lines.push_back(line);
+        q.changed.notify_all();
+    }
+}
+
+bool read_from_queue() {
+    LineQueue& q = queue();
+    std::unique_lock<std::mutex> lock(q.mutex);
+    q.changed.wait(lock, [&q] { return !q.lines.empty() || q.ended; });
+    if (q.lines.empty()) return false;
+    std::memcpy(input_line, q.lines.front().text, INPUT_LINE_SIZE);
+    line_arrival_ms = q.lines.front().arrival_ms;
+    q.lines.pop_front();
+    return true;
+}
+
 }  // namespace
 
 void set_input_stream(std::FILE* stream) {
+    LineQueue& q = queue();
+    const std::lock_guard<std::mutex> lock(q.mutex);
+    // A reader that has met its end hands read_line back to the stream.
+    if (!q.running) {
+        reader_in_use = false;
+        q.lines.clear();
+        q.ended = false;
+        q.listener = nullptr;
+    }
     input_stream = stream;
     input_closed = false;
 }
@@ -22,31 +141,74 @@ bool input_ended() {
 }
 
 bool read_line() {
-    std::FILE* in = input_stream != nullptr ? input_stream : stdin;
-    int length = 0;
     if (input_closed) {
         input_line[0] = '\0';
         return false;
     }
-    for (;;) {
-        const int c = std::getc(in);
-        if (c == EOF) {
-            // A last line without its newline still counts as a line.
-            if (length == 0) {
-                input_closed = true;
-                input_line[0] = '\0';
-                return false;
-            }
-            break;
-        }
-        if (c == '\n') break;
-        // The rest of an over-long line is dropped, never stored.
-        if (length < INPUT_LINE_SIZE - 1) input_line[length++] = static_cast<char>(c);
+    bool got;
+    if (reader_in_use) {
+        got = read_from_queue();
+    } else {
+        got = read_raw_line(current_stream(), input_line);
+        line_arrival_ms = clock_ms();
     }
-    // Interfaces on pipes may end their lines with CR LF.
-    if (length > 0 && input_line[length - 1] == '\r') --length;
-    input_line[length] = '\0';
+    if (!got) {
+        input_closed = true;
+        input_line[0] = '\0';
+    }
+    return got;
+}
+
+bool start_input_reader() {
+    LineQueue& q = queue();
+    {
+        const std::lock_guard<std::mutex> lock(q.mutex);
+        if (q.running) return true;
+        q.stream = current_stream();
+        q.lines.clear();
+        q.ended = false;
+        q.listener = nullptr;
+        q.running = true;
+    }
+    if (!start_background_thread(reader_main)) {
+        const std::lock_guard<std::mutex> lock(q.mutex);
+        q.running = false;
+        return false;
+    }
+    reader_in_use = true;
     return true;
+}
+
+bool input_reader_started() {
+    return reader_in_use;
+}
+
+bool listen(Listener listener) {
+    if (!reader_in_use) return false;
+    LineQueue& q = queue();
+    const std::lock_guard<std::mutex> lock(q.mutex);
+    q.listener = listener;
+    // Lines that came before the search are heard first, in their order.
+    for (auto it = q.lines.begin(); it != q.lines.end() && q.listener != nullptr;) {
+        if (hear(q, *it))
+            ++it;
+        else
+            it = q.lines.erase(it);
+    }
+    if (q.listener != nullptr && q.ended) end_of_input(q);
+    return true;
+}
+
+void stop_listening() {
+    LineQueue& q = queue();
+    const std::lock_guard<std::mutex> lock(q.mutex);
+    q.listener = nullptr;
+}
+
+void wait_until_heard() {
+    LineQueue& q = queue();
+    std::unique_lock<std::mutex> lock(q.mutex);
+    q.changed.wait(lock, [&q] { return q.listener == nullptr; });
 }
 
 void quit_engine() {
@@ -78,6 +240,31 @@ bool parse_int(const char*& cursor, int& value) {
     if (v > INT_MAX) v = INT_MAX;
     if (v < INT_MIN) v = INT_MIN;
     value = static_cast<int>(v);
+    cursor = p;
+    return true;
+}
+
+bool parse_seconds(const char*& cursor, std::int64_t& ms) {
+    const char* p = cursor;
+    while (*p == ' ' || *p == '\t') ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    const auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
+    const bool whole_part = is_digit(*p);
+    constexpr std::int64_t CAP = 1LL << 40;  // seconds: far beyond any clock, far from overflow
+    std::int64_t seconds = 0;
+    for (; is_digit(*p); ++p)
+        if (seconds < CAP) seconds = seconds * 10 + (*p - '0');
+    std::int64_t thousandths = 0;
+    const bool fraction = *p == '.' && is_digit(p[1]);
+    if (fraction) {
+        ++p;
+        for (std::int64_t scale = 100; is_digit(*p); ++p, scale /= 10)
+            thousandths += (*p - '0') * scale;
+    }
+    if (!whole_part && !fraction) return false;
+    const std::int64_t value = seconds * 1000 + thousandths;
+    ms = negative ? -value : value;
     cursor = p;
     return true;
 }

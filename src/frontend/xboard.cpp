@@ -1,7 +1,9 @@
-// The xboard (WinBoard) protocol 2 driver, the game-end check and the time
-// budget of one move.
+// The xboard (WinBoard) protocol 2 driver: the command table, what the engine
+// hears while it searches, its own move, pondering, analysis, and the
+// game-end check.
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "frontend/frontend.h"
 #include "platform/platform.h"
@@ -13,11 +15,6 @@ std::atomic<bool> pondering{false};
 Move book_move = 0;
 Move ponder_move = 0;
 std::atomic<Move> ponder_hit_move{0};
-int moves_per_control = 0;
-std::atomic<int> time_left_cs{0};
-int increment_cs = 0;
-bool clock_control = false;
-int budget_half_moves = 0;
 
 namespace {
 
@@ -26,9 +23,13 @@ bool engine_to_move = false;
 bool analyze_mode = false;
 
 constexpr int BOOK_PLIES = 40;  // the book is asked only this early in a game
-// Keeps "st" and "level" products inside the int range: 30 days, in seconds.
-constexpr int MAX_CLOCK_SECONDS = UNLIMITED_TIME_BUDGET / 100;
-constexpr int MAX_MOVES_PER_CONTROL = 10000;
+
+// How the engine's own search ended when something else than its clock or
+// depth ended it.
+enum Interrupt : int { NOT_INTERRUPTED, MOVE_NOW, ABANDONED };
+std::atomic<int> own_search_interrupt{NOT_INTERRUPTED};
+
+char ponder_text[sizeof move_text];  // the predicted move as text, for "hint" while pondering
 
 int legal_move_count() {
     MoveEntry list[MOVE_LIST_CAPACITY];
@@ -60,18 +61,283 @@ void play_engine_move(Move m) {
     engine_to_move = false;
 }
 
-// The limits every time command starts from.
-void reset_clock(int depth, int budget, bool by_level) {
-    max_depth = depth;
-    time_budget.store(budget, std::memory_order_relaxed);
-    time_left_cs.store(0, std::memory_order_relaxed);
-    increment_cs = 0;
-    moves_per_control = 0;
-    clock_control = by_level;
+// The move a line names: the line itself in coordinate form, or what follows
+// "usermove" (which some interfaces send whatever the feature line says); nullptr
+// when the line is a command.
+const char* move_in(const char* line) {
+    if (looks_like_move(line)) return line;
+    if (!starts_with(line, "usermove")) return nullptr;
+    const char* text = line + 8;
+    while (*text == ' ') ++text;
+    return text;
 }
 
-int clamp_int(long long v, long long lo, long long hi) {
-    return static_cast<int>(std::min(std::max(v, lo), hi));
+// ---- The commands.
+
+void receive_move(const char* text) {
+    if (position.game_ply >= MAX_GAME_PLY) {
+        print_line("Illegal move (game too long): %s\n", text);
+    } else if (const Move m = looks_like_move(text) ? parse_move_text(text) : 0) {
+        tt_clear_entry();
+        make_move(m);
+        engine_to_move = true;
+    } else {
+        print_line("Illegal move: %s\n", text);
+    }
+    check_game_end(legal_move_count());
+}
+
+void take_back() {
+    const int ply = position.game_ply;
+    if (ply > 0 && position.move_history[ply - 1] != 0) unmake_move();
+}
+
+void set_time_left(const char* line) {
+    const char* cursor = text_at(line, 5);
+    int value = 0;
+    if (parse_int(cursor, value)) time_left_cs.store(value);
+}
+
+void announce_features(const char*) {
+    print_line(
+        "feature done=0 ping=1 setboard=1 draw=0 sigint=0 sigterm=0 analyze=1 memory=1 "
+        "variants=\"normal\" colors=0 myname=\"Quorvanite 2.3\" done=1\n");
+}
+
+void new_game(const char*) {
+    clear_time_control();
+    init_position();
+    tt_clear_all();
+    force_mode = false;
+    engine_to_move = false;
+}
+
+void answer_ping(const char* line) {
+    const char* cursor = text_at(line, 5);
+    int value = 0;
+    parse_int(cursor, value);
+    print_line("pong %d\n", value);
+}
+
+void set_result(const char* line) {
+    if (position.state.game_result != 0) return;
+    const char* text = text_at(line, 7);
+    int code = 4;
+    if (starts_with(text, "1-0"))
+        code = 1;
+    else if (starts_with(text, "0-1"))
+        code = 2;
+    else if (starts_with(text, "1/2-1/2"))
+        code = 3;
+    position.state.game_result = static_cast<std::uint8_t>(code);
+}
+
+void set_memory(const char* line) {
+    const char* cursor = text_at(line, 7);
+    int megabytes = 0;
+    if (!parse_int(cursor, megabytes)) return;
+    // The same size keeps the table and what it has learnt.
+    if (tt_entries_for_megabytes(megabytes) == tt_entry_count) return;
+    if (!resize_transposition_table(megabytes))
+        print_line("telluser not enough memory for a hash table of %d MB; it keeps its size\n",
+                   megabytes);
+}
+
+void list_book_moves(const char*) {
+    Move moves[8];
+    int weights[8];
+    const int count = book_moves(moves, weights, 8);
+    int total = 0;
+    for (int i = 0; i < count; ++i) total += weights[i];
+    // The interface shows lines that begin with a blank, up to an empty line.
+    for (int i = 0; i < count; ++i) {
+        move_to_text(moves[i]);
+        print_line(" %s %d (%d%%)\n", move_text, weights[i],
+                   (weights[i] * 100 + total / 2) / total);
+    }
+    if (count == 0) print_line(" no book move\n");
+    print_line("\n");
+}
+
+// The table's move for the side to move, which the engine expects to be played.
+void give_hint(const char*) {
+    const Move m = tt_probe_move();
+    if (m == 0 || !is_legal(m)) return;
+    move_to_text(m);
+    print_line("Hint: %s\n", move_text);
+}
+
+// While pondering the expected move is the predicted one, already on the board.
+void give_ponder_hint(const char*) {
+    print_line("Hint: %s\n", ponder_text);
+}
+
+void nothing(const char*) {}
+
+// How a command is heard while a search runs.
+enum class Hearing {
+    HOLD,      // it waits; the search goes on (the engine's own move: acted on after the move)
+    STOP,      // the search ends, then the command acts (own move: not played)
+    ANSWER,    // answered at once beside the search (Command::answer); the search goes on
+    IGNORE,    // dropped; the search goes on
+    MOVE_NOW,  // the search ends and its move is played
+};
+
+struct Command {
+    const char* name;  // recognised by these leading characters
+    void (*run)(const char* line);
+    void (*answer)(const char* line);  // ANSWER's action, on the reader thread
+    Hearing own_move, ponder, analysis;
+};
+
+using H = Hearing;
+// In the order of recognition: a line is the first command whose name it begins with.
+const Command COMMANDS[] = {
+    {"time", set_time_left, set_time_left, H::HOLD, H::ANSWER, H::STOP},
+    {"otim", nothing, nullptr, H::HOLD, H::IGNORE, H::STOP},
+    {"protover 2", announce_features, nullptr, H::HOLD, H::STOP, H::STOP},
+    {"new", new_game, nullptr, H::STOP, H::STOP, H::STOP},
+    {"quit", [](const char*) { quit_engine(); }, nullptr, H::STOP, H::STOP, H::STOP},
+    {"force", [](const char*) { force_mode = true; }, nullptr, H::STOP, H::STOP, H::STOP},
+    {"go",
+     [](const char*) {
+         engine_to_move = true;
+         force_mode = false;
+     },
+     nullptr, H::HOLD, H::STOP, H::STOP},
+    {"level", [](const char* l) { set_level(text_at(l, 6)); }, nullptr, H::HOLD, H::STOP, H::STOP},
+    {"st", [](const char* l) { set_search_time(text_at(l, 3)); }, nullptr, H::HOLD, H::STOP,
+     H::STOP},
+    {"sd", [](const char* l) { set_search_depth(text_at(l, 3)); }, nullptr, H::HOLD, H::STOP,
+     H::STOP},
+    {"ping", answer_ping, answer_ping, H::HOLD, H::ANSWER, H::ANSWER},
+    {"result", set_result, nullptr, H::STOP, H::STOP, H::STOP},
+    {"setboard",
+     [](const char* l) {
+         if (!set_position_from_fen(text_at(l, 9))) print_line("tellusererror Illegal position\n");
+     },
+     nullptr, H::STOP, H::STOP, H::STOP},
+    {"edit",
+     [](const char*) {
+         if (!edit_position()) print_line("tellusererror Illegal position\n");
+     },
+     nullptr, H::STOP, H::STOP, H::STOP},
+    {"undo", [](const char*) { take_back(); }, nullptr, H::STOP, H::STOP, H::STOP},
+    {"remove",
+     [](const char*) {
+         take_back();
+         take_back();
+     },
+     nullptr, H::STOP, H::STOP, H::STOP},
+    {"hard", [](const char*) { ponder_enabled = true; }, nullptr, H::HOLD, H::IGNORE, H::STOP},
+    {"easy", [](const char*) { ponder_enabled = false; }, nullptr, H::HOLD, H::STOP, H::STOP},
+    {"post", [](const char*) { post_thinking.store(true); },
+     [](const char*) { post_thinking.store(true); }, H::HOLD, H::ANSWER, H::ANSWER},
+    {"nopost", [](const char*) { post_thinking.store(false); },
+     [](const char*) { post_thinking.store(false); }, H::HOLD, H::ANSWER, H::ANSWER},
+    {"analyze", [](const char*) { analyze_mode = true; }, nullptr, H::HOLD, H::STOP, H::STOP},
+    {"exit", [](const char*) { analyze_mode = false; }, nullptr, H::HOLD, H::STOP, H::STOP},
+    {"memory", set_memory, nullptr, H::HOLD, H::STOP, H::STOP},
+    {"bk", list_book_moves, nullptr, H::HOLD, H::STOP, H::IGNORE},
+    {"hint", give_hint, give_ponder_hint, H::HOLD, H::ANSWER, H::IGNORE},
+    {"?", nothing, nullptr, H::MOVE_NOW, H::IGNORE, H::IGNORE},
+    {".", nothing, nullptr, H::HOLD, H::IGNORE, H::IGNORE},
+};
+
+// Lines that name no command: held during the engine's own move, otherwise
+// they end the search, and the driver then ignores them.
+const Command UNKNOWN = {"", nothing, nullptr, H::HOLD, H::STOP, H::STOP};
+
+const Command& command_of(const char* line) {
+    for (const Command& c : COMMANDS)
+        if (starts_with(line, c.name)) return c;
+    return UNKNOWN;
+}
+
+void dispatch(const char* line) {
+    if (const char* move = move_in(line))
+        receive_move(move);
+    else
+        command_of(line).run(line);
+}
+
+// ---- What the engine hears while it searches (on the reader thread).
+
+// The search on the driver's thread is told to stop; the line waits for it.
+Heard end_search() {
+    stop_search.store(true);
+    return Heard::ENDS_HELD;
+}
+
+// A command heard beside a ponder or analysis search.
+Heard hear_beside_search(const char* line, Hearing Command::*kind) {
+    const Command& c = command_of(line);
+    switch (c.*kind) {
+        case Hearing::ANSWER:
+            c.answer(line);
+            return Heard::HANDLED;
+        case Hearing::IGNORE:
+            return Heard::HANDLED;
+        default:
+            return end_search();
+    }
+}
+
+Heard hear_during_own_move(const char* line, std::int64_t) {
+    if (line == nullptr) return Heard::ENDS_HELD;  // the move is still played; then the end
+    if (move_in(line) != nullptr) return Heard::HELD;
+    switch (command_of(line).own_move) {
+        case Hearing::MOVE_NOW:
+            own_search_interrupt.store(MOVE_NOW);
+            stop_search.store(true);
+            return Heard::ENDS_HANDLED;
+        case Hearing::STOP:
+            own_search_interrupt.store(ABANDONED);
+            return end_search();
+        default:
+            return Heard::HELD;
+    }
+}
+
+// Compared with the prediction alone: the predicted move is on the board, so
+// the legal moves of the position before it are not at hand.
+bool is_predicted_move(const char* text) {
+    if (!looks_like_move(text)) return false;
+    const Move m = ponder_move;
+    const int from = (10 * (text[1] - '0') + (text[0] - 'a') + 11) & 0xFF;
+    const int to = (10 * (text[3] - '0') + (text[2] - 'a') + 11) & 0xFF;
+    if (move_from(m) != from || move_to(m) != to) return false;
+    const int promotion = move_promotion(m);
+    switch (text[4]) {
+        case 'q':
+            return promotion == W_QUEEN || promotion == B_QUEEN;
+        case 'r':
+            return promotion == W_ROOK || promotion == B_ROOK;
+        case 'b':
+            return promotion == W_BISHOP || promotion == B_BISHOP;
+        case 'n':
+            return promotion == W_KNIGHT || promotion == B_KNIGHT;
+        default:
+            return promotion == 0;
+    }
+}
+
+Heard hear_while_pondering(const char* line, std::int64_t arrival_ms) {
+    if (line == nullptr) return end_search();
+    const char* move = move_in(line);
+    if (move == nullptr) return hear_beside_search(line, &Command::ponder);
+    if (!is_predicted_move(move)) return end_search();
+    // A hit: the search goes on, now against the engine's clock, which started
+    // when the move came. The limits are in place before time_limited is seen.
+    plan_move_time(arrival_ms);
+    time_limited.store(true, std::memory_order_release);
+    ponder_hit_move.store(ponder_move);
+    return Heard::ENDS_HANDLED;
+}
+
+Heard hear_while_analysing(const char* line, std::int64_t) {
+    if (line == nullptr || move_in(line) != nullptr) return end_search();
+    return hear_beside_search(line, &Command::analysis);
 }
 
 // ---- The engine's own move.
@@ -82,25 +348,39 @@ void engine_move() {
         play_engine_move(book_move);
         return;
     }
-    time_limited.store(true, std::memory_order_release);
     stop_search.store(false);
-    if (clock_control) {
-        budget_half_moves = position.game_ply;
-        compute_time_budget();
+    own_search_interrupt.store(NOT_INTERRUPTED);
+    if (clock_control) budget_half_moves = position.game_ply;
+    // The engine's clock runs from the line that made it move.
+    plan_move_time(line_arrival_ms);
+    time_limited.store(true, std::memory_order_release);
+    listen(hear_during_own_move);
+    const bool found = think();
+    stop_listening();
+    if (!found) return;
+    age_transposition_table();
+    if (own_search_interrupt.load() == ABANDONED) {
+        engine_to_move = false;  // a command took the move's place
+        return;
     }
-    if (think()) {
-        play_engine_move(best_move);
-        age_transposition_table();
-    }
+    play_engine_move(best_move);
 }
 
-// ---- Pondering and analysis.
+// ---- Pondering and analysis. Each pass ends with the line to dispatch in
+// input_line (empty when there is none).
 
 void ponder_pass() {
     ponder_move = tt_probe_move();
     // The stored move is the table's guess: only a legal one is played, and
     // only while the game leaves room for the predicted move and the answer.
     if (ponder_move == 0 || position.game_ply + 2 > MAX_GAME_PLY || !is_legal(ponder_move)) {
+        read_line_or_quit();
+        return;
+    }
+    if (!input_reader_started()) {
+        // Nothing could stop the search: play on without pondering.
+        ponder_enabled = false;
+        print_line("telluser could not start the input thread; pondering is off\n");
         read_line_or_quit();
         return;
     }
@@ -115,175 +395,77 @@ void ponder_pass() {
     }
     budget_half_moves = position.game_ply;
     time_limited.store(false, std::memory_order_release);
+    hard_deadline_ms.store(NO_DEADLINE);  // until a hit sets the move's own
     stop_search.store(false);
     ponder_hit_move.store(0);
-    InputThread reader;
-    if (!reader.start(ponder_input_thread)) {
-        // Nothing could stop the search: play on without pondering.
-        pondering.store(false);
+    move_to_text(ponder_move);
+    std::memcpy(ponder_text, move_text, sizeof ponder_text);
+    print_line("Hint: %s\n", ponder_text);
+    listen(hear_while_pondering);
+    const bool found = think();
+    wait_until_heard();  // the opponent's next line, even when the search ended by itself
+    pondering.store(false);
+    if (ponder_hit_move.load() != ponder_move) {
         unmake_move();
-        ponder_enabled = false;
-        print_line("telluser could not start the input thread; pondering is off\n");
-        read_line_or_quit();
+        if (found) age_transposition_table();
+        read_line_or_quit();  // the line that ended the pondering
         return;
     }
-    move_to_text(ponder_move);
-    print_line("Hint: %s\n", move_text);
-    const bool found = think();
-    reader.join();
-    if (input_ended()) quit_engine();
-    const bool hit = ponder_hit_move.load() == ponder_move;
-    if (!found) {
-        // The predicted move left no reply; when the opponent played it, it
-        // stays on the board and the game-end check reports the result.
-        if (hit) {
-            engine_to_move = true;
-            check_game_end(legal_move_count());
-        } else {
-            unmake_move();
-        }
-    } else if (hit) {
+    input_line[0] = '\0';
+    if (found) {
         play_engine_move(best_move);
         age_transposition_table();
-        check_game_end(legal_move_count());
     } else {
-        unmake_move();
-        age_transposition_table();
+        // The predicted move left no reply: it stays on the board and the
+        // game-end check reports the result.
+        engine_to_move = true;
     }
+    check_game_end(legal_move_count());
 }
 
 void analysis_pass() {
     time_limited.store(false, std::memory_order_release);
+    hard_deadline_ms.store(NO_DEADLINE);
     stop_search.store(false);
-    InputThread reader;
-    if (!reader.start(analysis_input_thread)) {
+    if (!listen(hear_while_analysing)) {
         print_line("telluser could not start the input thread; analysis is off\n");
         read_line_or_quit();
         return;
     }
     if (think()) age_transposition_table();
-    reader.join();
-    if (input_ended()) quit_engine();
+    wait_until_heard();
+    read_line_or_quit();
 }
 
-// ---- Dispatch of one line.
+// ---- Thinking lines: the console's, with mate scores as xboard reads them.
 
-void receive_move() {
-    if (position.game_ply >= MAX_GAME_PLY) {
-        print_line("Illegal move (game too long): %s\n", input_line);
-    } else if (const Move m = parse_move_text(input_line)) {
-        tt_clear_entry();
-        make_move(m);
-        engine_to_move = true;
-    } else {
-        print_line("Illegal move: %s\n", input_line);
-    }
-    check_game_end(legal_move_count());
+void xboard_new_best(int depth, int score, int cs, std::uint32_t nodes, const Move* pv,
+                     int length) {
+    console_report.new_best(depth, xboard_score(score), cs, nodes, pv, length);
 }
 
-void take_back() {
-    const int ply = position.game_ply;
-    if (ply > 0 && position.move_history[ply - 1] != 0) unmake_move();
+void xboard_iteration_done(int depth, int sel, int score, int cs, std::uint32_t nodes) {
+    console_report.iteration_done(depth, sel, xboard_score(score), cs, nodes);
 }
 
-void set_level() {
-    reset_clock(DEFAULT_MAX_DEPTH, 0, true);
-    int moves = 0, minutes = 0, seconds = 0;
-    const char* cursor = text_at(input_line, 6);
-    if (parse_int(cursor, moves) && parse_int(cursor, minutes)) parse_int(cursor, seconds);
-    moves_per_control = clamp_int(moves, 0, MAX_MOVES_PER_CONTROL);
-    time_left_cs.store(clamp_int(minutes, 0, MAX_CLOCK_SECONDS / 60) * 6000);
-    increment_cs = clamp_int(seconds, 0, MAX_CLOCK_SECONDS) * 100;
+void xboard_table_result(int depth, int score, Move move) {
+    console_report.table_result(depth, xboard_score(score), move);
 }
 
-void set_result() {
-    if (position.state.game_result != 0) return;
-    const char* text = text_at(input_line, 7);
-    int code = 4;
-    if (starts_with(text, "1-0"))
-        code = 1;
-    else if (starts_with(text, "0-1"))
-        code = 2;
-    else if (starts_with(text, "1/2-1/2"))
-        code = 3;
-    position.state.game_result = static_cast<std::uint8_t>(code);
-}
-
-void dispatch() {
-    const char* line = input_line;
-    if (looks_like_move(line)) {
-        receive_move();
-        return;
-    }
-    int value = 0;
-    const char* cursor = nullptr;
-    if (starts_with(line, "time")) {
-        cursor = text_at(line, 5);
-        if (parse_int(cursor, value)) time_left_cs.store(value);
-    } else if (starts_with(line, "otim")) {
-        // the opponent's clock plays no part in the budget
-    } else if (starts_with(line, "protover 2")) {
-        print_line(
-            "feature done=0 ping=1 setboard=1 draw=0 sigint=0 sigterm=0 analyze=1 "
-            "variants=\"normal\" colors=0 myname=\"Quorvanite 2.3\" done=1\n");
-    } else if (starts_with(line, "new")) {
-        reset_clock(DEFAULT_MAX_DEPTH, UNLIMITED_TIME_BUDGET, false);
-        init_position();
-        tt_clear_all();
-        force_mode = false;
-        engine_to_move = false;
-    } else if (starts_with(line, "quit")) {
-        quit_engine();
-    } else if (starts_with(line, "force")) {
-        force_mode = true;
-    } else if (starts_with(line, "go")) {
-        engine_to_move = true;
-        force_mode = false;
-    } else if (starts_with(line, "level")) {
-        set_level();
-    } else if (starts_with(line, "st")) {
-        reset_clock(DEFAULT_MAX_DEPTH, UNLIMITED_TIME_BUDGET, false);
-        cursor = text_at(line, 3);
-        if (parse_int(cursor, value))
-            time_budget.store(clamp_int(value, 0, MAX_CLOCK_SECONDS) * 100);
-    } else if (starts_with(line, "sd")) {
-        reset_clock(DEFAULT_MAX_DEPTH, UNLIMITED_TIME_BUDGET, false);
-        cursor = text_at(line, 3);
-        // Below two plies the search would choose no move at all.
-        if (parse_int(cursor, value))
-            max_depth = clamp_int(value, MIN_SEARCH_DEPTH, DEFAULT_MAX_DEPTH);
-    } else if (starts_with(line, "ping")) {
-        cursor = text_at(line, 5);
-        parse_int(cursor, value);
-        print_line("pong %d\n", value);
-    } else if (starts_with(line, "result")) {
-        set_result();
-    } else if (starts_with(line, "setboard")) {
-        if (!set_position_from_fen(text_at(line, 9)))
-            print_line("tellusererror Illegal position\n");
-    } else if (starts_with(line, "edit")) {
-        if (!edit_position()) print_line("tellusererror Illegal position\n");
-    } else if (starts_with(line, "undo")) {
-        take_back();
-    } else if (starts_with(line, "remove")) {
-        take_back();
-        take_back();
-    } else if (starts_with(line, "hard")) {
-        ponder_enabled = true;
-    } else if (starts_with(line, "easy")) {
-        ponder_enabled = false;
-    } else if (starts_with(line, "post")) {
-        post_thinking.store(true);
-    } else if (starts_with(line, "nopost")) {
-        post_thinking.store(false);
-    } else if (starts_with(line, "analyze")) {
-        analyze_mode = true;
-    } else if (starts_with(line, "exit")) {
-        analyze_mode = false;
-    }
+void xboard_book_move(Move move) {
+    console_report.book_move(move);
 }
 
 }  // namespace
+
+const SearchReport xboard_report = {xboard_new_best, xboard_iteration_done, xboard_table_result,
+                                    xboard_book_move};
+
+int xboard_score(int score) {
+    if (score >= MATE_BOUND) return 100000 + (MATE_SCORE - score + 1) / 2;
+    if (score <= -MATE_BOUND) return -100000 - (MATE_SCORE + score) / 2;
+    return score;
+}
 
 void check_game_end(int legal_count) {
     const PositionState& st = position.state;
@@ -317,26 +499,14 @@ void check_game_end(int legal_count) {
     if (repeats >= 2) report_result(3, "1/2-1/2\n");
 }
 
-void compute_time_budget() {
-    // Wider arithmetic than needed: clock values from the interface are not trusted.
-    const long long left = time_left_cs.load();
-    const long long increment = increment_cs;
-    long long budget;
-    if (moves_per_control == 0) {
-        budget = left / 40 + increment * 75 / 100;
-    } else {
-        const long long per_control = moves_per_control;
-        const long long moves_to_go = per_control - (budget_half_moves / 2) % per_control;
-        budget = left / moves_to_go + increment * 75 / 100;
-    }
-    budget = std::min(budget, left / 4);
-    time_budget.store(clamp_int(budget, INT32_MIN, INT32_MAX), std::memory_order_relaxed);
-}
-
 void xboard_loop() {
     force_mode = false;
     engine_to_move = false;
     analyze_mode = false;
+    search_report = &xboard_report;
+    // Without the reader thread the engine still plays; it only cannot hear
+    // the interface while it searches (and so neither ponders nor analyses).
+    start_input_reader();
     for (;;) {
         if (!force_mode && engine_to_move && !analyze_mode && position.state.game_result == 0) {
             engine_move();
@@ -348,6 +518,6 @@ void xboard_loop() {
             read_line_or_quit();
         else
             ponder_pass();
-        dispatch();
+        dispatch(input_line);
     }
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -14,6 +15,11 @@ namespace {
 const auto process_start = std::chrono::steady_clock::now();
 std::atomic<ClockSource> clock_source{nullptr};
 std::atomic<CalendarSource> calendar_source{nullptr};
+// Never destroyed: a background thread may still print while the process ends.
+std::mutex& output_mutex() {
+    static std::mutex* const mutex = new std::mutex;
+    return *mutex;
+}
 }  // namespace
 
 void set_clock_source(ClockSource source) {
@@ -45,6 +51,7 @@ std::string executable_directory() {
 }
 
 void print_line(const char* format, ...) {
+    const std::lock_guard<std::mutex> lock(output_mutex());
     va_list args;
     va_start(args, format);
     std::vfprintf(stdout, format, args);
@@ -52,26 +59,13 @@ void print_line(const char* format, ...) {
     std::fflush(stdout);
 }
 
-InputThread::~InputThread() {
-    join();
-}
-
-bool InputThread::start(void (*entry)()) {
-    join();
+bool start_background_thread(void (*entry)()) {
     try {
-        handle_ = new std::thread(entry);
+        std::thread(entry).detach();
+        return true;
     } catch (const std::system_error&) {
-        handle_ = nullptr;
+        return false;
     } catch (const std::bad_alloc&) {
-        handle_ = nullptr;
+        return false;
     }
-    return handle_ != nullptr;
-}
-
-void InputThread::join() {
-    if (handle_ == nullptr) return;
-    auto* t = static_cast<std::thread*>(handle_);
-    if (t->joinable()) t->join();
-    delete t;
-    handle_ = nullptr;
 }

@@ -26,20 +26,11 @@ void set_calendar_source(CalendarSource source);
 std::string executable_directory();
 
 // Formatted output to standard output, flushed at once: every message of the
-// engine goes through here (interfaces read it through a pipe).
+// engine goes through here (interfaces read it through a pipe). Calls from
+// different threads never mix within one call: a line printed in one call
+// stays whole.
 void print_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// A thread that is started once and joined once.
-class InputThread {
-  public:
-    InputThread() = default;
-    InputThread(const InputThread&) = delete;
-    InputThread& operator=(const InputThread&) = delete;
-    ~InputThread();
-    bool start(void (*entry)());  // false when the thread could not be created
-    void join();                  // waits without time-out; no-op if not started
-    bool running() const { return handle_ != nullptr; }
-
-  private:
-    void* handle_ = nullptr;
-};
+// Starts a thread that runs entry for the rest of the process (never joined);
+// false when it could not be created.
+bool start_background_thread(void (*entry)());

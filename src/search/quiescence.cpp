@@ -5,6 +5,12 @@
 
 namespace {
 
+constexpr std::uint32_t CAPTURE_POLL_MASK = 1024 - 1;  // the clock is read every 1024 nodes
+
+bool stopped() {
+    return stop_search.load(std::memory_order_relaxed);
+}
+
 // Searches the move just made (known legal) from the opponent's side.
 int search_reply(int alpha, int beta) {
     ++search_ply;
@@ -20,6 +26,10 @@ int search_reply(int alpha, int beta) {
 int quiescence(int alpha, int beta) {
     if (insufficient_material()) return 0;
     ++capture_nodes;
+    // A position rich in captures can keep the search here for seconds: it
+    // must hear a stop and the deadline too. What a stopped node returns is
+    // never used.
+    if ((capture_nodes & CAPTURE_POLL_MASK) == 0 && poll_stop()) return alpha;
 
     const int e = evaluate();
     int best = e;
@@ -43,6 +53,7 @@ int quiescence(int alpha, int beta) {
             continue;
         }
         const int s = search_reply(alpha, beta);
+        if (stopped()) return best;
         if (s > best) {
             best = s;
             if (s > alpha) {
@@ -57,6 +68,7 @@ int quiescence(int alpha, int beta) {
 int quiescence_evasions(int alpha, int beta) {
     if (insufficient_material()) return 0;
     ++capture_nodes;
+    if ((capture_nodes & CAPTURE_POLL_MASK) == 0 && poll_stop()) return alpha;
     if (search_ply >= MAX_SEARCH_PLY) return evaluate();
 
     MoveEntry list[MOVE_LIST_CAPACITY];
@@ -73,6 +85,7 @@ int quiescence_evasions(int alpha, int beta) {
         }
         legal = true;
         const int s = search_reply(alpha, beta);
+        if (stopped()) return best;
         if (s > best) {
             best = s;
             if (s > alpha) {

@@ -25,7 +25,7 @@ bool child_done() {
     ++move_nodes;
     if ((move_nodes & CLOCK_CHECK_MASK) == 0 && time_limited.load(std::memory_order_acquire)) {
         update_elapsed();
-        if (search_time_exceeded()) {
+        if (search_time_exceeded() || deadline_passed()) {
             stop_search.store(true, std::memory_order_relaxed);
             return true;
         }

@@ -28,6 +28,10 @@ extern std::atomic<bool> time_limited;            // obey time_budget; stored re
 extern std::atomic<int> time_budget;              // centiseconds for this move
 extern std::atomic<bool> post_thinking;           // print thinking lines
 constexpr int UNLIMITED_TIME_BUDGET = 259200000;  // 30 days, centiseconds
+// A timed search stops at once when the clock (clock_ms) reaches this value,
+// whatever the budget says; written before time_limited is set (milliseconds).
+extern std::atomic<std::int64_t> hard_deadline_ms;
+constexpr std::int64_t NO_DEADLINE = INT64_MAX;
 
 extern Move best_move;    // the root's best move; after think() returns true, the move to play
 extern int report_depth;  // depth of the iteration in progress
@@ -41,6 +45,10 @@ void update_elapsed();
 // three does not fit 32 bits).
 bool search_time_exceeded();     // elapsed_cs > 3 * time_budget: cut the search off
 bool iteration_time_exceeded();  // elapsed_cs > 3 * time_budget / 5: start no new iteration
+bool deadline_passed();          // last_clock has reached hard_deadline_ms
+// For long runs of captures: reads the clock when a timed search has a
+// deadline, sets stop_search once it has passed; true when the search must stop.
+bool poll_stop();
 
 // ---- Transposition table and caches.
 constexpr int BOUND_NONE = 0, BOUND_EXACT = 1, BOUND_LOWER = 2, BOUND_UPPER = 3;
@@ -104,4 +112,27 @@ int alpha_beta(int alpha, int beta, int depth, int null_ok, int in_check);
 int quiescence(int alpha, int beta);
 int quiescence_evasions(int alpha, int beta);
 bool think();
-void print_pv();
+// The continuation of the current position from the table (moves stored for
+// the positions along it, up to a repetition or the fifty-move rule) into pv;
+// returns how many moves it holds.
+int collect_pv(Move* pv, int capacity);
+void print_pv();  // the same continuation as move texts, each followed by a blank
+
+// ---- Thinking output. The search reports through search_report; the front end
+// points it at the form its interface reads.
+constexpr int MAX_PV_LENGTH = MAX_SEARCH_PLY + 1;  // moves of a reported variation
+struct SearchReport {
+    // A root move became the best: iteration depth, score, centiseconds, nodes,
+    // and the principal variation that starts with that move.
+    void (*new_best)(int depth, int score, int elapsed_cs, std::uint32_t nodes, const Move* pv,
+                     int length);
+    // An iteration completed: depth, deepest ply, score, centiseconds, nodes.
+    void (*iteration_done)(int depth, int sel_depth, int score, int elapsed_cs,
+                           std::uint32_t nodes);
+    // An iteration was not searched: the table holds its score and move.
+    void (*table_result)(int depth, int score, Move move);
+    // The front end played a move from its opening book.
+    void (*book_move)(Move move);
+};
+extern const SearchReport console_report;  // the console's lines, scores as the search has them
+extern const SearchReport* search_report;  // the one in use; never null

@@ -18,6 +18,7 @@ std::atomic<bool> stop_search{false};
 std::atomic<bool> time_limited{false};
 std::atomic<int> time_budget{UNLIMITED_TIME_BUDGET};
 std::atomic<bool> post_thinking{true};
+std::atomic<std::int64_t> hard_deadline_ms{NO_DEADLINE};
 
 Move best_move = 0;
 int report_depth = 0;
@@ -39,4 +40,18 @@ bool search_time_exceeded() {
 bool iteration_time_exceeded() {
     return static_cast<std::int64_t>(elapsed_cs) >
            3 * static_cast<std::int64_t>(time_budget.load()) / 5;
+}
+
+bool deadline_passed() {
+    return last_clock >= hard_deadline_ms.load(std::memory_order_relaxed);
+}
+
+bool poll_stop() {
+    // time_limited first: the deadline written with it (a ponder hit) is then the one read.
+    if (time_limited.load(std::memory_order_acquire)) {
+        const std::int64_t deadline = hard_deadline_ms.load(std::memory_order_relaxed);
+        if (deadline != NO_DEADLINE && clock_ms() >= deadline)
+            stop_search.store(true, std::memory_order_relaxed);
+    }
+    return stop_search.load(std::memory_order_relaxed);
 }

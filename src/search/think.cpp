@@ -1,5 +1,6 @@
 // Iterative deepening at the root, aspiration windows and the thinking lines.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -66,16 +67,47 @@ int search_later_root_move(int alpha, int nd, int gc) {
     }
 }
 
-void print_new_best(Move m, int s) {
-    print_line("%d %d %d %u ", report_depth, s, elapsed_cs, move_nodes + capture_nodes);
-    move_to_text(m);
-    print_line("%s ", move_text);
+// The new best root move m with the table's continuation after it.
+void report_new_best(Move m, int s) {
+    Move pv[MAX_PV_LENGTH];
+    pv[0] = m;
     make_move(m);
     search_ply = 1;
-    print_pv();
+    const int length = 1 + collect_pv(pv + 1, MAX_PV_LENGTH - 1);
     unmake_move();
     search_ply = 0;
-    print_line("\n");
+    search_report->new_best(report_depth, s, elapsed_cs, move_nodes + capture_nodes, pv, length);
+}
+
+// ---- The console's thinking lines. Each is written in one piece, so that a
+// reply printed by another thread never lands inside it.
+
+constexpr int LINE_SIZE = 64 + 6 * MAX_PV_LENGTH;
+
+void console_new_best(int depth, int score, int cs, std::uint32_t nodes, const Move* pv,
+                      int length) {
+    char line[LINE_SIZE];
+    int used = std::snprintf(line, sizeof line, "%d %d %d %u ", depth, score, cs, nodes);
+    for (int i = 0; i < length && used > 0 && used < LINE_SIZE; ++i) {
+        move_to_text(pv[i]);
+        used += std::snprintf(line + used, sizeof line - static_cast<std::size_t>(used), "%s ",
+                              move_text);
+    }
+    print_line("%s\n", line);
+}
+
+void console_iteration_done(int depth, int sel, int score, int cs, std::uint32_t nodes) {
+    print_line("->(%d/%d %d %d %u)\n", depth, sel, score, cs, nodes);
+}
+
+void console_table_result(int depth, int score, Move move) {
+    move_to_text(move);
+    print_line("%d %d 0 0 %s (Hash Move)\n", depth, score, move_text);
+}
+
+void console_book_move(Move move) {
+    move_to_text(move);
+    print_line("0 0 0 0 %s (Book Move)\n", move_text);
 }
 
 bool in_list(Move m, int count, const MoveEntry* list) {
@@ -86,6 +118,10 @@ bool in_list(Move m, int count, const MoveEntry* list) {
 }
 
 }  // namespace
+
+const SearchReport console_report = {console_new_best, console_iteration_done, console_table_result,
+                                     console_book_move};
+const SearchReport* search_report = &console_report;
 
 bool think() {
     search_start_clock = clock_ms();
@@ -112,10 +148,7 @@ bool think() {
         if (tt_probe(-INFINITE_SCORE, INFINITE_SCORE, depth, prev, hash_move) &&
             depth < last_depth) {
             hash_move = tt_probe_move();
-            if (posting()) {
-                move_to_text(hash_move);
-                print_line("%d %d 0 0 %s (Hash Move)\n", depth, prev, move_text);
-            }
+            if (posting()) search_report->table_result(depth, prev, hash_move);
             continue;
         }
         report_depth = depth;
@@ -162,36 +195,44 @@ bool think() {
                 alpha = s;
                 best_move = m;
                 update_elapsed();
-                if (posting()) print_new_best(m, s);
-                if (timed() && search_time_exceeded()) return true;
+                if (posting()) report_new_best(m, s);
+                if (timed() && (search_time_exceeded() || deadline_passed())) return true;
             }
         }
 
         tt_store(alpha, depth, BOUND_EXACT, best_move);
         prev = alpha;
         update_elapsed();
-        if (posting()) {
-            print_line("->(%d/%d %d %d %u)\n", report_depth, sel_depth, alpha, elapsed_cs,
-                       move_nodes + capture_nodes);
-        }
+        if (posting())
+            search_report->iteration_done(report_depth, sel_depth, alpha, elapsed_cs,
+                                          move_nodes + capture_nodes);
 
-        if (timed() && iteration_time_exceeded()) return true;
+        if (timed() && (iteration_time_exceeded() || deadline_passed())) return true;
         if (count == 1 && depth >= SINGLE_MOVE_DEPTH) return true;
         if (depth + 1 > last_depth) return true;
     }
 }
 
-void print_pv() {
-    if (search_ply >= MAX_SEARCH_PLY) return;
-    if (position.state.fifty_counter >= 100) return;
-    if (repeats_earlier_position()) return;
+int collect_pv(Move* pv, int capacity) {
+    if (capacity <= 0 || search_ply >= MAX_SEARCH_PLY) return 0;
+    if (position.state.fifty_counter >= 100) return 0;
+    if (repeats_earlier_position()) return 0;
     const Move m = tt_probe_move();
-    if (m == 0) return;
-    move_to_text(m);
-    print_line("%s ", move_text);
+    if (m == 0) return 0;
+    pv[0] = m;
     make_move(m);
     ++search_ply;
-    print_pv();
+    const int rest = collect_pv(pv + 1, capacity - 1);
     unmake_move();
     --search_ply;
+    return 1 + rest;
+}
+
+void print_pv() {
+    Move pv[MAX_PV_LENGTH];
+    const int length = collect_pv(pv, MAX_PV_LENGTH);
+    for (int i = 0; i < length; ++i) {
+        move_to_text(pv[i]);
+        print_line("%s ", move_text);
+    }
 }

@@ -6,6 +6,7 @@
 
 #include "frontend/frontend.h"
 #include "search/search.h"
+#include "search/search_test_util.h"
 
 namespace {
 
@@ -127,6 +128,52 @@ TEST_F(TimeBudget, ExtremeClocksDoNotOverflow) {
     EXPECT_EQ(budget(INT_MAX, INT_MAX, 0, 0), INT_MAX / 4);
     EXPECT_EQ(budget(INT_MAX, INT_MAX, 1, 0), INT_MAX / 4);
     EXPECT_LT(budget(-500, 0, 0, 0), 0);  // a flag already fallen: the shortest search
+}
+
+}  // namespace
+
+namespace {
+
+TEST(XboardScore, MatesCountInMovesOtherScoresStay) {
+    EXPECT_EQ(xboard_score(MATE_SCORE - 1), 100001);    // mates with this move
+    EXPECT_EQ(xboard_score(MATE_SCORE - 3), 100002);    // with the second
+    EXPECT_EQ(xboard_score(MATE_SCORE - 2), 100001);    // an even ply, as a bound may give
+    EXPECT_EQ(xboard_score(-MATE_SCORE + 2), -100001);  // mated after one move
+    EXPECT_EQ(xboard_score(-MATE_SCORE + 4), -100002);
+    EXPECT_EQ(xboard_score(MATE_BOUND), 100500);  // a mate bound: far, but a mate
+    EXPECT_EQ(xboard_score(-MATE_BOUND), -100500);
+    for (const int plain : {MATE_BOUND - 1, 1, 0, -1, -(MATE_BOUND - 1)})
+        EXPECT_EQ(xboard_score(plain), plain);
+}
+
+class ThinkingLines : public search_test::SearchTest {
+  protected:
+    void TearDown() override {
+        search_report = &console_report;
+        search_test::SearchTest::TearDown();
+    }
+    // The lines of a depth-4 search of a mate in two with the given report.
+    static std::string lines_with(const SearchReport& report) {
+        tt_clear_all();
+        search_report = &report;
+        search_test::set_fen("k7/8/2K5/8/8/8/8/7R w - - 0 1");
+        max_depth = 4;
+        bool found = false;
+        const std::string out = search_test::think_output(found);
+        EXPECT_TRUE(found);
+        return out;
+    }
+};
+
+TEST_F(ThinkingLines, TheProtocolShowsMatesInMovesTheConsoleAsSearched) {
+    const std::string console = lines_with(console_report);
+    const std::string xboard = lines_with(xboard_report);
+    EXPECT_NE(console.find("->(4/4 29997 "), std::string::npos) << console;
+    EXPECT_NE(console.find("4 29997 "), std::string::npos) << console;
+    EXPECT_EQ(console.find("10000"), std::string::npos) << console;
+    EXPECT_NE(xboard.find("->(4/4 100002 "), std::string::npos) << xboard;
+    EXPECT_NE(xboard.find("\n4 100002 "), std::string::npos) << xboard;
+    EXPECT_EQ(xboard.find("29997"), std::string::npos) << xboard;
 }
 
 }  // namespace

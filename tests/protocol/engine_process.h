@@ -121,6 +121,7 @@ class EngineProcess {
     EngineProcess& operator=(const EngineProcess&) = delete;
 
     bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
 
     void send_raw(const std::string& text) {
         if (to_fd_ < 0) return;

@@ -118,6 +118,42 @@ TEST(ProtocolPondering, EndOfInputEndsTheEngine) {
     EXPECT_EQ(s.engine.wait_exit(3000 * SLOWDOWN), 0);
 }
 
+TEST(ProtocolPondering, PingHintAndHarmlessLinesLeaveItRunning) {
+    PonderingSession s;
+    ASSERT_FALSE(s.hint.empty());
+    for (const char* l : {"hard", "?", ".", "otim 300"}) s.engine.send(l);
+    // Answered at once, beside the ponder search (before, each ping restarted it).
+    EXPECT_EQ(s.sync(5, 2000 * SLOWDOWN), Lines{"pong 5"});
+    s.engine.send("hint");
+    std::string line;
+    ASSERT_TRUE(s.engine.read_line(line));
+    EXPECT_EQ(line, "Hint: " + s.hint);
+    s.engine.send(s.hint);
+    const Lines lines = s.engine.lines_until_prefix("move ", 8000 * SLOWDOWN);
+    EXPECT_EQ(count_prefix(lines, "Hint: "), 0);
+    ASSERT_TRUE(s.referee.play(s.hint));
+    EXPECT_TRUE(s.referee.play(engine_move_in(lines)));
+}
+
+TEST(ProtocolPondering, AClientsSequenceAfterEachMove) {
+    // As python-chess plays with pondering: a ping right after the engine's move,
+    // "easy" and a ping to end the pondering, then the game from "force" on.
+    PonderingSession s;
+    ASSERT_FALSE(s.hint.empty());
+    EXPECT_EQ(s.sync(1, 2000 * SLOWDOWN), Lines{"pong 1"});
+    s.engine.send("easy");
+    EXPECT_EQ(s.sync(2, 2000 * SLOWDOWN), Lines{"pong 2"});
+    EXPECT_EQ(s.engine.output_for(3 * QUIET_MS), "");  // no new ponder search, no "Hint:"
+    s.engine.send("force");
+    s.engine.send(s.hint);
+    s.engine.send("hard");
+    s.engine.send("go");
+    const Lines lines = s.engine.lines_until_prefix("Hint: ", 8000 * SLOWDOWN);
+    ASSERT_TRUE(s.referee.play(s.hint));
+    EXPECT_TRUE(s.referee.play(engine_move_in(lines)));
+    EXPECT_EQ(count_prefix(lines, "Hint: "), 1);
+}
+
 TEST(ProtocolPondering, UnderALevelControlHitsAndMissesKeepTheGameInStep) {
     XboardSession s;
     for (const char* l : {"new", "hard", "level 40 1 0", "nopost"}) s.engine.send(l);
@@ -201,10 +237,10 @@ TEST(ProtocolAnalysis, IgnoresStatusRequestsAndRestartsAfterAMove) {
     s.engine.lines_until(is_thinking_line);
     s.engine.output_until_quiet(QUIET_MS);  // the depth-limited analysis has ended
     for (const char* l : {".", "bk", "hint"}) s.engine.send(l);
-    // Had any of them stopped the analysis, a new one would print before the pong.
+    // Had any of them stopped the analysis, a new one would print before the pong;
+    // the ping itself is answered beside the analysis and restarts nothing.
     EXPECT_EQ(s.sync(1), Lines{"pong 1"});
-    s.engine.lines_until(is_thinking_line);  // the ping restarted it
-    s.engine.output_until_quiet(QUIET_MS);
+    EXPECT_EQ(s.engine.output_for(3 * QUIET_MS), "");
     s.engine.send("e2e4");
     const Lines lines = s.engine.lines_until(is_thinking_line);
     Referee referee;

@@ -6,12 +6,23 @@
 #
 #   tests/protocol/xboard_match.sh ENGINE [OUTDIR]
 #
-# Games (QV_MATCH_GAMES, default "plain ponder"):
-#   plain   the engine has white, no pondering, 40 moves in 30 seconds ("level 40 0:30 0")
-#   ponder  the engine has black, both sides ponder, 15 seconds plus half a second a move
-# Games still going after QV_MATCH_MAX_MOVES moves (default 50) are adjudicated drawn, which
-# keeps a game near a minute and a half. The engine's standard error reaches xboard's pipe, so
-# sanitizer reports land in the log (the engine then stops and loses on time).
+# Games (QV_MATCH_GAMES, default "plain ponder st1 increment classic"):
+#   plain      the engine has white, no pondering, 40 moves in 30 seconds ("level 40 0:30 0")
+#   ponder     the engine has black, both sides ponder, 15 seconds plus half a second a move
+#   st1        the engine has white, one second per move ("st 1"); no move may take longer
+#   increment  the engine has black, 30 seconds plus half a second a move ("level 0 0:30 0.5")
+#   classic    the engine has white, 40 moves in 90 seconds ("level 40 1:30 0"), past the
+#              first control
+# Games still going after QV_MATCH_MAX_MOVES moves (default 50; the classic game 44) are
+# adjudicated drawn, which keeps most games near a minute and a half. The engine's standard
+# error reaches xboard's pipe, so sanitizer reports land in the log (the engine then stops and
+# loses on time).
+#
+# Besides the faults, each game's record of the engine's clock goes into OUTDIR/report.txt:
+# how long each move took as xboard saw it (from the last line xboard sent the engine to the
+# engine's move) and the clock xboard last gave it. Under "st" a move that took more than half a
+# second beyond its limit is a fault (a generous bound for a shared machine: the engine aims at
+# 100 ms under it).
 # Exit 0: every game clean; 1: a fault (details above the summary); 77: xboard, xvfb-run or
 # fairymax is not installed (QV_MATCH_REQUIRED=1 turns that into a failure).
 set -euo pipefail
@@ -43,9 +54,10 @@ fi
 out=${2:-$(mktemp -d /tmp/xboard_match.XXXXXX)}
 mkdir -p "$out"
 out=$(realpath "$out")
-games=${QV_MATCH_GAMES:-plain ponder}
-max_moves=${QV_MATCH_MAX_MOVES:-50}
-game_timeout=${QV_MATCH_GAME_TIMEOUT:-300}
+games=${QV_MATCH_GAMES:-plain ponder st1 increment classic}
+game_timeout=${QV_MATCH_GAME_TIMEOUT:-400}
+report="$out/report.txt"
+: > "$report"
 
 faults=0
 fault() {
@@ -69,10 +81,15 @@ play_game() {
   printf '<quorvanite>\n  <hash>64</hash>\n</quorvanite>\n' > "$dir/engine/Quorvanite.cfg"
 
   local -a side_args
+  local max_moves=${QV_MATCH_MAX_MOVES:-50} st_ms=0
   case $name in
-    plain)  side_args=(-xponder -mps 40 -tc 0:30) ;;
-    ponder) side_args=(-fb -ponder -tc 0:15 -inc 0.5) ;;
-    *) echo "xboard_match: unknown game '$name' (plain or ponder)"; exit 2 ;;
+    plain)     side_args=(-xponder -mps 40 -tc 0:30) ;;
+    ponder)    side_args=(-fb -ponder -tc 0:15 -inc 0.5) ;;
+    st1)       side_args=(-xponder -st 0:01); st_ms=1000 ;;
+    increment) side_args=(-fb -xponder -tc 0:30 -inc 0.5) ;;
+    classic)   side_args=(-xponder -mps 40 -tc 1:30); max_moves=${QV_MATCH_MAX_MOVES:-44} ;;
+    *) echo "xboard_match: unknown game '$name' (plain, ponder, st1, increment or classic)"
+       exit 2 ;;
   esac
 
   echo "=== game '$name': ${side_args[*]}"
@@ -132,6 +149,7 @@ play_game() {
   if [[ -n $hash_line && $hash_line != *" 64 MByte" ]]; then
     fault "$name: the configuration file asked for 64 MB, the engine says '$hash_line'"
   fi
+  clock_report "$name" "$log" "$st_ms"
   local moves hints
   moves=$(grep -c '^move ' "$dir/engine.out" || true)
   hints=$(grep -c '^Hint: ' "$dir/engine.out" || true)
@@ -168,6 +186,33 @@ play_game() {
   sed -e '/^\[/d' -e '/^$/d' "$pgn" | tail -4 | sed 's/^/    /'
 }
 
+# How long each of the engine's moves took as xboard saw it: from the last line xboard sent the
+# engine (the opponent's move, or go) to the engine's move; the debug log stamps every line in
+# milliseconds. Adds one line per game to the report; under st_ms > 0 a move more than half a
+# second over the limit is a fault.
+clock_report() {
+  local name=$1 log=$2 st_ms=$3 summary over
+  { read -r over; read -r summary; } < <(awk -v st="$st_ms" '
+    / >first : time / { clock = $NF }
+    / >first : /      { sent = $1 }
+    / <first : move / {
+      t = $1 - sent; n++; sum += t
+      if (t > longest) longest = t
+      if (st > 0 && t > st + 500) over++
+    }
+    END {
+      print over + 0
+      if (n == 0) { print "no moves"; exit }
+      printf "%d moves, longest %d ms, mean %d ms", n, longest, sum / n
+      if (clock != "") printf ", last clock given %.2f s", clock / 100
+      if (st > 0) printf ", %d over %d ms + 500", over + 0, st
+      printf "\n"
+    }' "$log")
+  echo "    clock: $summary"
+  printf '%-10s %s\n' "$name" "$summary" >> "$report"
+  if [[ $over -gt 0 ]]; then fault "$name: $over moves took longer than their limit allows"; fi
+}
+
 echo "xboard_match: engine $engine, games: $games, output in $out"
 passed=0 failed=0
 for game in $games; do
@@ -176,6 +221,8 @@ for game in $games; do
   if [[ $faults -eq $before ]]; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 done
 
+echo "xboard_match: the engine's clock (also in $report):"
+sed 's/^/    /' "$report"
 if [[ $faults -gt 0 ]]; then echo "xboard_match: $faults fault(s); logs in $out"; fi
 echo "xboard_match: $passed passed, $failed failed"
 [[ $failed -eq 0 ]]

@@ -13,7 +13,7 @@ using Lines = std::vector<std::string>;
 namespace {
 
 const char* const FEATURES =
-    "feature done=0 ping=1 setboard=1 draw=0 sigint=0 sigterm=0 analyze=1 "
+    "feature done=0 ping=1 setboard=1 draw=0 sigint=0 sigterm=0 analyze=1 memory=1 "
     "variants=\"normal\" colors=0 myname=\"Quorvanite 2.3\" done=1";
 
 // After "xboard", only thinking lines and results may begin with a digit.
@@ -214,7 +214,7 @@ TEST(ProtocolXboard, SearchTimeInSeconds) {
     Referee referee;
     EXPECT_TRUE(referee.play(
         engine_move_in(s.engine.lines_until_prefix("move ", 6000 * qv_test::SLOWDOWN))));
-    s.engine.send("st 0.5");  // read as 0: the shortest search
+    s.engine.send("st 0.5");  // half a second
     s.engine.send("go");
     EXPECT_TRUE(referee.play(engine_move_in(s.engine.lines_until_prefix("move "))));
 }
