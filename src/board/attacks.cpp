@@ -45,8 +45,12 @@ bool attacked_by(int s) {
 
 }  // namespace
 
-bool attacked_by_white(int square) { return attacked_by<WHITE>(square); }
-bool attacked_by_black(int square) { return attacked_by<BLACK>(square); }
+bool attacked_by_white(int square) {
+    return attacked_by<WHITE>(square);
+}
+bool attacked_by_black(int square) {
+    return attacked_by<BLACK>(square);
+}
 
 bool in_check() {
     const PositionState& st = position.state;
@@ -54,25 +58,35 @@ bool in_check() {
                                     : attacked_by<WHITE>(st.king_square[BLACK]);
 }
 
-bool move_gives_check() { return in_check(); }
+bool move_gives_check() {
+    return in_check();
+}
 
 bool last_move_legal(int castle_kind) {
     const PositionState& st = position.state;
     if (st.side_to_move == BLACK) {  // white has just moved
         if (attacked_by<BLACK>(st.king_square[WHITE])) return false;
         switch (castle_kind) {
-            case 0: return true;
-            case CASTLE_KING_SIDE: return !attacked_by<BLACK>(E1) && !attacked_by<BLACK>(F1);
-            case CASTLE_QUEEN_SIDE: return !attacked_by<BLACK>(D1) && !attacked_by<BLACK>(E1);
-            default: return false;
+            case 0:
+                return true;
+            case CASTLE_KING_SIDE:
+                return !attacked_by<BLACK>(E1) && !attacked_by<BLACK>(F1);
+            case CASTLE_QUEEN_SIDE:
+                return !attacked_by<BLACK>(D1) && !attacked_by<BLACK>(E1);
+            default:
+                return false;
         }
     }
     if (attacked_by<WHITE>(st.king_square[BLACK])) return false;
     switch (castle_kind) {
-        case 0: return true;
-        case CASTLE_KING_SIDE: return !attacked_by<WHITE>(E8) && !attacked_by<WHITE>(F8);
-        case CASTLE_QUEEN_SIDE: return !attacked_by<WHITE>(D8) && !attacked_by<WHITE>(E8);
-        default: return false;
+        case 0:
+            return true;
+        case CASTLE_KING_SIDE:
+            return !attacked_by<WHITE>(E8) && !attacked_by<WHITE>(F8);
+        case CASTLE_QUEEN_SIDE:
+            return !attacked_by<WHITE>(D8) && !attacked_by<WHITE>(E8);
+        default:
+            return false;
     }
 }
 

@@ -15,15 +15,23 @@ const MailboxKeys mailbox_keys = [] {
     return t;
 }();
 
-inline std::uint64_t z(int sq, int code) { return mailbox_keys.v[sq][code]; }
-inline std::uint32_t z32(int sq, int code) { return static_cast<std::uint32_t>(z(sq, code)); }
+inline std::uint64_t z(int sq, int code) {
+    return mailbox_keys.v[sq][code];
+}
+inline std::uint32_t z32(int sq, int code) {
+    return static_cast<std::uint32_t>(z(sq, code));
+}
 
 // Keys of the terms that live on code 0.
 constexpr int SIDE_KEY_SQUARE = 0;
 constexpr int CASTLE_KEY_SQUARE[4] = {1, 2, 3, 4};  // wk, wq, bk, bq
 
-inline std::uint64_t side_key() { return zobrist[SIDE_KEY_SQUARE][0]; }
-inline std::uint64_t castle_key(int which) { return zobrist[CASTLE_KEY_SQUARE[which]][0]; }
+inline std::uint64_t side_key() {
+    return zobrist[SIDE_KEY_SQUARE][0];
+}
+inline std::uint64_t castle_key(int which) {
+    return zobrist[CASTLE_KEY_SQUARE[which]][0];
+}
 
 inline void clear_castle(std::uint8_t& flag, int which) {
     if (flag) {

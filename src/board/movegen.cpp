@@ -129,16 +129,27 @@ int generate_all(MoveEntry* list) {
     MoveEntry* out = list;
     for (int s : T::scan_order) {
         switch (position.board[s] - (Side == WHITE ? 0 : 6)) {
-            case W_PAWN: pawn_moves<Side>(out, s); break;
-            case W_KNIGHT: step_moves<Side>(out, s, 2, T::knight_dirs); break;
-            case W_BISHOP: slide_moves<Side>(out, s, 3, T::bishop_dirs); break;
-            case W_ROOK: slide_moves<Side>(out, s, 4, T::rook_dirs); break;
-            case W_QUEEN: slide_moves<Side>(out, s, 5, T::queen_dirs); break;
+            case W_PAWN:
+                pawn_moves<Side>(out, s);
+                break;
+            case W_KNIGHT:
+                step_moves<Side>(out, s, 2, T::knight_dirs);
+                break;
+            case W_BISHOP:
+                slide_moves<Side>(out, s, 3, T::bishop_dirs);
+                break;
+            case W_ROOK:
+                slide_moves<Side>(out, s, 4, T::rook_dirs);
+                break;
+            case W_QUEEN:
+                slide_moves<Side>(out, s, 5, T::queen_dirs);
+                break;
             case W_KING:
                 step_moves<Side>(out, s, 6, T::queen_dirs);
                 castling_moves<Side>(out);
                 break;
-            default: break;
+            default:
+                break;
         }
     }
     return static_cast<int>(out - list);
@@ -157,8 +168,7 @@ inline void pawn_capture_only(MoveEntry*& out, int s, int t) {
             add(out, make_move_value(s, t, victim),
                 quiet_search_capture_score[1][piece_kind(victim)]);
     }
-    if (position.state.ep_square == t)
-        add(out, make_move_value(s, t) | EP_FLAG, CAPTURE_EP_SCORE);
+    if (position.state.ep_square == t) add(out, make_move_value(s, t) | EP_FLAG, CAPTURE_EP_SCORE);
 }
 
 template <int Side>
@@ -199,13 +209,26 @@ int generate_capture_moves(MoveEntry* list) {
     MoveEntry* out = list;
     for (int s : T::scan_order) {
         switch (position.board[s] - (Side == WHITE ? 0 : 6)) {
-            case W_PAWN: pawn_captures<Side>(out, s); break;
-            case W_KNIGHT: step_captures<Side>(out, s, 2, T::knight_dirs); break;
-            case W_BISHOP: slide_captures<Side>(out, s, 3, T::bishop_dirs); break;
-            case W_ROOK: slide_captures<Side>(out, s, 4, T::rook_dirs); break;
-            case W_QUEEN: slide_captures<Side>(out, s, 5, T::queen_dirs); break;
-            case W_KING: step_captures<Side>(out, s, 6, T::queen_dirs); break;
-            default: break;
+            case W_PAWN:
+                pawn_captures<Side>(out, s);
+                break;
+            case W_KNIGHT:
+                step_captures<Side>(out, s, 2, T::knight_dirs);
+                break;
+            case W_BISHOP:
+                slide_captures<Side>(out, s, 3, T::bishop_dirs);
+                break;
+            case W_ROOK:
+                slide_captures<Side>(out, s, 4, T::rook_dirs);
+                break;
+            case W_QUEEN:
+                slide_captures<Side>(out, s, 5, T::queen_dirs);
+                break;
+            case W_KING:
+                step_captures<Side>(out, s, 6, T::queen_dirs);
+                break;
+            default:
+                break;
         }
     }
     return static_cast<int>(out - list);
@@ -215,10 +238,10 @@ int generate_capture_moves(MoveEntry* list) {
 
 int generate_moves(MoveEntry* list) {
     return position.state.side_to_move == WHITE ? generate_all<WHITE>(list)
-                                                 : generate_all<BLACK>(list);
+                                                : generate_all<BLACK>(list);
 }
 
 int generate_captures(MoveEntry* list) {
     return position.state.side_to_move == WHITE ? generate_capture_moves<WHITE>(list)
-                                                 : generate_capture_moves<BLACK>(list);
+                                                : generate_capture_moves<BLACK>(list);
 }
