@@ -1,46 +1,38 @@
-// Square attacks, check and legality. No attack tables: each test scans
-// outwards from the square and stops at the first attacker.
+// Square attacks, check and legality. Each test asks the square sets whether a
+// piece of the attacking side stands where it could attack from; a slider only
+// counts when it is the first piece along its line.
 #include "board/board.h"
 #include "board/side_traits.h"
 
 namespace {
 
-// One direction of an attack test, with everything known at compile time.
-template <int By, int D>
-inline bool attacked_along(const int* b, int s) {
-    using T = SideTraits<By>;
-    constexpr bool diagonal = D == 9 || D == 11 || D == -9 || D == -11;
-    // A pawn attacks from the squares it captures from: black's from above.
-    constexpr bool pawn_direction = D == -T::capture_first || D == -T::capture_second;
-    int t = s + D;
-    int code = b[t];
-    if (code == T::king) return true;
-    if (pawn_direction && code == T::pawn) return true;
-    while (code == EMPTY) {
-        t += D;
-        code = b[t];
+// Whether the first piece along any line from square index i of the kind
+// (diagonal or not) belongs to sliders.
+template <bool Diagonal>
+inline bool slider_attacks(int i, SquareSet sliders, SquareSet occupied) {
+    for (int ray = Diagonal ? 1 : 0; ray < 8; ray += 2) {
+        const SquareSet line = ray_squares[ray][i];
+        if ((line & sliders) == 0) continue;
+        const SquareSet blockers = line & occupied;
+        const int first = ray_ascends(ray) ? first_index(blockers) : last_index(blockers);
+        if (sliders >> first & 1) return true;
     }
-    return diagonal ? (code == T::bishop || code == T::queen)
-                    : (code == T::rook || code == T::queen);
+    return false;
 }
 
-template <int By, int... Dirs>
-inline bool attacked_along_all(const int* b, int s) {
-    return (attacked_along<By, Dirs>(b, s) || ...);
-}
-
-// Attacks by the pieces of colour By, looked for from the attacker's side first.
+// Attacks by the pieces of colour By on mailbox square s.
 template <int By>
 bool attacked_by(int s) {
     using T = SideTraits<By>;
-    const int* b = position.board;
-    const bool slider_or_near =
-        By == BLACK ? attacked_along_all<BLACK, 9, 10, 11, 1, -1, -11, -10, -9>(b, s)
-                    : attacked_along_all<WHITE, -11, -10, -9, 1, -1, 9, 10, 11>(b, s);
-    if (slider_or_near) return true;
-    for (int d : SideTraits<1 - By>::knight_dirs)
-        if (b[s + d] == T::knight) return true;
-    return false;
+    const SquareSet* pieces = position.piece_squares;
+    const int i = square64[s];
+    if ((pawn_attackers[By][i] & pieces[T::pawn]) || (knight_reach[i] & pieces[T::knight]) ||
+        (king_reach[i] & pieces[T::king]))
+        return true;
+    const SquareSet occupied = position.colour_squares[WHITE] | position.colour_squares[BLACK];
+    const SquareSet queens = pieces[T::queen];
+    return slider_attacks<true>(i, pieces[T::bishop] | queens, occupied) ||
+           slider_attacks<false>(i, pieces[T::rook] | queens, occupied);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "board/square_sets.h"
+
 using Move = std::uint32_t;  // packed move, 0 = no move (layout below)
 
 // ---- Squares: 10x12 mailbox, a1 = 21 .. h8 = 98; border squares hold OFF_BOARD.
@@ -24,6 +26,7 @@ constexpr int rank_of(int sq) {
 
 extern const int square64[BOARD_SIZE];  // mailbox -> 0..63 (a1 = 0, h8 = 63); border -> 0
 extern const int squares_a1_h8[64];     // 0..63 -> mailbox
+static_assert(square_set_tables::MAILBOX_SQUARES == BOARD_SIZE, "square sets cover the mailbox");
 
 // ---- Piece codes: colour by range, black = white + 6.
 enum PieceCode : int {
@@ -121,6 +124,9 @@ struct Position {
     std::int32_t board[BOARD_SIZE];
     PositionState state;
     std::int32_t game_ply;  // records on the history stack; the game's ply number
+    // The board once more as square sets, kept by make/unmake and set-up.
+    SquareSet piece_squares[13];  // [piece code]: the squares it stands on; [EMPTY] stays 0
+    SquareSet colour_squares[2];  // [WHITE], [BLACK]: the squares of all pieces of that colour
     PositionState state_history[HISTORY_CAPACITY];  // [n]: state before the move of ply n
     Move move_history[HISTORY_CAPACITY];            // [n]: move of ply n, 0 = null/none
 };
@@ -153,7 +159,8 @@ void make_move(Move m);
 void unmake_move();
 void make_null_move();
 void unmake_null_move();
-void compute_keys();  // XORs the full key terms into key and pawn_key (callers zero them)
+void compute_keys();         // XORs the full key terms into key and pawn_key (callers zero them)
+void compute_square_sets();  // piece_squares and colour_squares from the board
 
 // ---- Set-up and move text.
 void init_position();
@@ -170,7 +177,7 @@ bool looks_like_move(const char* text);  // letter, digit, letter, digit
 std::uint64_t perft(int depth);  // depth <= 0: number of legal moves here
 void perft_command(int depth);
 
-// ---- Self-check: keys and counters equal a recount, kings where recorded.
+// ---- Self-check: keys, counters and square sets equal a recount, kings where recorded.
 bool position_is_ok();
 void position_check_failed(const char* where);  // prints and aborts
 #if defined(QUORVANITE_CHECKS)

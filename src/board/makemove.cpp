@@ -40,6 +40,36 @@ inline void clear_castle(std::uint8_t& flag, int which) {
     }
 }
 
+// The square sets change by XOR, so the same call plays a move's changes
+// forwards (make) and back (unmake). piece is what stood on from before the move.
+inline void toggle_square_sets(Move m, int mover, int piece) {
+    SquareSet* pieces = position.piece_squares;
+    SquareSet* colours = position.colour_squares;
+    const int from = move_from(m), to = move_to(m);
+    const SquareSet from_to = square_bit[from] | square_bit[to];
+    colours[mover] ^= from_to;
+    if (const int promotion = move_promotion(m)) {
+        pieces[piece] ^= square_bit[from];
+        pieces[promotion] ^= square_bit[to];
+    } else {
+        pieces[piece] ^= from_to;
+    }
+    if (const int captured = move_captured(m)) {
+        pieces[captured] ^= square_bit[to];
+        colours[mover ^ 1] ^= square_bit[to];
+    } else if (move_is_ep(m)) {
+        const SquareSet victim = square_bit[mover == BLACK ? to + 10 : to - 10];
+        pieces[mover == BLACK ? W_PAWN : B_PAWN] ^= victim;
+        colours[mover ^ 1] ^= victim;
+    } else if (const int kind = move_castle_kind(m)) {
+        const SquareSet rook_from_to = kind == CASTLE_KING_SIDE
+                                           ? square_bit[to + 1] | square_bit[to - 1]
+                                           : square_bit[to - 2] | square_bit[to + 1];
+        pieces[mover == BLACK ? B_ROOK : W_ROOK] ^= rook_from_to;
+        colours[mover] ^= rook_from_to;
+    }
+}
+
 inline void push_history(Move m) {
     position.state_history[position.game_ply] = position.state;
     position.move_history[position.game_ply] = m;
@@ -63,6 +93,7 @@ void make_move(Move m) {
     }
 
     const int piece = board[from];
+    toggle_square_sets(m, mover, piece);
     if (promotion) {
         st.key ^= z(from, piece) ^ z(to, promotion);
         st.pawn_key ^= z32(from, piece);
@@ -157,6 +188,8 @@ void unmake_move() {
     int* board = position.board;
     const int from = move_from(m), to = move_to(m);
     const int mover = position.state.side_to_move;
+    toggle_square_sets(m, mover,
+                       move_promotion(m) ? (mover == BLACK ? B_PAWN : W_PAWN) : board[to]);
 
     if (move_promotion(m)) {
         board[from] = mover == BLACK ? B_PAWN : W_PAWN;
@@ -199,6 +232,17 @@ void make_null_move() {
 void unmake_null_move() {
     --position.game_ply;
     position.state = position.state_history[position.game_ply];
+}
+
+void compute_square_sets() {
+    for (SquareSet& s : position.piece_squares) s = 0;
+    position.colour_squares[WHITE] = position.colour_squares[BLACK] = 0;
+    for (int i = 0; i < 64; ++i) {
+        const int p = position.board[squares_a1_h8[i]];
+        if (p <= EMPTY) continue;
+        position.piece_squares[p] |= SquareSet{1} << i;
+        position.colour_squares[p <= W_KING ? WHITE : BLACK] |= SquareSet{1} << i;
+    }
 }
 
 void compute_keys() {

@@ -36,6 +36,7 @@ void recount() {
     st.key = 0;
     st.pawn_key = 0;
     compute_keys();
+    compute_square_sets();
     st.fifty_counter = 0;
     st.game_result = 0;
     std::memset(position.state_history, 0, sizeof position.state_history);
@@ -198,6 +199,7 @@ void init_position() {
     std::memset(position.state_history, 0, sizeof position.state_history);
     std::memset(position.move_history, 0, sizeof position.move_history);
     compute_keys();
+    compute_square_sets();
 }
 
 bool set_position_from_fen(const char* text) {
@@ -314,6 +316,16 @@ bool position_is_ok() {
     if (position.board[st.king_square[WHITE]] != W_KING) return false;
     if (position.board[st.king_square[BLACK]] != B_KING) return false;
     if (position.game_ply < 0 || position.game_ply >= HISTORY_CAPACITY) return false;
+    // The square sets against a recount of the board.
+    SquareSet pieces[13], colours[2];
+    std::memcpy(pieces, position.piece_squares, sizeof pieces);
+    std::memcpy(colours, position.colour_squares, sizeof colours);
+    compute_square_sets();
+    const bool sets_ok = std::memcmp(pieces, position.piece_squares, sizeof pieces) == 0 &&
+                         std::memcmp(colours, position.colour_squares, sizeof colours) == 0;
+    std::memcpy(position.piece_squares, pieces, sizeof pieces);
+    std::memcpy(position.colour_squares, colours, sizeof colours);
+    if (!sets_ok) return false;
     PositionState fresh = st;
     const PositionState kept = st;
     position.state.key = 0;

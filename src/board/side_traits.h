@@ -13,6 +13,7 @@ struct SideTraits<WHITE> {
     static constexpr int first_victim = B_PAWN, last_victim = B_QUEEN;
     static constexpr int pawn = W_PAWN, knight = W_KNIGHT, bishop = W_BISHOP, rook = W_ROOK,
                          queen = W_QUEEN, king = W_KING;
+    static constexpr int other_king = B_KING;
     static constexpr int push = 10;
     static constexpr int capture_first = 9, capture_second = 11;
     static constexpr int promotion_low = 91, promotion_high = 98;  // where a push promotes
@@ -37,6 +38,7 @@ struct SideTraits<BLACK> {
     static constexpr int first_victim = W_PAWN, last_victim = W_QUEEN;
     static constexpr int pawn = B_PAWN, knight = B_KNIGHT, bishop = B_BISHOP, rook = B_ROOK,
                          queen = B_QUEEN, king = B_KING;
+    static constexpr int other_king = W_KING;
     static constexpr int push = -10;
     static constexpr int capture_first = -11, capture_second = -9;
     static constexpr int promotion_low = 21, promotion_high = 28;
