@@ -75,12 +75,26 @@ constexpr ByIndex make_reach(const int (&steps)[N]) {
     return t;
 }
 
+struct RayLengths {
+    std::int8_t v[8][64];
+    constexpr const std::int8_t* operator[](int r) const { return v[r]; }
+};
+
 constexpr ByRay make_rays() {
     ByRay t{};
     for (int r = 0; r < 8; ++r)
         for (int i = 0; i < 64; ++i)
             for (int sq = mailbox_of(i) + RAY_STEPS[r]; on_board(sq); sq += RAY_STEPS[r])
                 t.ray[r].v[i] |= bit_at(sq);
+    return t;
+}
+
+constexpr RayLengths make_ray_lengths() {
+    RayLengths t{};
+    for (int r = 0; r < 8; ++r)
+        for (int i = 0; i < 64; ++i)
+            for (int sq = mailbox_of(i) + RAY_STEPS[r]; on_board(sq); sq += RAY_STEPS[r])
+                ++t.v[r][i];
     return t;
 }
 
@@ -95,6 +109,18 @@ constexpr int BLACK_PAWN_SOURCES[2] = {9, 11};
 inline constexpr square_set_tables::ByMailbox square_bit = square_set_tables::make_square_bits();
 // [ray][index]: the squares along RAY_STEPS[ray] from the square to the edge.
 inline constexpr square_set_tables::ByRay ray_squares = square_set_tables::make_rays();
+// [ray][index]: how many squares the line has, up to the edge.
+inline constexpr square_set_tables::RayLengths ray_length = square_set_tables::make_ray_lengths();
+
+// The empty squares along a line from square index i up to the first piece
+// (of either colour) or the edge.
+inline int empty_squares_along(int ray, int i, SquareSet occupied) {
+    const SquareSet blockers = ray_squares[ray][i] & occupied;
+    if (blockers == 0) return ray_length[ray][i];
+    const int first = ray_ascends(ray) ? first_index(blockers) : last_index(blockers);
+    return ray_length[ray][i] - ray_length[ray][first] - 1;
+}
+
 // [index]: the squares a knight there jumps to, and the squares next to it.
 inline constexpr square_set_tables::ByIndex knight_reach =
     square_set_tables::make_reach(square_set_tables::KNIGHT_STEPS);

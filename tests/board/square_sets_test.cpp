@@ -130,6 +130,7 @@ TEST(SquareSets, TablesMatchTheMailbox) {
                  sq += RAY_STEPS[ray])
                 walked |= square_bit[sq];
             EXPECT_EQ(ray_squares[ray][i], walked) << ray << " " << i;
+            EXPECT_EQ(ray_length[ray][i], __builtin_popcountll(walked)) << ray << " " << i;
             if (walked != 0) {
                 EXPECT_EQ(ray_ascends(ray), first_index(walked) > i) << ray << " " << i;
             }
