@@ -1,6 +1,7 @@
 // The one place that knows about the operating system: the clock and threads.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -18,6 +19,12 @@ std::int64_t calendar_seconds();
 // Formatted output to standard output, flushed at once: every message of the
 // engine goes through here (interfaces read it through a pipe).
 void print_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Zero-filled memory for a large table, aligned to a cache line at least and,
+// where the system offers it, backed by huge pages so that random probes miss
+// the address translation less often. nullptr when the memory is not there.
+void* allocate_table(std::size_t bytes);
+void free_table(void* table, std::size_t bytes);  // what allocate_table gave; nullptr is ignored
 
 // A thread that is started once and joined once.
 class InputThread {
