@@ -40,34 +40,26 @@ inline void clear_castle(std::uint8_t& flag, int which) {
     }
 }
 
-// The square sets change by XOR, so the same call plays a move's changes
-// forwards (make) and back (unmake). piece is what stood on from before the move.
-inline void toggle_square_sets(Move m, int mover, int piece) {
-    SquareSet* pieces = position.piece_squares;
-    SquareSet* colours = position.colour_squares;
-    const int from = move_from(m), to = move_to(m);
-    const SquareSet from_to = square_bit[from] | square_bit[to];
-    colours[mover] ^= from_to;
-    if (const int promotion = move_promotion(m)) {
-        pieces[piece] ^= square_bit[from];
-        pieces[promotion] ^= square_bit[to];
-    } else {
-        pieces[piece] ^= from_to;
-    }
-    if (const int captured = move_captured(m)) {
-        pieces[captured] ^= square_bit[to];
-        colours[mover ^ 1] ^= square_bit[to];
-    } else if (move_is_ep(m)) {
-        const SquareSet victim = square_bit[mover == BLACK ? to + 10 : to - 10];
-        pieces[mover == BLACK ? W_PAWN : B_PAWN] ^= victim;
-        colours[mover ^ 1] ^= victim;
-    } else if (const int kind = move_castle_kind(m)) {
-        const SquareSet rook_from_to = kind == CASTLE_KING_SIDE
-                                           ? square_bit[to + 1] | square_bit[to - 1]
-                                           : square_bit[to - 2] | square_bit[to + 1];
-        pieces[mover == BLACK ? B_ROOK : W_ROOK] ^= rook_from_to;
-        colours[mover] ^= rook_from_to;
-    }
+// Promotion, castling kind and en-passant flag: a move with none of them only
+// moves one piece and perhaps takes one on its destination.
+constexpr Move SPECIAL_FIELDS = 0x1FF00000;
+
+inline bool is_pawn(int code) {
+    return code == W_PAWN || code == B_PAWN;
+}
+
+// Puts a piece on or takes it off a square of the square sets.
+inline void toggle(int piece, int colour, SquareSet squares) {
+    position.piece_squares[piece] ^= squares;
+    position.colour_squares[colour] ^= squares;
+}
+
+// Where castling moves the rook: from, to.
+inline int castling_rook_from(int kind, int king_to) {
+    return kind == CASTLE_KING_SIDE ? king_to + 1 : king_to - 2;
+}
+inline int castling_rook_to(int kind, int king_to) {
+    return kind == CASTLE_KING_SIDE ? king_to - 1 : king_to + 1;
 }
 
 inline void push_history(Move m) {
@@ -79,12 +71,38 @@ inline void push_history(Move m) {
 
 }  // namespace
 
+// A pawn move that promotes or takes en passant; the pawn already stands on to.
+void finish_special_pawn_move(Move m, int mover, int pawn) {
+    PositionState& st = position.state;
+    int* board = position.board;
+    const int to = move_to(m);
+    if (const int promotion = move_promotion(m)) {
+        board[to] = promotion;
+        st.key ^= z(to, pawn) ^ z(to, promotion);
+        st.pawn_key ^= z32(to, pawn);
+        position.piece_squares[pawn] ^= square_bit[to];
+        position.piece_squares[promotion] ^= square_bit[to];
+        st.piece_material += piece_material_value[promotion];
+        --st.pawn_count;
+        return;
+    }
+    const int victim_sq = mover == BLACK ? to + 10 : to - 10;
+    const int victim = mover == BLACK ? W_PAWN : B_PAWN;
+    board[victim_sq] = EMPTY;
+    st.key ^= z(victim_sq, victim);
+    st.pawn_key ^= z32(victim_sq, victim);
+    toggle(victim, mover ^ 1, square_bit[victim_sq]);
+    --st.pawn_count;
+}
+
 void make_move(Move m) {
     PositionState& st = position.state;
     int* board = position.board;
     const int from = move_from(m), to = move_to(m);
-    const int captured = move_captured(m), promotion = move_promotion(m);
+    const int captured = move_captured(m);
     const int mover = st.side_to_move;
+    const int piece = board[from];
+    const SquareSet to_bit = square_bit[to];
 
     push_history(m);
     if (st.ep_square) {
@@ -92,88 +110,62 @@ void make_move(Move m) {
         st.ep_square = 0;
     }
 
-    const int piece = board[from];
-    toggle_square_sets(m, mover, piece);
-    if (promotion) {
-        st.key ^= z(from, piece) ^ z(to, promotion);
-        st.pawn_key ^= z32(from, piece);
-        board[to] = promotion;
-        board[from] = EMPTY;
-        st.piece_material += piece_material_value[promotion];
-        --st.pawn_count;
-        st.fifty_counter = 0;
-    } else if (move_is_ep(m)) {
-        st.key ^= z(from, piece) ^ z(to, piece);
-        st.pawn_key ^= z32(from, piece) ^ z32(to, piece);
-        board[to] = piece;
-        board[from] = EMPTY;
-        const int victim_sq = mover == BLACK ? to + 10 : to - 10;
-        const int victim = mover == BLACK ? W_PAWN : B_PAWN;
-        board[victim_sq] = EMPTY;
-        st.key ^= z(victim_sq, victim);
-        st.pawn_key ^= z32(victim_sq, victim);
-        --st.pawn_count;
-        st.fifty_counter = 0;
-    } else if (move_castle_kind(m)) {
-        const bool king_side = move_castle_kind(m) == CASTLE_KING_SIDE;
-        const int rook_from = king_side ? to + 1 : to - 2;
-        const int rook_to = king_side ? to - 1 : to + 1;
-        const int rook = board[rook_from];
-        st.key ^= z(from, piece) ^ z(to, piece) ^ z(rook_from, rook) ^ z(rook_to, rook);
-        board[to] = piece;
-        board[from] = EMPTY;
-        board[rook_to] = rook;
-        board[rook_from] = EMPTY;
-    } else {
-        st.key ^= z(from, piece) ^ z(to, piece);
-        board[to] = piece;
-        board[from] = EMPTY;
-        if (piece == W_PAWN || piece == B_PAWN) {
-            st.fifty_counter = 0;
-            st.pawn_key ^= z32(from, piece) ^ z32(to, piece);
-            if (to - from == 20 || from - to == 20) {
-                st.ep_square = (from + to) / 2;
-                st.key ^= z(st.ep_square, 0);
-            }
-        }
-    }
+    // The piece moves; a promotion or an en-passant capture is finished below.
+    board[to] = piece;
+    board[from] = EMPTY;
+    st.key ^= z(from, piece) ^ z(to, piece);
+    toggle(piece, mover, square_bit[from] | to_bit);
 
     if (captured) {
         st.fifty_counter = 0;
         st.key ^= z(to, captured);
         st.piece_material -= piece_material_value[captured];
-        if (captured == W_PAWN || captured == B_PAWN) {
+        toggle(captured, mover ^ 1, to_bit);
+        if (is_pawn(captured)) {
             st.pawn_key ^= z32(to, captured);
             --st.pawn_count;
         }
     }
 
-    if (mover == WHITE) {
-        if (from == st.king_square[WHITE]) {
-            st.king_square[WHITE] = to;
-            st.pawn_key ^= z32(from, W_KING) ^ z32(to, W_KING);
-            if (from == E1) {
-                clear_castle(st.castle_wk, 0);
-                clear_castle(st.castle_wq, 1);
-            }
-        } else if (from == H1) {
-            clear_castle(st.castle_wk, 0);
-        } else if (from == A1) {
-            clear_castle(st.castle_wq, 1);
+    if (is_pawn(piece)) {
+        st.fifty_counter = 0;
+        st.pawn_key ^= z32(from, piece) ^ z32(to, piece);
+        if (m & SPECIAL_FIELDS) {
+            finish_special_pawn_move(m, mover, piece);
+        } else if (to - from == 20 || from - to == 20) {
+            st.ep_square = (from + to) / 2;
+            st.key ^= z(st.ep_square, 0);
         }
-    } else {
-        if (from == st.king_square[BLACK]) {
-            st.king_square[BLACK] = to;
-            st.pawn_key ^= z32(from, B_KING) ^ z32(to, B_KING);
-            if (from == E8) {
-                clear_castle(st.castle_bk, 2);
-                clear_castle(st.castle_bq, 3);
-            }
-        } else if (from == H8) {
+    } else if (from == st.king_square[mover]) {
+        st.king_square[mover] = to;
+        st.pawn_key ^= z32(from, piece) ^ z32(to, piece);
+        if (const int kind = move_castle_kind(m)) {
+            const int rook_from = castling_rook_from(kind, to),
+                      rook_to = castling_rook_to(kind, to);
+            const int rook = board[rook_from];
+            board[rook_to] = rook;
+            board[rook_from] = EMPTY;
+            st.key ^= z(rook_from, rook) ^ z(rook_to, rook);
+            toggle(rook, mover, square_bit[rook_from] | square_bit[rook_to]);
+        }
+        // The king leaving its home square gives up both castlings.
+        if (mover == WHITE && from == E1) {
+            clear_castle(st.castle_wk, 0);
+            clear_castle(st.castle_wq, 1);
+        } else if (mover == BLACK && from == E8) {
             clear_castle(st.castle_bk, 2);
-        } else if (from == A8) {
             clear_castle(st.castle_bq, 3);
         }
+    } else if (mover == WHITE) {
+        if (from == H1)
+            clear_castle(st.castle_wk, 0);
+        else if (from == A1)
+            clear_castle(st.castle_wq, 1);
+    } else {
+        if (from == H8)
+            clear_castle(st.castle_bk, 2);
+        else if (from == A8)
+            clear_castle(st.castle_bq, 3);
     }
 
     st.side_to_move = static_cast<std::uint8_t>(mover ^ 1);
@@ -181,39 +173,62 @@ void make_move(Move m) {
     QV_ASSERT_POSITION();
 }
 
+namespace {
+
+// Takes back a promotion, an en-passant capture or castling; the state is
+// already restored.
+void unmake_special_move(Move m, int mover) {
+    int* board = position.board;
+    const int from = move_from(m), to = move_to(m);
+    const SquareSet from_bit = square_bit[from], to_bit = square_bit[to];
+    const int piece = board[to];
+    if (move_promotion(m)) {
+        const int pawn = mover == BLACK ? B_PAWN : W_PAWN;
+        const int captured = move_captured(m);
+        board[from] = pawn;
+        board[to] = captured;
+        position.piece_squares[piece] ^= to_bit;
+        position.piece_squares[pawn] ^= from_bit;
+        position.colour_squares[mover] ^= from_bit | to_bit;
+        if (captured) toggle(captured, mover ^ 1, to_bit);
+    } else if (move_is_ep(m)) {
+        const int victim_sq = mover == BLACK ? to + 10 : to - 10;
+        const int victim = mover == BLACK ? W_PAWN : B_PAWN;
+        board[from] = piece;
+        board[to] = EMPTY;
+        board[victim_sq] = victim;
+        toggle(piece, mover, from_bit | to_bit);
+        toggle(victim, mover ^ 1, square_bit[victim_sq]);
+    } else {
+        const int kind = move_castle_kind(m);
+        const int rook_from = castling_rook_from(kind, to), rook_to = castling_rook_to(kind, to);
+        const int rook = board[rook_to];
+        board[from] = piece;
+        board[to] = EMPTY;
+        board[rook_from] = rook;
+        board[rook_to] = EMPTY;
+        toggle(piece, mover, from_bit | to_bit);
+        toggle(rook, mover, square_bit[rook_from] | square_bit[rook_to]);
+    }
+}
+
+}  // namespace
+
 void unmake_move() {
     --position.game_ply;
     position.state = position.state_history[position.game_ply];
     const Move m = position.move_history[position.game_ply];
-    int* board = position.board;
-    const int from = move_from(m), to = move_to(m);
     const int mover = position.state.side_to_move;
-    toggle_square_sets(m, mover,
-                       move_promotion(m) ? (mover == BLACK ? B_PAWN : W_PAWN) : board[to]);
-
-    if (move_promotion(m)) {
-        board[from] = mover == BLACK ? B_PAWN : W_PAWN;
-        board[to] = move_captured(m);
-    } else if (move_is_ep(m)) {
-        board[from] = board[to];
-        board[to] = EMPTY;
-        if (mover == BLACK)
-            board[to + 10] = W_PAWN;
-        else
-            board[to - 10] = B_PAWN;
-    } else if (move_castle_kind(m) == 0) {
-        board[from] = board[to];
-        board[to] = move_captured(m);
-    } else if (move_castle_kind(m) == CASTLE_KING_SIDE) {
-        board[from] = board[to];
-        board[to + 1] = board[to - 1];
-        board[to] = EMPTY;
-        board[to - 1] = EMPTY;
+    if (m & SPECIAL_FIELDS) {
+        unmake_special_move(m, mover);
     } else {
-        board[from] = board[to];
-        board[to - 2] = board[to + 1];
-        board[to] = EMPTY;
-        board[to + 1] = EMPTY;
+        int* board = position.board;
+        const int from = move_from(m), to = move_to(m);
+        const int piece = board[to], captured = move_captured(m);
+        board[from] = piece;
+        board[to] = captured;
+        toggle(piece, mover, square_bit[from] | square_bit[to]);
+        if (captured) toggle(captured, mover ^ 1, square_bit[to]);
     }
     QV_ASSERT_POSITION();
 }
