@@ -20,19 +20,38 @@ inline bool slider_attacks(int i, SquareSet sliders, SquareSet occupied) {
     return false;
 }
 
-// Attacks by the pieces of colour By on mailbox square s.
+// Attacks by the pieces of colour By on mailbox square s. Sliders are only
+// followed along their lines when one stands on a line through the square.
 template <int By>
-bool attacked_by(int s) {
+inline bool attacked_by(int s) {
     using T = SideTraits<By>;
     const SquareSet* pieces = position.piece_squares;
     const int i = square64[s];
     if ((pawn_attackers[By][i] & pieces[T::pawn]) || (knight_reach[i] & pieces[T::knight]) ||
         (king_reach[i] & pieces[T::king]))
         return true;
-    const SquareSet occupied = position.colour_squares[WHITE] | position.colour_squares[BLACK];
     const SquareSet queens = pieces[T::queen];
-    return slider_attacks<true>(i, pieces[T::bishop] | queens, occupied) ||
-           slider_attacks<false>(i, pieces[T::rook] | queens, occupied);
+    const SquareSet diagonal = (pieces[T::bishop] | queens) & diagonal_reach[i];
+    const SquareSet straight = (pieces[T::rook] | queens) & straight_reach[i];
+    if ((diagonal | straight) == 0) return false;
+    const SquareSet occupied = position.colour_squares[WHITE] | position.colour_squares[BLACK];
+    return (diagonal != 0 && slider_attacks<true>(i, diagonal, occupied)) ||
+           (straight != 0 && slider_attacks<false>(i, straight, occupied));
+}
+
+// Castling also needs the king's start square and the square it passes over
+// unattacked; the king's new square was tested already.
+template <int By>
+bool castling_path_attacked(int castle_kind) {
+    const int e = By == BLACK ? E1 : E8;
+    switch (castle_kind) {
+        case CASTLE_KING_SIDE:
+            return attacked_by<By>(e) || attacked_by<By>(e + 1);
+        case CASTLE_QUEEN_SIDE:
+            return attacked_by<By>(e - 1) || attacked_by<By>(e);
+        default:
+            return true;
+    }
 }
 
 }  // namespace
@@ -58,28 +77,10 @@ bool last_move_legal(int castle_kind) {
     const PositionState& st = position.state;
     if (st.side_to_move == BLACK) {  // white has just moved
         if (attacked_by<BLACK>(st.king_square[WHITE])) return false;
-        switch (castle_kind) {
-            case 0:
-                return true;
-            case CASTLE_KING_SIDE:
-                return !attacked_by<BLACK>(E1) && !attacked_by<BLACK>(F1);
-            case CASTLE_QUEEN_SIDE:
-                return !attacked_by<BLACK>(D1) && !attacked_by<BLACK>(E1);
-            default:
-                return false;
-        }
+        return castle_kind == 0 || !castling_path_attacked<BLACK>(castle_kind);
     }
     if (attacked_by<WHITE>(st.king_square[BLACK])) return false;
-    switch (castle_kind) {
-        case 0:
-            return true;
-        case CASTLE_KING_SIDE:
-            return !attacked_by<WHITE>(E8) && !attacked_by<WHITE>(F8);
-        case CASTLE_QUEEN_SIDE:
-            return !attacked_by<WHITE>(D8) && !attacked_by<WHITE>(E8);
-        default:
-            return false;
-    }
+    return castle_kind == 0 || !castling_path_attacked<WHITE>(castle_kind);
 }
 
 int filter_legal(int count, MoveEntry* list) {

@@ -89,6 +89,15 @@ constexpr ByRay make_rays() {
     return t;
 }
 
+constexpr ByIndex make_line_reach(bool diagonal) {
+    const ByRay rays = make_rays();
+    ByIndex t{};
+    for (int r = 0; r < 8; ++r)
+        if (ray_is_diagonal(r) == diagonal)
+            for (int i = 0; i < 64; ++i) t.v[i] |= rays.ray[r].v[i];
+    return t;
+}
+
 constexpr RayLengths make_ray_lengths() {
     RayLengths t{};
     for (int r = 0; r < 8; ++r)
@@ -120,6 +129,12 @@ inline int empty_squares_along(int ray, int i, SquareSet occupied) {
     const int first = ray_ascends(ray) ? first_index(blockers) : last_index(blockers);
     return ray_length[ray][i] - ray_length[ray][first] - 1;
 }
+
+// [index]: every square on the four diagonal lines, and on the four straight ones.
+inline constexpr square_set_tables::ByIndex diagonal_reach =
+    square_set_tables::make_line_reach(true);
+inline constexpr square_set_tables::ByIndex straight_reach =
+    square_set_tables::make_line_reach(false);
 
 // [index]: the squares a knight there jumps to, and the squares next to it.
 inline constexpr square_set_tables::ByIndex knight_reach =
