@@ -33,10 +33,10 @@ inline std::uint64_t castle_key(int which) {
     return zobrist[CASTLE_KEY_SQUARE[which]][0];
 }
 
-inline void clear_castle(std::uint8_t& flag, int which) {
+inline void clear_castle(std::uint8_t& flag, int which, std::uint64_t& key) {
     if (flag) {
         flag = 0;
-        position.state.key ^= castle_key(which);
+        key ^= castle_key(which);
     }
 }
 
@@ -69,17 +69,16 @@ inline void push_history(Move m) {
     ++position.state.fifty_counter;
 }
 
-}  // namespace
-
 // A pawn move that promotes or takes en passant; the pawn already stands on to.
-void finish_special_pawn_move(Move m, int mover, int pawn) {
+void finish_special_pawn_move(Move m, int mover, int pawn, std::uint64_t& key,
+                              std::uint32_t& pawn_key) {
     PositionState& st = position.state;
     int* board = position.board;
     const int to = move_to(m);
     if (const int promotion = move_promotion(m)) {
         board[to] = promotion;
-        st.key ^= z(to, pawn) ^ z(to, promotion);
-        st.pawn_key ^= z32(to, pawn);
+        key ^= z(to, pawn) ^ z(to, promotion);
+        pawn_key ^= z32(to, pawn);
         position.piece_squares[pawn] ^= square_bit[to];
         position.piece_squares[promotion] ^= square_bit[to];
         st.piece_material += piece_material_value[promotion];
@@ -89,11 +88,46 @@ void finish_special_pawn_move(Move m, int mover, int pawn) {
     const int victim_sq = mover == BLACK ? to + 10 : to - 10;
     const int victim = mover == BLACK ? W_PAWN : B_PAWN;
     board[victim_sq] = EMPTY;
-    st.key ^= z(victim_sq, victim);
-    st.pawn_key ^= z32(victim_sq, victim);
+    key ^= z(victim_sq, victim);
+    pawn_key ^= z32(victim_sq, victim);
     toggle(victim, mover ^ 1, square_bit[victim_sq]);
     --st.pawn_count;
 }
+
+// The king leaving its home square gives up both castlings of its side, a
+// piece leaving a rook's home square the castling on that side.
+void clear_castling_rights(int mover, int from, bool king_moves, std::uint64_t& key) {
+    PositionState& st = position.state;
+    if (mover == WHITE) {
+        if (king_moves) {
+            if (from == E1) {
+                clear_castle(st.castle_wk, 0, key);
+                clear_castle(st.castle_wq, 1, key);
+            }
+        } else if (from == H1) {
+            clear_castle(st.castle_wk, 0, key);
+        } else if (from == A1) {
+            clear_castle(st.castle_wq, 1, key);
+        }
+    } else {
+        if (king_moves) {
+            if (from == E8) {
+                clear_castle(st.castle_bk, 2, key);
+                clear_castle(st.castle_bq, 3, key);
+            }
+        } else if (from == H8) {
+            clear_castle(st.castle_bk, 2, key);
+        } else if (from == A8) {
+            clear_castle(st.castle_bq, 3, key);
+        }
+    }
+}
+
+// The squares whose leaving can give up a castling: e1, h1, a1, e8, h8, a8.
+constexpr SquareSet CASTLING_SQUARES = square_bit[E1] | square_bit[H1] | square_bit[A1] |
+                                       square_bit[E8] | square_bit[H8] | square_bit[A8];
+
+}  // namespace
 
 void make_move(Move m) {
     PositionState& st = position.state;
@@ -105,71 +139,60 @@ void make_move(Move m) {
     const SquareSet to_bit = square_bit[to];
 
     push_history(m);
+    // The keys are kept in registers and written back once.
+    std::uint64_t key = st.key ^ side_key();
+    std::uint32_t pawn_key = st.pawn_key;
     if (st.ep_square) {
-        st.key ^= z(st.ep_square, 0);
+        key ^= z(st.ep_square, 0);
         st.ep_square = 0;
     }
 
     // The piece moves; a promotion or an en-passant capture is finished below.
     board[to] = piece;
     board[from] = EMPTY;
-    st.key ^= z(from, piece) ^ z(to, piece);
+    key ^= z(from, piece) ^ z(to, piece);
     toggle(piece, mover, square_bit[from] | to_bit);
 
     if (captured) {
         st.fifty_counter = 0;
-        st.key ^= z(to, captured);
+        key ^= z(to, captured);
         st.piece_material -= piece_material_value[captured];
         toggle(captured, mover ^ 1, to_bit);
         if (is_pawn(captured)) {
-            st.pawn_key ^= z32(to, captured);
+            pawn_key ^= z32(to, captured);
             --st.pawn_count;
         }
     }
 
+    bool king_moves = false;
     if (is_pawn(piece)) {
         st.fifty_counter = 0;
-        st.pawn_key ^= z32(from, piece) ^ z32(to, piece);
+        pawn_key ^= z32(from, piece) ^ z32(to, piece);
         if (m & SPECIAL_FIELDS) {
-            finish_special_pawn_move(m, mover, piece);
+            finish_special_pawn_move(m, mover, piece, key, pawn_key);
         } else if (to - from == 20 || from - to == 20) {
             st.ep_square = (from + to) / 2;
-            st.key ^= z(st.ep_square, 0);
+            key ^= z(st.ep_square, 0);
         }
     } else if (from == st.king_square[mover]) {
+        king_moves = true;
         st.king_square[mover] = to;
-        st.pawn_key ^= z32(from, piece) ^ z32(to, piece);
+        pawn_key ^= z32(from, piece) ^ z32(to, piece);
         if (const int kind = move_castle_kind(m)) {
             const int rook_from = castling_rook_from(kind, to),
                       rook_to = castling_rook_to(kind, to);
             const int rook = board[rook_from];
             board[rook_to] = rook;
             board[rook_from] = EMPTY;
-            st.key ^= z(rook_from, rook) ^ z(rook_to, rook);
+            key ^= z(rook_from, rook) ^ z(rook_to, rook);
             toggle(rook, mover, square_bit[rook_from] | square_bit[rook_to]);
         }
-        // The king leaving its home square gives up both castlings.
-        if (mover == WHITE && from == E1) {
-            clear_castle(st.castle_wk, 0);
-            clear_castle(st.castle_wq, 1);
-        } else if (mover == BLACK && from == E8) {
-            clear_castle(st.castle_bk, 2);
-            clear_castle(st.castle_bq, 3);
-        }
-    } else if (mover == WHITE) {
-        if (from == H1)
-            clear_castle(st.castle_wk, 0);
-        else if (from == A1)
-            clear_castle(st.castle_wq, 1);
-    } else {
-        if (from == H8)
-            clear_castle(st.castle_bk, 2);
-        else if (from == A8)
-            clear_castle(st.castle_bq, 3);
     }
+    if (square_bit[from] & CASTLING_SQUARES) clear_castling_rights(mover, from, king_moves, key);
 
+    st.key = key;
+    st.pawn_key = pawn_key;
     st.side_to_move = static_cast<std::uint8_t>(mover ^ 1);
-    st.key ^= side_key();
     QV_ASSERT_POSITION();
 }
 
