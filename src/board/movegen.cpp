@@ -245,25 +245,34 @@ int generate_capture_moves(MoveEntry* list) {
     // Everything of the other side but its king can be taken.
     const SquareSet victims = p.colour_squares[1 - Side] & ~p.piece_squares[T::other_king];
     const SquareSet occupied = p.colour_squares[WHITE] | p.colour_squares[BLACK];
+    // A pawn lists something only from its seventh rank (a promotion) or when
+    // it attacks a victim or the en-passant square; the squares a pawn of Side
+    // attacks are those from which the other side's pawn would capture.
+    const SquareSet pawn_targets = victims | square_bit[p.state.ep_square];
+    const SquareSet seventh_rank = Side == WHITE ? SquareSet{0xFF} << 48 : SquareSet{0xFF} << 8;
     MoveEntry* out = list;
     for (SquareSet own = scan_set<Side>(); own != 0; own &= own - 1) {
         const int s = scan_square<Side>(first_index(own));
         const int i = square64[s];
         switch (p.board[s] - (Side == WHITE ? 0 : 6)) {
             case W_PAWN:
-                pawn_captures<Side>(out, s);
+                if ((pawn_attackers[1 - Side][i] & pawn_targets) || (square_bit[s] & seventh_rank))
+                    pawn_captures<Side>(out, s);
                 break;
             case W_KNIGHT:
                 if (knight_reach[i] & victims) step_captures<Side>(out, s, 2, T::knight_dirs);
                 break;
             case W_BISHOP:
-                slide_captures<Side>(out, s, 3, T::bishop_dirs, occupied, victims);
+                if (diagonal_reach[i] & victims)
+                    slide_captures<Side>(out, s, 3, T::bishop_dirs, occupied, victims);
                 break;
             case W_ROOK:
-                slide_captures<Side>(out, s, 4, T::rook_dirs, occupied, victims);
+                if (straight_reach[i] & victims)
+                    slide_captures<Side>(out, s, 4, T::rook_dirs, occupied, victims);
                 break;
             case W_QUEEN:
-                slide_captures<Side>(out, s, 5, T::queen_dirs, occupied, victims);
+                if ((diagonal_reach[i] | straight_reach[i]) & victims)
+                    slide_captures<Side>(out, s, 5, T::queen_dirs, occupied, victims);
                 break;
             case W_KING:
                 if (king_reach[i] & victims) step_captures<Side>(out, s, 6, T::queen_dirs);
