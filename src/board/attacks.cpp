@@ -26,14 +26,14 @@ template <int By>
 inline bool attacked_by(int s) {
     using T = SideTraits<By>;
     const SquareSet* pieces = position.piece_squares;
-    const int i = square64[s];
-    if ((pawn_attackers[By][i] & pieces[T::pawn]) || (knight_reach[i] & pieces[T::knight]) ||
-        (king_reach[i] & pieces[T::king]))
+    if ((pawn_attackers[By][s] & pieces[T::pawn]) || (knight_reach[s] & pieces[T::knight]) ||
+        (king_reach[s] & pieces[T::king]))
         return true;
     const SquareSet queens = pieces[T::queen];
-    const SquareSet diagonal = (pieces[T::bishop] | queens) & diagonal_reach[i];
-    const SquareSet straight = (pieces[T::rook] | queens) & straight_reach[i];
+    const SquareSet diagonal = (pieces[T::bishop] | queens) & diagonal_reach[s];
+    const SquareSet straight = (pieces[T::rook] | queens) & straight_reach[s];
     if ((diagonal | straight) == 0) return false;
+    const int i = square64[s];
     const SquareSet occupied = position.colour_squares[WHITE] | position.colour_squares[BLACK];
     return (diagonal != 0 && slider_attacks<true>(i, diagonal, occupied)) ||
            (straight != 0 && slider_attacks<false>(i, straight, occupied));

@@ -253,29 +253,28 @@ int generate_capture_moves(MoveEntry* list) {
     MoveEntry* out = list;
     for (SquareSet own = scan_set<Side>(); own != 0; own &= own - 1) {
         const int s = scan_square<Side>(first_index(own));
-        const int i = square64[s];
         switch (p.board[s] - (Side == WHITE ? 0 : 6)) {
             case W_PAWN:
-                if ((pawn_attackers[1 - Side][i] & pawn_targets) || (square_bit[s] & seventh_rank))
+                if ((pawn_attackers[1 - Side][s] & pawn_targets) || (square_bit[s] & seventh_rank))
                     pawn_captures<Side>(out, s);
                 break;
             case W_KNIGHT:
-                if (knight_reach[i] & victims) step_captures<Side>(out, s, 2, T::knight_dirs);
+                if (knight_reach[s] & victims) step_captures<Side>(out, s, 2, T::knight_dirs);
                 break;
             case W_BISHOP:
-                if (diagonal_reach[i] & victims)
+                if (diagonal_reach[s] & victims)
                     slide_captures<Side>(out, s, 3, T::bishop_dirs, occupied, victims);
                 break;
             case W_ROOK:
-                if (straight_reach[i] & victims)
+                if (straight_reach[s] & victims)
                     slide_captures<Side>(out, s, 4, T::rook_dirs, occupied, victims);
                 break;
             case W_QUEEN:
-                if ((diagonal_reach[i] | straight_reach[i]) & victims)
+                if ((diagonal_reach[s] | straight_reach[s]) & victims)
                     slide_captures<Side>(out, s, 5, T::queen_dirs, occupied, victims);
                 break;
             case W_KING:
-                if (king_reach[i] & victims) step_captures<Side>(out, s, 6, T::queen_dirs);
+                if (king_reach[s] & victims) step_captures<Side>(out, s, 6, T::queen_dirs);
                 break;
             default:
                 break;

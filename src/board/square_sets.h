@@ -66,12 +66,13 @@ constexpr ByMailbox make_square_bits() {
     return t;
 }
 
-// The squares one step away from each square, for the given steps.
+// The squares one step away from each board square, for the given steps.
 template <int N>
-constexpr ByIndex make_reach(const int (&steps)[N]) {
-    ByIndex t{};
-    for (int i = 0; i < 64; ++i)
-        for (const int step : steps) t.v[i] |= bit_at(mailbox_of(i) + step);
+constexpr ByMailbox make_reach(const int (&steps)[N]) {
+    ByMailbox t{};
+    for (int sq = 0; sq < MAILBOX_SQUARES; ++sq)
+        if (on_board(sq))
+            for (const int step : steps) t.v[sq] |= bit_at(sq + step);
     return t;
 }
 
@@ -89,12 +90,12 @@ constexpr ByRay make_rays() {
     return t;
 }
 
-constexpr ByIndex make_line_reach(bool diagonal) {
+constexpr ByMailbox make_line_reach(bool diagonal) {
     const ByRay rays = make_rays();
-    ByIndex t{};
+    ByMailbox t{};
     for (int r = 0; r < 8; ++r)
         if (ray_is_diagonal(r) == diagonal)
-            for (int i = 0; i < 64; ++i) t.v[i] |= rays.ray[r].v[i];
+            for (int i = 0; i < 64; ++i) t.v[mailbox_of(i)] |= rays.ray[r].v[i];
     return t;
 }
 
@@ -130,18 +131,20 @@ inline int empty_squares_along(int ray, int i, SquareSet occupied) {
     return ray_length[ray][i] - ray_length[ray][first] - 1;
 }
 
-// [index]: every square on the four diagonal lines, and on the four straight ones.
-inline constexpr square_set_tables::ByIndex diagonal_reach =
+// The tables below are read by mailbox square (border squares give 0), which
+// spares the lookup of the square's index on the way to them.
+// [square]: every square on the four diagonal lines, and on the four straight ones.
+inline constexpr square_set_tables::ByMailbox diagonal_reach =
     square_set_tables::make_line_reach(true);
-inline constexpr square_set_tables::ByIndex straight_reach =
+inline constexpr square_set_tables::ByMailbox straight_reach =
     square_set_tables::make_line_reach(false);
 
-// [index]: the squares a knight there jumps to, and the squares next to it.
-inline constexpr square_set_tables::ByIndex knight_reach =
+// [square]: the squares a knight there jumps to, and the squares next to it.
+inline constexpr square_set_tables::ByMailbox knight_reach =
     square_set_tables::make_reach(square_set_tables::KNIGHT_STEPS);
-inline constexpr square_set_tables::ByIndex king_reach =
+inline constexpr square_set_tables::ByMailbox king_reach =
     square_set_tables::make_reach(square_set_tables::KING_STEPS);
-// [colour][index]: where a pawn of that colour stands when it captures on the square.
-inline constexpr square_set_tables::ByIndex pawn_attackers[2] = {
+// [colour][square]: where a pawn of that colour stands when it captures on the square.
+inline constexpr square_set_tables::ByMailbox pawn_attackers[2] = {
     square_set_tables::make_reach(square_set_tables::WHITE_PAWN_SOURCES),
     square_set_tables::make_reach(square_set_tables::BLACK_PAWN_SOURCES)};

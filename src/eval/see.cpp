@@ -108,7 +108,7 @@ void collect_attackers(int square) {
     if (board[square + 11] == B_PAWN)
         append(swap_list_black, swap_count_black, PAWN_EXCHANGE_VALUE);
 
-    if (knight_reach[i] & (pieces[W_KNIGHT] | pieces[B_KNIGHT])) {
+    if (knight_reach[square] & (pieces[W_KNIGHT] | pieces[B_KNIGHT])) {
         for (const int jump : KNIGHT_JUMPS) {
             const int piece = board[square + jump];
             if (piece == W_KNIGHT)

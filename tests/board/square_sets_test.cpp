@@ -135,15 +135,27 @@ TEST(SquareSets, TablesMatchTheMailbox) {
                 EXPECT_EQ(ray_ascends(ray), first_index(walked) > i) << ray << " " << i;
             }
         }
-    EXPECT_EQ(__builtin_popcountll(knight_reach[square64[A1]]), 2);
+    // Jumps, neighbours and whole lines, by mailbox square; nothing from the border.
+    for (int sq = 0; sq < BOARD_SIZE; ++sq) {
+        SquareSet jumps = 0, neighbours = 0, diagonals = 0, straights = 0;
+        if (empty_board[sq] == EMPTY) {
+            for (const int d : {-21, -19, -12, -8, 8, 12, 19, 21}) jumps |= square_bit[sq + d];
+            for (const int d : {-11, -10, -9, -1, 1, 9, 10, 11}) neighbours |= square_bit[sq + d];
+            for (int ray = 0; ray < 8; ++ray)
+                (ray_is_diagonal(ray) ? diagonals : straights) |= ray_squares[ray][square64[sq]];
+        }
+        EXPECT_EQ(knight_reach[sq], jumps) << sq;
+        EXPECT_EQ(king_reach[sq], neighbours) << sq;
+        EXPECT_EQ(diagonal_reach[sq], diagonals) << sq;
+        EXPECT_EQ(straight_reach[sq], straights) << sq;
+    }
+    EXPECT_EQ(__builtin_popcountll(knight_reach[A1]), 2);
     const int e4 = square_of(4, 3), e5 = square_of(4, 4);
-    EXPECT_EQ(__builtin_popcountll(knight_reach[square64[e5]]), 8);
-    EXPECT_EQ(king_reach[square64[A1]], square_bit[B1] | square_bit[A1 + 10] | square_bit[A1 + 11]);
+    EXPECT_EQ(__builtin_popcountll(knight_reach[e5]), 8);
+    EXPECT_EQ(king_reach[A1], square_bit[B1] | square_bit[A1 + 10] | square_bit[A1 + 11]);
     // A white pawn takes on e4 from d3 or f3, a black one from d5 or f5.
-    EXPECT_EQ(pawn_attackers[WHITE][square64[e4]],
-              square_bit[square_of(3, 2)] | square_bit[square_of(5, 2)]);
-    EXPECT_EQ(pawn_attackers[BLACK][square64[e4]],
-              square_bit[square_of(3, 4)] | square_bit[square_of(5, 4)]);
+    EXPECT_EQ(pawn_attackers[WHITE][e4], square_bit[square_of(3, 2)] | square_bit[square_of(5, 2)]);
+    EXPECT_EQ(pawn_attackers[BLACK][e4], square_bit[square_of(3, 4)] | square_bit[square_of(5, 4)]);
 }
 
 TEST(SquareSets, AttackTestsAgreeWithAWalkOverTheBoard) {
