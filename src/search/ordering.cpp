@@ -3,16 +3,24 @@
 
 Move killer_1[MAX_PLY], killer_2[MAX_PLY], killer_3[MAX_PLY];
 
+namespace {
+
+// A cheap first test of a move against the hash move and the killers: one bit
+// per destination square (mailbox number modulo 64) of each of them.
+inline std::uint64_t destination_bit(Move m) {
+    return m != 0 ? std::uint64_t{1} << (move_to(m) & 63) : 0;
+}
+
+}  // namespace
+
 void score_moves(int count, Move hash_move, MoveEntry* list) {
     const int p = search_ply;
     const Move k1 = killer_1[p], k2 = killer_2[p], k3 = killer_3[p];
-    // Each move stands in the list once, so the scan may end when every
-    // distinct move to look for has been met.
-    int unmet = (hash_move != 0) + (k1 != 0 && k1 != hash_move) +
-                (k2 != 0 && k2 != hash_move && k2 != k1) +
-                (k3 != 0 && k3 != hash_move && k3 != k1 && k3 != k2);
-    for (int i = 0; i < count && unmet > 0; ++i) {
+    const std::uint64_t destinations = destination_bit(hash_move) | destination_bit(k1) |
+                                       destination_bit(k2) | destination_bit(k3);
+    for (int i = 0; i < count; ++i) {
         const Move m = list[i].move;
+        if ((destinations >> (move_to(m) & 63) & 1) == 0) continue;
         // Bit 0 is the generator's mark (seventh-rank push, safe capture); keep it.
         const int odd = list[i].score & 1;
         if (m == hash_move) {
@@ -23,10 +31,7 @@ void score_moves(int count, Move hash_move, MoveEntry* list) {
             list[i].score = KILLER_2_SCORE + odd;
         } else if (m == k3) {
             list[i].score = KILLER_3_SCORE + odd;
-        } else {
-            continue;
         }
-        --unmet;
     }
 }
 
