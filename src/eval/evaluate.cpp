@@ -15,17 +15,20 @@ inline SquareSet occupied_squares() {
     return position.colour_squares[WHITE] | position.colour_squares[BLACK];
 }
 
-inline int count_rays(int square, const int (&rays)[4], SquareSet occupied) {
-    const int i = square64[square];
+// The rays' empty squares from the square of index i.
+inline int count_rays(int i, const int (&rays)[4], SquareSet occupied) {
     int count = 0;
     for (const int ray : rays) count += empty_squares_along(ray, i, occupied);
     return count;
 }
 
-// Calls visit(square) for every square of the set, a1 side first.
+// Calls visit(mailbox square, index) for every square of the set, a1 side first.
 template <class Visit>
 inline void for_each_square(SquareSet set, Visit visit) {
-    for (; set != 0; set &= set - 1) visit(squares_a1_h8[first_index(set)]);
+    for (; set != 0; set &= set - 1) {
+        const int i = first_index(set);
+        visit(squares_a1_h8[i], i);
+    }
 }
 
 // Material, piece-square values and mobility of the knights, bishops, rooks and
@@ -36,21 +39,21 @@ inline int piece_terms(SquareSet occupied) {
     const int base = Side == WHITE ? 0 : B_PAWN - W_PAWN;
     int sum = 0;
     const int knight = base + W_KNIGHT, queen = base + W_QUEEN;
-    for_each_square(pieces[knight], [&](int sq) {
+    for_each_square(pieces[knight], [&](int sq, int) {
         sum += eval_material[knight] + Phase::pst.piece[knight].value[sq];
     });
-    for_each_square(pieces[queen], [&](int sq) {
+    for_each_square(pieces[queen], [&](int sq, int) {
         sum += eval_material[queen] + Phase::pst.piece[queen].value[sq];
     });
     const int bishop = base + W_BISHOP;
-    for_each_square(pieces[bishop], [&](int sq) {
+    for_each_square(pieces[bishop], [&](int sq, int i) {
         sum += eval_material[bishop] + Phase::pst.piece[bishop].value[sq] +
-               bishop_mobility[count_rays(sq, BISHOP_RAYS, occupied)];
+               bishop_mobility[count_rays(i, BISHOP_RAYS, occupied)];
     });
     const int rook = base + W_ROOK;
-    for_each_square(pieces[rook], [&](int sq) {
+    for_each_square(pieces[rook], [&](int sq, int i) {
         sum += eval_material[rook] + Phase::pst.piece[rook].value[sq] +
-               Phase::rook_mobility[count_rays(sq, ROOK_RAYS, occupied)];
+               Phase::rook_mobility[count_rays(i, ROOK_RAYS, occupied)];
     });
     return sum;
 }
@@ -62,6 +65,20 @@ struct KingRookSquares {
 constexpr KingRookSquares BLOCKED_ROOK_SQUARES[] = {{G1, H1}, {F1, G1}, {F1, H1},
                                                     {C1, A1}, {C1, B1}, {B1, A1}};
 constexpr int RANK_1_TO_8 = A8 - A1;
+
+// [colour][king square]: the squares where an own rook is blocked by that king.
+struct BlockedRookSets {
+    SquareSet rooks[2][BOARD_SIZE];
+};
+constexpr BlockedRookSets make_blocked_rook_sets() {
+    BlockedRookSets t{};
+    for (const KingRookSquares& s : BLOCKED_ROOK_SQUARES) {
+        t.rooks[WHITE][s.king] |= square_bit[s.rook];
+        t.rooks[BLACK][s.king + RANK_1_TO_8] |= square_bit[s.rook + RANK_1_TO_8];
+    }
+    return t;
+}
+constexpr BlockedRookSets blocked_rook_sets = make_blocked_rook_sets();
 
 // The one skeleton of all three evaluators; Phase picks tables and terms.
 // Pieces are visited by kind rather than square by square: every term is an
@@ -75,11 +92,11 @@ int evaluate_phase() {
         // Pawns go into the lists a1 side first, as the structure terms expect.
         PawnSummary pawns;
         clear_pawn_summary(pawns);
-        for_each_square(position.piece_squares[W_PAWN], [&](int sq) {
+        for_each_square(position.piece_squares[W_PAWN], [&](int sq, int) {
             pawn_part += PAWN_VALUE + Phase::pst.piece[W_PAWN].value[sq];
             add_white_pawn(pawns, sq);
         });
-        for_each_square(position.piece_squares[B_PAWN], [&](int sq) {
+        for_each_square(position.piece_squares[B_PAWN], [&](int sq, int) {
             pawn_part -= PAWN_VALUE + Phase::pst.piece[B_PAWN].value[sq];
             add_black_pawn(pawns, sq);
         });
@@ -106,30 +123,21 @@ int evaluate_phase() {
 }  // namespace
 
 int blocked_rook_term() {
-    const int* board = position.board;
-    const int white_king = position.state.king_square[WHITE];
-    const int black_king = position.state.king_square[BLACK];
+    const PositionState& st = position.state;
+    const SquareSet* pieces = position.piece_squares;
     int score = 0;
-    for (const KingRookSquares& s : BLOCKED_ROOK_SQUARES) {
-        if (white_king == s.king && board[s.rook] == W_ROOK) {
-            score -= BLOCKED_ROOK_PENALTY;
-            break;
-        }
-    }
-    for (const KingRookSquares& s : BLOCKED_ROOK_SQUARES) {
-        if (black_king == s.king + RANK_1_TO_8 && board[s.rook + RANK_1_TO_8] == B_ROOK) {
-            score += BLOCKED_ROOK_PENALTY;
-            break;
-        }
-    }
+    if (blocked_rook_sets.rooks[WHITE][st.king_square[WHITE]] & pieces[W_ROOK])
+        score -= BLOCKED_ROOK_PENALTY;
+    if (blocked_rook_sets.rooks[BLACK][st.king_square[BLACK]] & pieces[B_ROOK])
+        score += BLOCKED_ROOK_PENALTY;
     return score;
 }
 
 int count_rook_rays(int square) {
-    return count_rays(square, ROOK_RAYS, occupied_squares());
+    return count_rays(square64[square], ROOK_RAYS, occupied_squares());
 }
 int count_bishop_rays(int square) {
-    return count_rays(square, BISHOP_RAYS, occupied_squares());
+    return count_rays(square64[square], BISHOP_RAYS, occupied_squares());
 }
 
 int evaluate_opening() {
