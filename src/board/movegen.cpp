@@ -41,12 +41,18 @@ inline int scan_square(int bit) {
     return squares_a1_h8[Side == WHITE ? bit ^ RANKS_REVERSED_INDEX : bit];
 }
 
-constexpr int ray_of_step(int step) {
-    int found = 0;
-    for (int ray = 0; ray < 8; ++ray)
-        if (RAY_STEPS[ray] == step) found = ray;
-    return found;
+// The bit trick visits the squares exactly in the scan order of the traits.
+template <int Side>
+constexpr bool visits_in_scan_order() {
+    for (int bit = 0; bit < 64; ++bit) {
+        const int index = Side == WHITE ? bit ^ RANKS_REVERSED_INDEX : bit;
+        if (square_set_tables::mailbox_of(index) != SideTraits<Side>::scan_order[bit]) return false;
+    }
+    return true;
 }
+static_assert(visits_in_scan_order<WHITE>() && visits_in_scan_order<BLACK>(),
+              "square sets are visited in each side's scan order");
+
 template <int N>
 constexpr bool all_are_rays(const int (&steps)[N]) {
     for (const int step : steps)
@@ -153,10 +159,10 @@ inline void castling_moves(MoveEntry*& out) {
 
 template <int Side>
 int generate_all(MoveEntry* list) {
+    using T = SideTraits<Side>;
     MoveEntry* out = list;
     for (SquareSet own = scan_set<Side>(); own != 0; own &= own - 1) {
         const int s = scan_square<Side>(first_index(own));
-        using T = SideTraits<Side>;
         switch (position.board[s] - (Side == WHITE ? 0 : 6)) {
             case W_PAWN:
                 pawn_moves<Side>(out, s);

@@ -30,6 +30,13 @@ constexpr bool ray_is_diagonal(int ray) {
 constexpr bool ray_ascends(int ray) {
     return ray < 4;
 }
+// The line of a mailbox step (0 for a step that is none of them).
+constexpr int ray_of_step(int step) {
+    int found = 0;
+    for (int ray = 0; ray < 8; ++ray)
+        if (RAY_STEPS[ray] == step) found = ray;
+    return found;
+}
 
 namespace square_set_tables {
 

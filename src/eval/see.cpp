@@ -18,16 +18,10 @@ struct Ray {
     bool diagonal;
     int index;
 };
-constexpr int ray_index(int step) {
-    int found = 0;
-    for (int r = 0; r < 8; ++r)
-        if (RAY_STEPS[r] == step) found = r;
-    return found;
-}
-constexpr Ray SEE_RAYS[8] = {{-11, true, ray_index(-11)},  {-9, true, ray_index(-9)},
-                             {9, true, ray_index(9)},      {11, true, ray_index(11)},
-                             {-10, false, ray_index(-10)}, {-1, false, ray_index(-1)},
-                             {1, false, ray_index(1)},     {10, false, ray_index(10)}};
+constexpr Ray SEE_RAYS[8] = {{-11, true, ray_of_step(-11)},  {-9, true, ray_of_step(-9)},
+                             {9, true, ray_of_step(9)},      {11, true, ray_of_step(11)},
+                             {-10, false, ray_of_step(-10)}, {-1, false, ray_of_step(-1)},
+                             {1, false, ray_of_step(1)},     {10, false, ray_of_step(10)}};
 static_assert(RAY_STEPS[SEE_RAYS[0].index] == -11 && RAY_STEPS[SEE_RAYS[7].index] == 10,
               "the exchange lines are the board's lines");
 constexpr int SWAP_LOOP_START = 32000;
