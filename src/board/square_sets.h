@@ -8,12 +8,13 @@
 
 using SquareSet = std::uint64_t;
 
+// The index of the lowest and of the highest bit of a set that is not empty.
 inline int first_index(SquareSet s) {
     return __builtin_ctzll(s);
-}  // lowest bit; s != 0
+}
 inline int last_index(SquareSet s) {
     return 63 - __builtin_clzll(s);
-}  // highest bit; s != 0
+}
 // Ranks in reverse order, files kept: white's scan order (rank 8 first, files
 // a to h within a rank) becomes the ascending order of the bits.
 inline SquareSet ranks_reversed(SquareSet s) {
