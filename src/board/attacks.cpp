@@ -1,52 +1,67 @@
-// Square attacks, check and legality. No attack tables: each test scans
-// outwards from the square and stops at the first attacker.
+// Square attacks, check and legality. Each test asks the square sets whether a
+// piece of the attacking side stands where it could attack from; a slider only
+// counts when it is the first piece along its line.
 #include "board/board.h"
 #include "board/side_traits.h"
 
 namespace {
 
-// One direction of an attack test, with everything known at compile time.
-template <int By, int D>
-inline bool attacked_along(const int* b, int s) {
-    using T = SideTraits<By>;
-    constexpr bool diagonal = D == 9 || D == 11 || D == -9 || D == -11;
-    // A pawn attacks from the squares it captures from: black's from above.
-    constexpr bool pawn_direction = D == -T::capture_first || D == -T::capture_second;
-    int t = s + D;
-    int code = b[t];
-    if (code == T::king) return true;
-    if (pawn_direction && code == T::pawn) return true;
-    while (code == EMPTY) {
-        t += D;
-        code = b[t];
+// Whether the first piece along any line from square index i of the kind
+// (diagonal or not) belongs to sliders.
+template <bool Diagonal>
+inline bool slider_attacks(int i, SquareSet sliders, SquareSet occupied) {
+    for (int ray = Diagonal ? 1 : 0; ray < 8; ray += 2) {
+        const SquareSet line = ray_squares[ray][i];
+        if ((line & sliders) == 0) continue;
+        const SquareSet blockers = line & occupied;
+        const int first = ray_ascends(ray) ? first_index(blockers) : last_index(blockers);
+        if (sliders >> first & 1) return true;
     }
-    return diagonal ? (code == T::bishop || code == T::queen)
-                    : (code == T::rook || code == T::queen);
-}
-
-template <int By, int... Dirs>
-inline bool attacked_along_all(const int* b, int s) {
-    return (attacked_along<By, Dirs>(b, s) || ...);
-}
-
-// Attacks by the pieces of colour By, looked for from the attacker's side first.
-template <int By>
-bool attacked_by(int s) {
-    using T = SideTraits<By>;
-    const int* b = position.board;
-    const bool slider_or_near =
-        By == BLACK ? attacked_along_all<BLACK, 9, 10, 11, 1, -1, -11, -10, -9>(b, s)
-                    : attacked_along_all<WHITE, -11, -10, -9, 1, -1, 9, 10, 11>(b, s);
-    if (slider_or_near) return true;
-    for (int d : SideTraits<1 - By>::knight_dirs)
-        if (b[s + d] == T::knight) return true;
     return false;
+}
+
+// Attacks by the pieces of colour By on mailbox square s. Sliders are only
+// followed along their lines when one stands on a line through the square.
+template <int By>
+inline bool attacked_by(int s) {
+    using T = SideTraits<By>;
+    const SquareSet* pieces = position.piece_squares;
+    if ((pawn_attackers[By][s] & pieces[T::pawn]) || (knight_reach[s] & pieces[T::knight]) ||
+        (king_reach[s] & pieces[T::king]))
+        return true;
+    const SquareSet queens = pieces[T::queen];
+    const SquareSet diagonal = (pieces[T::bishop] | queens) & diagonal_reach[s];
+    const SquareSet straight = (pieces[T::rook] | queens) & straight_reach[s];
+    if ((diagonal | straight) == 0) return false;
+    const int i = square64[s];
+    const SquareSet occupied = position.colour_squares[WHITE] | position.colour_squares[BLACK];
+    return (diagonal != 0 && slider_attacks<true>(i, diagonal, occupied)) ||
+           (straight != 0 && slider_attacks<false>(i, straight, occupied));
+}
+
+// Castling also needs the king's start square and the square it passes over
+// unattacked; the king's new square was tested already.
+template <int By>
+bool castling_path_attacked(int castle_kind) {
+    const int e = By == BLACK ? E1 : E8;
+    switch (castle_kind) {
+        case CASTLE_KING_SIDE:
+            return attacked_by<By>(e) || attacked_by<By>(e + 1);
+        case CASTLE_QUEEN_SIDE:
+            return attacked_by<By>(e - 1) || attacked_by<By>(e);
+        default:
+            return true;
+    }
 }
 
 }  // namespace
 
-bool attacked_by_white(int square) { return attacked_by<WHITE>(square); }
-bool attacked_by_black(int square) { return attacked_by<BLACK>(square); }
+bool attacked_by_white(int square) {
+    return attacked_by<WHITE>(square);
+}
+bool attacked_by_black(int square) {
+    return attacked_by<BLACK>(square);
+}
 
 bool in_check() {
     const PositionState& st = position.state;
@@ -54,26 +69,18 @@ bool in_check() {
                                     : attacked_by<WHITE>(st.king_square[BLACK]);
 }
 
-bool move_gives_check() { return in_check(); }
+bool move_gives_check() {
+    return in_check();
+}
 
 bool last_move_legal(int castle_kind) {
     const PositionState& st = position.state;
     if (st.side_to_move == BLACK) {  // white has just moved
         if (attacked_by<BLACK>(st.king_square[WHITE])) return false;
-        switch (castle_kind) {
-            case 0: return true;
-            case CASTLE_KING_SIDE: return !attacked_by<BLACK>(E1) && !attacked_by<BLACK>(F1);
-            case CASTLE_QUEEN_SIDE: return !attacked_by<BLACK>(D1) && !attacked_by<BLACK>(E1);
-            default: return false;
-        }
+        return castle_kind == 0 || !castling_path_attacked<BLACK>(castle_kind);
     }
     if (attacked_by<WHITE>(st.king_square[BLACK])) return false;
-    switch (castle_kind) {
-        case 0: return true;
-        case CASTLE_KING_SIDE: return !attacked_by<WHITE>(E8) && !attacked_by<WHITE>(F8);
-        case CASTLE_QUEEN_SIDE: return !attacked_by<WHITE>(D8) && !attacked_by<WHITE>(E8);
-        default: return false;
-    }
+    return castle_kind == 0 || !castling_path_attacked<WHITE>(castle_kind);
 }
 
 int filter_legal(int count, MoveEntry* list) {

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "board/square_sets.h"
+
 using Move = std::uint32_t;  // packed move, 0 = no move (layout below)
 
 // ---- Squares: 10x12 mailbox, a1 = 21 .. h8 = 98; border squares hold OFF_BOARD.
@@ -12,31 +14,60 @@ constexpr int BOARD_SIZE = 120;
 constexpr int A1 = 21, B1 = 22, C1 = 23, D1 = 24, E1 = 25, F1 = 26, G1 = 27, H1 = 28;
 constexpr int A8 = 91, B8 = 92, C8 = 93, D8 = 94, E8 = 95, F8 = 96, G8 = 97, H8 = 98;
 
-constexpr int square_of(int file, int rank) { return 10 * (rank + 2) + file + 1; }
-constexpr int file_of(int sq) { return sq % 10 - 1; }  // 0 = a .. 7 = h
-constexpr int rank_of(int sq) { return sq / 10 - 2; }  // 0 = first rank .. 7 = eighth
+constexpr int square_of(int file, int rank) {
+    return 10 * (rank + 2) + file + 1;
+}
+constexpr int file_of(int sq) {
+    return sq % 10 - 1;
+}  // 0 = a .. 7 = h
+constexpr int rank_of(int sq) {
+    return sq / 10 - 2;
+}  // 0 = first rank .. 7 = eighth
 
 extern const int square64[BOARD_SIZE];  // mailbox -> 0..63 (a1 = 0, h8 = 63); border -> 0
 extern const int squares_a1_h8[64];     // 0..63 -> mailbox
+static_assert(square_set_tables::MAILBOX_SQUARES == BOARD_SIZE, "square sets cover the mailbox");
 
 // ---- Piece codes: colour by range, black = white + 6.
 enum PieceCode : int {
     OFF_BOARD = -1,
     EMPTY = 0,
-    W_PAWN = 1, W_KNIGHT, W_BISHOP, W_ROOK, W_QUEEN, W_KING,
-    B_PAWN = 7, B_KNIGHT, B_BISHOP, B_ROOK, B_QUEEN, B_KING,
+    W_PAWN = 1,
+    W_KNIGHT,
+    W_BISHOP,
+    W_ROOK,
+    W_QUEEN,
+    W_KING,
+    B_PAWN = 7,
+    B_KNIGHT,
+    B_BISHOP,
+    B_ROOK,
+    B_QUEEN,
+    B_KING,
 };
 constexpr int WHITE = 0, BLACK = 1;
 
 extern const int piece_material_value[13];  // N, B 300, R 500, Q 1200; phase material
 
 // ---- Move fields.
-constexpr int move_from(Move m) { return static_cast<int>(m & 0xFF); }
-constexpr int move_to(Move m) { return static_cast<int>((m >> 8) & 0xFF); }
-constexpr int move_captured(Move m) { return static_cast<int>((m >> 16) & 0xF); }
-constexpr int move_promotion(Move m) { return static_cast<int>((m >> 20) & 0xF); }
-constexpr int move_castle_kind(Move m) { return static_cast<int>((m >> 24) & 0xF); }
-constexpr bool move_is_ep(Move m) { return ((m >> 28) & 1) != 0; }
+constexpr int move_from(Move m) {
+    return static_cast<int>(m & 0xFF);
+}
+constexpr int move_to(Move m) {
+    return static_cast<int>((m >> 8) & 0xFF);
+}
+constexpr int move_captured(Move m) {
+    return static_cast<int>((m >> 16) & 0xF);
+}
+constexpr int move_promotion(Move m) {
+    return static_cast<int>((m >> 20) & 0xF);
+}
+constexpr int move_castle_kind(Move m) {
+    return static_cast<int>((m >> 24) & 0xF);
+}
+constexpr bool move_is_ep(Move m) {
+    return ((m >> 28) & 1) != 0;
+}
 constexpr Move make_move_value(int from, int to, int captured = 0, int promotion = 0,
                                int castle_kind = 0, bool ep = false) {
     return static_cast<Move>(from) | static_cast<Move>(to) << 8 |
@@ -66,16 +97,16 @@ static_assert(sizeof(MoveEntry) == 8, "MoveEntry is a move and a score");
 
 // ---- Position.
 struct PositionState {
-    std::uint64_t key;             // Zobrist key: pieces, side, castling, en passant
-    std::uint32_t pawn_key;        // low 32 bits of the pawn and king keys only
-    std::int32_t piece_material;   // sum of piece_material_value, both colours
-    std::int32_t pawn_count;       // pawns of both colours
-    std::int32_t fifty_counter;    // plies since the last capture or pawn move
-    std::int32_t king_square[2];   // [WHITE], [BLACK]
-    std::int32_t ep_square;        // square passed over by the last double push, 0 if none
+    std::uint64_t key;            // Zobrist key: pieces, side, castling, en passant
+    std::uint32_t pawn_key;       // low 32 bits of the pawn and king keys only
+    std::int32_t piece_material;  // sum of piece_material_value, both colours
+    std::int32_t pawn_count;      // pawns of both colours
+    std::int32_t fifty_counter;   // plies since the last capture or pawn move
+    std::int32_t king_square[2];  // [WHITE], [BLACK]
+    std::int32_t ep_square;       // square passed over by the last double push, 0 if none
     std::uint8_t castle_wk, castle_wq, castle_bk, castle_bq;
-    std::uint8_t side_to_move;     // WHITE or BLACK
-    std::uint8_t game_result;      // 0 running, 1 "1-0", 2 "0-1", 3 draw, 4 other
+    std::uint8_t side_to_move;  // WHITE or BLACK
+    std::uint8_t game_result;   // 0 running, 1 "1-0", 2 "0-1", 3 draw, 4 other
 };
 static_assert(sizeof(PositionState) == 48, "PositionState is copied whole on every move");
 static_assert(offsetof(PositionState, key) == 0 && offsetof(PositionState, pawn_key) == 8 &&
@@ -93,6 +124,9 @@ struct Position {
     std::int32_t board[BOARD_SIZE];
     PositionState state;
     std::int32_t game_ply;  // records on the history stack; the game's ply number
+    // The board once more as square sets, kept by make/unmake and set-up.
+    SquareSet piece_squares[13];  // [piece code]: the squares it stands on; [EMPTY] stays 0
+    SquareSet colour_squares[2];  // [WHITE], [BLACK]: the squares of all pieces of that colour
     PositionState state_history[HISTORY_CAPACITY];  // [n]: state before the move of ply n
     Move move_history[HISTORY_CAPACITY];            // [n]: move of ply n, 0 = null/none
 };
@@ -125,7 +159,8 @@ void make_move(Move m);
 void unmake_move();
 void make_null_move();
 void unmake_null_move();
-void compute_keys();  // XORs the full key terms into key and pawn_key (callers zero them)
+void compute_keys();         // XORs the full key terms into key and pawn_key (callers zero them)
+void compute_square_sets();  // piece_squares and colour_squares from the board
 
 // ---- Set-up and move text.
 void init_position();
@@ -142,7 +177,7 @@ bool looks_like_move(const char* text);  // letter, digit, letter, digit
 std::uint64_t perft(int depth);  // depth <= 0: number of legal moves here
 void perft_command(int depth);
 
-// ---- Self-check: keys and counters equal a recount, kings where recorded.
+// ---- Self-check: keys, counters and square sets equal a recount, kings where recorded.
 bool position_is_ok();
 void position_check_failed(const char* where);  // prints and aborts
 #if defined(QUORVANITE_CHECKS)

@@ -15,21 +15,51 @@ const MailboxKeys mailbox_keys = [] {
     return t;
 }();
 
-inline std::uint64_t z(int sq, int code) { return mailbox_keys.v[sq][code]; }
-inline std::uint32_t z32(int sq, int code) { return static_cast<std::uint32_t>(z(sq, code)); }
+inline std::uint64_t z(int sq, int code) {
+    return mailbox_keys.v[sq][code];
+}
+inline std::uint32_t z32(int sq, int code) {
+    return static_cast<std::uint32_t>(z(sq, code));
+}
 
 // Keys of the terms that live on code 0.
 constexpr int SIDE_KEY_SQUARE = 0;
 constexpr int CASTLE_KEY_SQUARE[4] = {1, 2, 3, 4};  // wk, wq, bk, bq
 
-inline std::uint64_t side_key() { return zobrist[SIDE_KEY_SQUARE][0]; }
-inline std::uint64_t castle_key(int which) { return zobrist[CASTLE_KEY_SQUARE[which]][0]; }
+inline std::uint64_t side_key() {
+    return zobrist[SIDE_KEY_SQUARE][0];
+}
+inline std::uint64_t castle_key(int which) {
+    return zobrist[CASTLE_KEY_SQUARE[which]][0];
+}
 
-inline void clear_castle(std::uint8_t& flag, int which) {
+inline void clear_castle(std::uint8_t& flag, int which, std::uint64_t& key) {
     if (flag) {
         flag = 0;
-        position.state.key ^= castle_key(which);
+        key ^= castle_key(which);
     }
+}
+
+// Promotion, castling kind and en-passant flag: a move with none of them only
+// moves one piece and perhaps takes one on its destination.
+constexpr Move SPECIAL_FIELDS = 0x1FF00000;
+
+inline bool is_pawn(int code) {
+    return code == W_PAWN || code == B_PAWN;
+}
+
+// Puts a piece on or takes it off a square of the square sets.
+inline void toggle(int piece, int colour, SquareSet squares) {
+    position.piece_squares[piece] ^= squares;
+    position.colour_squares[colour] ^= squares;
+}
+
+// Where castling moves the rook: from, to.
+inline int castling_rook_from(int kind, int king_to) {
+    return kind == CASTLE_KING_SIDE ? king_to + 1 : king_to - 2;
+}
+inline int castling_rook_to(int kind, int king_to) {
+    return kind == CASTLE_KING_SIDE ? king_to - 1 : king_to + 1;
 }
 
 inline void push_history(Move m) {
@@ -39,140 +69,189 @@ inline void push_history(Move m) {
     ++position.state.fifty_counter;
 }
 
+// A pawn move that promotes or takes en passant; the pawn already stands on to.
+void finish_special_pawn_move(Move m, int mover, int pawn, std::uint64_t& key,
+                              std::uint32_t& pawn_key) {
+    PositionState& st = position.state;
+    int* board = position.board;
+    const int to = move_to(m);
+    if (const int promotion = move_promotion(m)) {
+        board[to] = promotion;
+        key ^= z(to, pawn) ^ z(to, promotion);
+        pawn_key ^= z32(to, pawn);
+        position.piece_squares[pawn] ^= square_bit[to];
+        position.piece_squares[promotion] ^= square_bit[to];
+        st.piece_material += piece_material_value[promotion];
+        --st.pawn_count;
+        return;
+    }
+    const int victim_sq = mover == BLACK ? to + 10 : to - 10;
+    const int victim = mover == BLACK ? W_PAWN : B_PAWN;
+    board[victim_sq] = EMPTY;
+    key ^= z(victim_sq, victim);
+    pawn_key ^= z32(victim_sq, victim);
+    toggle(victim, mover ^ 1, square_bit[victim_sq]);
+    --st.pawn_count;
+}
+
+// The king leaving its home square gives up both castlings of its side, a
+// piece leaving a rook's home square the castling on that side.
+void clear_castling_rights(int mover, int from, bool king_moves, std::uint64_t& key) {
+    PositionState& st = position.state;
+    if (mover == WHITE) {
+        if (king_moves) {
+            if (from == E1) {
+                clear_castle(st.castle_wk, 0, key);
+                clear_castle(st.castle_wq, 1, key);
+            }
+        } else if (from == H1) {
+            clear_castle(st.castle_wk, 0, key);
+        } else if (from == A1) {
+            clear_castle(st.castle_wq, 1, key);
+        }
+    } else {
+        if (king_moves) {
+            if (from == E8) {
+                clear_castle(st.castle_bk, 2, key);
+                clear_castle(st.castle_bq, 3, key);
+            }
+        } else if (from == H8) {
+            clear_castle(st.castle_bk, 2, key);
+        } else if (from == A8) {
+            clear_castle(st.castle_bq, 3, key);
+        }
+    }
+}
+
+// The squares whose leaving can give up a castling: e1, h1, a1, e8, h8, a8.
+constexpr SquareSet CASTLING_SQUARES = square_bit[E1] | square_bit[H1] | square_bit[A1] |
+                                       square_bit[E8] | square_bit[H8] | square_bit[A8];
+
 }  // namespace
 
 void make_move(Move m) {
     PositionState& st = position.state;
     int* board = position.board;
     const int from = move_from(m), to = move_to(m);
-    const int captured = move_captured(m), promotion = move_promotion(m);
+    const int captured = move_captured(m);
     const int mover = st.side_to_move;
+    const int piece = board[from];
+    const SquareSet to_bit = square_bit[to];
 
     push_history(m);
+    // The keys are kept in registers and written back once.
+    std::uint64_t key = st.key ^ side_key();
+    std::uint32_t pawn_key = st.pawn_key;
     if (st.ep_square) {
-        st.key ^= z(st.ep_square, 0);
+        key ^= z(st.ep_square, 0);
         st.ep_square = 0;
     }
 
-    const int piece = board[from];
-    if (promotion) {
-        st.key ^= z(from, piece) ^ z(to, promotion);
-        st.pawn_key ^= z32(from, piece);
-        board[to] = promotion;
-        board[from] = EMPTY;
-        st.piece_material += piece_material_value[promotion];
-        --st.pawn_count;
-        st.fifty_counter = 0;
-    } else if (move_is_ep(m)) {
-        st.key ^= z(from, piece) ^ z(to, piece);
-        st.pawn_key ^= z32(from, piece) ^ z32(to, piece);
-        board[to] = piece;
-        board[from] = EMPTY;
-        const int victim_sq = mover == BLACK ? to + 10 : to - 10;
-        const int victim = mover == BLACK ? W_PAWN : B_PAWN;
-        board[victim_sq] = EMPTY;
-        st.key ^= z(victim_sq, victim);
-        st.pawn_key ^= z32(victim_sq, victim);
-        --st.pawn_count;
-        st.fifty_counter = 0;
-    } else if (move_castle_kind(m)) {
-        const bool king_side = move_castle_kind(m) == CASTLE_KING_SIDE;
-        const int rook_from = king_side ? to + 1 : to - 2;
-        const int rook_to = king_side ? to - 1 : to + 1;
-        const int rook = board[rook_from];
-        st.key ^= z(from, piece) ^ z(to, piece) ^ z(rook_from, rook) ^ z(rook_to, rook);
-        board[to] = piece;
-        board[from] = EMPTY;
-        board[rook_to] = rook;
-        board[rook_from] = EMPTY;
-    } else {
-        st.key ^= z(from, piece) ^ z(to, piece);
-        board[to] = piece;
-        board[from] = EMPTY;
-        if (piece == W_PAWN || piece == B_PAWN) {
-            st.fifty_counter = 0;
-            st.pawn_key ^= z32(from, piece) ^ z32(to, piece);
-            if (to - from == 20 || from - to == 20) {
-                st.ep_square = (from + to) / 2;
-                st.key ^= z(st.ep_square, 0);
-            }
-        }
-    }
+    // The piece moves; a promotion or an en-passant capture is finished below.
+    board[to] = piece;
+    board[from] = EMPTY;
+    key ^= z(from, piece) ^ z(to, piece);
+    toggle(piece, mover, square_bit[from] | to_bit);
 
     if (captured) {
         st.fifty_counter = 0;
-        st.key ^= z(to, captured);
+        key ^= z(to, captured);
         st.piece_material -= piece_material_value[captured];
-        if (captured == W_PAWN || captured == B_PAWN) {
-            st.pawn_key ^= z32(to, captured);
+        toggle(captured, mover ^ 1, to_bit);
+        if (is_pawn(captured)) {
+            pawn_key ^= z32(to, captured);
             --st.pawn_count;
         }
     }
 
-    if (mover == WHITE) {
-        if (from == st.king_square[WHITE]) {
-            st.king_square[WHITE] = to;
-            st.pawn_key ^= z32(from, W_KING) ^ z32(to, W_KING);
-            if (from == E1) {
-                clear_castle(st.castle_wk, 0);
-                clear_castle(st.castle_wq, 1);
-            }
-        } else if (from == H1) {
-            clear_castle(st.castle_wk, 0);
-        } else if (from == A1) {
-            clear_castle(st.castle_wq, 1);
+    bool king_moves = false;
+    if (is_pawn(piece)) {
+        st.fifty_counter = 0;
+        pawn_key ^= z32(from, piece) ^ z32(to, piece);
+        if (m & SPECIAL_FIELDS) {
+            finish_special_pawn_move(m, mover, piece, key, pawn_key);
+        } else if (to - from == 20 || from - to == 20) {
+            st.ep_square = (from + to) / 2;
+            key ^= z(st.ep_square, 0);
         }
-    } else {
-        if (from == st.king_square[BLACK]) {
-            st.king_square[BLACK] = to;
-            st.pawn_key ^= z32(from, B_KING) ^ z32(to, B_KING);
-            if (from == E8) {
-                clear_castle(st.castle_bk, 2);
-                clear_castle(st.castle_bq, 3);
-            }
-        } else if (from == H8) {
-            clear_castle(st.castle_bk, 2);
-        } else if (from == A8) {
-            clear_castle(st.castle_bq, 3);
+    } else if (from == st.king_square[mover]) {
+        king_moves = true;
+        st.king_square[mover] = to;
+        pawn_key ^= z32(from, piece) ^ z32(to, piece);
+        if (const int kind = move_castle_kind(m)) {
+            const int rook_from = castling_rook_from(kind, to),
+                      rook_to = castling_rook_to(kind, to);
+            const int rook = board[rook_from];
+            board[rook_to] = rook;
+            board[rook_from] = EMPTY;
+            key ^= z(rook_from, rook) ^ z(rook_to, rook);
+            toggle(rook, mover, square_bit[rook_from] | square_bit[rook_to]);
         }
     }
+    if (square_bit[from] & CASTLING_SQUARES) clear_castling_rights(mover, from, king_moves, key);
 
+    st.key = key;
+    st.pawn_key = pawn_key;
     st.side_to_move = static_cast<std::uint8_t>(mover ^ 1);
-    st.key ^= side_key();
     QV_ASSERT_POSITION();
 }
+
+namespace {
+
+// Takes back a promotion, an en-passant capture or castling; the state is
+// already restored.
+void unmake_special_move(Move m, int mover) {
+    int* board = position.board;
+    const int from = move_from(m), to = move_to(m);
+    const SquareSet from_bit = square_bit[from], to_bit = square_bit[to];
+    const int piece = board[to];
+    if (move_promotion(m)) {
+        const int pawn = mover == BLACK ? B_PAWN : W_PAWN;
+        const int captured = move_captured(m);
+        board[from] = pawn;
+        board[to] = captured;
+        position.piece_squares[piece] ^= to_bit;
+        position.piece_squares[pawn] ^= from_bit;
+        position.colour_squares[mover] ^= from_bit | to_bit;
+        if (captured) toggle(captured, mover ^ 1, to_bit);
+    } else if (move_is_ep(m)) {
+        const int victim_sq = mover == BLACK ? to + 10 : to - 10;
+        const int victim = mover == BLACK ? W_PAWN : B_PAWN;
+        board[from] = piece;
+        board[to] = EMPTY;
+        board[victim_sq] = victim;
+        toggle(piece, mover, from_bit | to_bit);
+        toggle(victim, mover ^ 1, square_bit[victim_sq]);
+    } else {
+        const int kind = move_castle_kind(m);
+        const int rook_from = castling_rook_from(kind, to), rook_to = castling_rook_to(kind, to);
+        const int rook = board[rook_to];
+        board[from] = piece;
+        board[to] = EMPTY;
+        board[rook_from] = rook;
+        board[rook_to] = EMPTY;
+        toggle(piece, mover, from_bit | to_bit);
+        toggle(rook, mover, square_bit[rook_from] | square_bit[rook_to]);
+    }
+}
+
+}  // namespace
 
 void unmake_move() {
     --position.game_ply;
     position.state = position.state_history[position.game_ply];
     const Move m = position.move_history[position.game_ply];
-    int* board = position.board;
-    const int from = move_from(m), to = move_to(m);
     const int mover = position.state.side_to_move;
-
-    if (move_promotion(m)) {
-        board[from] = mover == BLACK ? B_PAWN : W_PAWN;
-        board[to] = move_captured(m);
-    } else if (move_is_ep(m)) {
-        board[from] = board[to];
-        board[to] = EMPTY;
-        if (mover == BLACK)
-            board[to + 10] = W_PAWN;
-        else
-            board[to - 10] = B_PAWN;
-    } else if (move_castle_kind(m) == 0) {
-        board[from] = board[to];
-        board[to] = move_captured(m);
-    } else if (move_castle_kind(m) == CASTLE_KING_SIDE) {
-        board[from] = board[to];
-        board[to + 1] = board[to - 1];
-        board[to] = EMPTY;
-        board[to - 1] = EMPTY;
+    if (m & SPECIAL_FIELDS) {
+        unmake_special_move(m, mover);
     } else {
-        board[from] = board[to];
-        board[to - 2] = board[to + 1];
-        board[to] = EMPTY;
-        board[to + 1] = EMPTY;
+        int* board = position.board;
+        const int from = move_from(m), to = move_to(m);
+        const int piece = board[to], captured = move_captured(m);
+        board[from] = piece;
+        board[to] = captured;
+        toggle(piece, mover, square_bit[from] | square_bit[to]);
+        if (captured) toggle(captured, mover ^ 1, square_bit[to]);
     }
     QV_ASSERT_POSITION();
 }
@@ -191,6 +270,17 @@ void make_null_move() {
 void unmake_null_move() {
     --position.game_ply;
     position.state = position.state_history[position.game_ply];
+}
+
+void compute_square_sets() {
+    for (SquareSet& s : position.piece_squares) s = 0;
+    position.colour_squares[WHITE] = position.colour_squares[BLACK] = 0;
+    for (int i = 0; i < 64; ++i) {
+        const int p = position.board[squares_a1_h8[i]];
+        if (p <= EMPTY) continue;
+        position.piece_squares[p] |= SquareSet{1} << i;
+        position.colour_squares[p <= W_KING ? WHITE : BLACK] |= SquareSet{1} << i;
+    }
 }
 
 void compute_keys() {

@@ -29,6 +29,40 @@ constexpr int EP_SCORE = 15000;
 constexpr int CAPTURE_PROMOTION_SCORE = 10001;
 constexpr int CAPTURE_EP_SCORE = 901;
 
+// The squares of Side's pieces with the bits in its scan order: white visits
+// rank 8 first, black rank 1 first, each rank from the a-file to the h-file.
+template <int Side>
+inline SquareSet scan_set() {
+    const SquareSet own = position.colour_squares[Side];
+    return Side == WHITE ? ranks_reversed(own) : own;
+}
+template <int Side>
+inline int scan_square(int bit) {
+    return squares_a1_h8[Side == WHITE ? bit ^ RANKS_REVERSED_INDEX : bit];
+}
+
+// The bit trick visits the squares exactly in the scan order of the traits.
+template <int Side>
+constexpr bool visits_in_scan_order() {
+    for (int bit = 0; bit < 64; ++bit) {
+        const int index = Side == WHITE ? bit ^ RANKS_REVERSED_INDEX : bit;
+        if (square_set_tables::mailbox_of(index) != SideTraits<Side>::scan_order[bit]) return false;
+    }
+    return true;
+}
+static_assert(visits_in_scan_order<WHITE>() && visits_in_scan_order<BLACK>(),
+              "square sets are visited in each side's scan order");
+
+template <int N>
+constexpr bool all_are_rays(const int (&steps)[N]) {
+    for (const int step : steps)
+        if (RAY_STEPS[ray_of_step(step)] != step) return false;
+    return true;
+}
+static_assert(all_are_rays(SideTraits<WHITE>::queen_dirs) &&
+                  all_are_rays(SideTraits<BLACK>::queen_dirs),
+              "every slider direction is one of the eight lines");
+
 inline void add(MoveEntry*& out, Move m, int score) {
     out->move = m;
     out->score = score;
@@ -127,18 +161,30 @@ template <int Side>
 int generate_all(MoveEntry* list) {
     using T = SideTraits<Side>;
     MoveEntry* out = list;
-    for (int s : T::scan_order) {
+    for (SquareSet own = scan_set<Side>(); own != 0; own &= own - 1) {
+        const int s = scan_square<Side>(first_index(own));
         switch (position.board[s] - (Side == WHITE ? 0 : 6)) {
-            case W_PAWN: pawn_moves<Side>(out, s); break;
-            case W_KNIGHT: step_moves<Side>(out, s, 2, T::knight_dirs); break;
-            case W_BISHOP: slide_moves<Side>(out, s, 3, T::bishop_dirs); break;
-            case W_ROOK: slide_moves<Side>(out, s, 4, T::rook_dirs); break;
-            case W_QUEEN: slide_moves<Side>(out, s, 5, T::queen_dirs); break;
+            case W_PAWN:
+                pawn_moves<Side>(out, s);
+                break;
+            case W_KNIGHT:
+                step_moves<Side>(out, s, 2, T::knight_dirs);
+                break;
+            case W_BISHOP:
+                slide_moves<Side>(out, s, 3, T::bishop_dirs);
+                break;
+            case W_ROOK:
+                slide_moves<Side>(out, s, 4, T::rook_dirs);
+                break;
+            case W_QUEEN:
+                slide_moves<Side>(out, s, 5, T::queen_dirs);
+                break;
             case W_KING:
                 step_moves<Side>(out, s, 6, T::queen_dirs);
                 castling_moves<Side>(out);
                 break;
-            default: break;
+            default:
+                break;
         }
     }
     return static_cast<int>(out - list);
@@ -157,8 +203,7 @@ inline void pawn_capture_only(MoveEntry*& out, int s, int t) {
             add(out, make_move_value(s, t, victim),
                 quiet_search_capture_score[1][piece_kind(victim)]);
     }
-    if (position.state.ep_square == t)
-        add(out, make_move_value(s, t) | EP_FLAG, CAPTURE_EP_SCORE);
+    if (position.state.ep_square == t) add(out, make_move_value(s, t) | EP_FLAG, CAPTURE_EP_SCORE);
 }
 
 template <int Side>
@@ -181,31 +226,64 @@ inline void step_captures(MoveEntry*& out, int s, int kind, const int (&dirs)[N]
     }
 }
 
+// The first piece along each line, found from the square sets instead of a
+// walk over the empty squares; it gives a capture when it is a victim.
 template <int Side, int N>
-inline void slide_captures(MoveEntry*& out, int s, int kind, const int (&dirs)[N]) {
+inline void slide_captures(MoveEntry*& out, int s, int kind, const int (&dirs)[N],
+                           SquareSet occupied, SquareSet victims) {
+    const int i = square64[s];
     for (int d : dirs) {
-        int t = s + d;
-        while (position.board[t] == EMPTY) t += d;
+        const int ray = ray_of_step(d);
+        const SquareSet blockers = ray_squares[ray][i] & occupied;
+        if ((blockers & victims) == 0) continue;
+        const int b = ray_ascends(ray) ? first_index(blockers) : last_index(blockers);
+        if ((victims >> b & 1) == 0) continue;
+        const int t = squares_a1_h8[b];
         const int code = position.board[t];
-        if (is_victim<Side>(code))
-            add(out, make_move_value(s, t, code),
-                quiet_search_capture_score[kind][piece_kind(code)]);
+        add(out, make_move_value(s, t, code), quiet_search_capture_score[kind][piece_kind(code)]);
     }
 }
 
 template <int Side>
 int generate_capture_moves(MoveEntry* list) {
     using T = SideTraits<Side>;
+    const Position& p = position;
+    // Everything of the other side but its king can be taken.
+    const SquareSet victims = p.colour_squares[1 - Side] & ~p.piece_squares[T::other_king];
+    const SquareSet occupied = p.colour_squares[WHITE] | p.colour_squares[BLACK];
+    // A pawn lists something only from its seventh rank (a promotion) or when
+    // it attacks a victim or the en-passant square; the squares a pawn of Side
+    // attacks are those from which the other side's pawn would capture.
+    const SquareSet pawn_targets = victims | square_bit[p.state.ep_square];
+    const SquareSet seventh_rank = Side == WHITE ? SquareSet{0xFF} << 48 : SquareSet{0xFF} << 8;
     MoveEntry* out = list;
-    for (int s : T::scan_order) {
-        switch (position.board[s] - (Side == WHITE ? 0 : 6)) {
-            case W_PAWN: pawn_captures<Side>(out, s); break;
-            case W_KNIGHT: step_captures<Side>(out, s, 2, T::knight_dirs); break;
-            case W_BISHOP: slide_captures<Side>(out, s, 3, T::bishop_dirs); break;
-            case W_ROOK: slide_captures<Side>(out, s, 4, T::rook_dirs); break;
-            case W_QUEEN: slide_captures<Side>(out, s, 5, T::queen_dirs); break;
-            case W_KING: step_captures<Side>(out, s, 6, T::queen_dirs); break;
-            default: break;
+    for (SquareSet own = scan_set<Side>(); own != 0; own &= own - 1) {
+        const int s = scan_square<Side>(first_index(own));
+        switch (p.board[s] - (Side == WHITE ? 0 : 6)) {
+            case W_PAWN:
+                if ((pawn_attackers[1 - Side][s] & pawn_targets) || (square_bit[s] & seventh_rank))
+                    pawn_captures<Side>(out, s);
+                break;
+            case W_KNIGHT:
+                if (knight_reach[s] & victims) step_captures<Side>(out, s, 2, T::knight_dirs);
+                break;
+            case W_BISHOP:
+                if (diagonal_reach[s] & victims)
+                    slide_captures<Side>(out, s, 3, T::bishop_dirs, occupied, victims);
+                break;
+            case W_ROOK:
+                if (straight_reach[s] & victims)
+                    slide_captures<Side>(out, s, 4, T::rook_dirs, occupied, victims);
+                break;
+            case W_QUEEN:
+                if ((diagonal_reach[s] | straight_reach[s]) & victims)
+                    slide_captures<Side>(out, s, 5, T::queen_dirs, occupied, victims);
+                break;
+            case W_KING:
+                if (king_reach[s] & victims) step_captures<Side>(out, s, 6, T::queen_dirs);
+                break;
+            default:
+                break;
         }
     }
     return static_cast<int>(out - list);
@@ -215,10 +293,10 @@ int generate_capture_moves(MoveEntry* list) {
 
 int generate_moves(MoveEntry* list) {
     return position.state.side_to_move == WHITE ? generate_all<WHITE>(list)
-                                                 : generate_all<BLACK>(list);
+                                                : generate_all<BLACK>(list);
 }
 
 int generate_captures(MoveEntry* list) {
     return position.state.side_to_move == WHITE ? generate_capture_moves<WHITE>(list)
-                                                 : generate_capture_moves<BLACK>(list);
+                                                : generate_capture_moves<BLACK>(list);
 }

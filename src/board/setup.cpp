@@ -14,8 +14,12 @@ namespace {
 // is refused, so a rejected text never leaves a half-built board behind.
 Position saved_position;
 
-inline bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-inline bool is_digit(char c) { return c >= '0' && c <= '9'; }
+inline bool is_letter(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+inline bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 constexpr char PIECE_LETTERS[] = "PNBRQK";
 
@@ -32,6 +36,7 @@ void recount() {
     st.key = 0;
     st.pawn_key = 0;
     compute_keys();
+    compute_square_sets();
     st.fifty_counter = 0;
     st.game_result = 0;
     std::memset(position.state_history, 0, sizeof position.state_history);
@@ -54,7 +59,9 @@ bool board_is_playable() {
     }
     for (int base = 0; base <= 6; base += 6) {
         if (count[base + W_KING] != 1 || count[base + W_PAWN] > 8) return false;
-        auto extra = [&](int code, int usual) { return count[code] > usual ? count[code] - usual : 0; };
+        auto extra = [&](int code, int usual) {
+            return count[code] > usual ? count[code] - usual : 0;
+        };
         const int promoted = extra(base + W_QUEEN, 1) + extra(base + W_ROOK, 2) +
                              extra(base + W_BISHOP, 2) + extra(base + W_KNIGHT, 2);
         if (count[base + W_PAWN] + promoted > 8) return false;
@@ -192,6 +199,7 @@ void init_position() {
     std::memset(position.state_history, 0, sizeof position.state_history);
     std::memset(position.move_history, 0, sizeof position.move_history);
     compute_keys();
+    compute_square_sets();
 }
 
 bool set_position_from_fen(const char* text) {
@@ -245,8 +253,8 @@ bool edit_position() {
 }
 
 void move_to_text(Move m) {
-    static constexpr char PROMOTION_LETTER[13] = {0,   0,   'n', 'b', 'r', 'q', 0,
-                                                  0,   'n', 'b', 'r', 'q', 0};
+    static constexpr char PROMOTION_LETTER[13] = {0, 0,   'n', 'b', 'r', 'q', 0,
+                                                  0, 'n', 'b', 'r', 'q', 0};
     const int from = move_from(m), to = move_to(m);
     move_text[0] = static_cast<char>('a' - 1 + from % 10);
     move_text[1] = static_cast<char>('0' - 1 + from / 10);
@@ -266,11 +274,20 @@ Move parse_move_text(const char* text) {
     const int to = (10 * (text[3] - '0') + (text[2] - 'a') + 11) & 0xFF;
     int promotion = 0;
     switch (text[4]) {
-        case 'q': promotion = W_QUEEN; break;
-        case 'r': promotion = W_ROOK; break;
-        case 'b': promotion = W_BISHOP; break;
-        case 'n': promotion = W_KNIGHT; break;
-        default: break;
+        case 'q':
+            promotion = W_QUEEN;
+            break;
+        case 'r':
+            promotion = W_ROOK;
+            break;
+        case 'b':
+            promotion = W_BISHOP;
+            break;
+        case 'n':
+            promotion = W_KNIGHT;
+            break;
+        default:
+            break;
     }
     if (promotion && position.state.side_to_move == BLACK) promotion += 6;
     MoveEntry list[MOVE_LIST_CAPACITY];
@@ -299,6 +316,16 @@ bool position_is_ok() {
     if (position.board[st.king_square[WHITE]] != W_KING) return false;
     if (position.board[st.king_square[BLACK]] != B_KING) return false;
     if (position.game_ply < 0 || position.game_ply >= HISTORY_CAPACITY) return false;
+    // The square sets against a recount of the board.
+    SquareSet pieces[13], colours[2];
+    std::memcpy(pieces, position.piece_squares, sizeof pieces);
+    std::memcpy(colours, position.colour_squares, sizeof colours);
+    compute_square_sets();
+    const bool sets_ok = std::memcmp(pieces, position.piece_squares, sizeof pieces) == 0 &&
+                         std::memcmp(colours, position.colour_squares, sizeof colours) == 0;
+    std::memcpy(position.piece_squares, pieces, sizeof pieces);
+    std::memcpy(position.colour_squares, colours, sizeof colours);
+    if (!sets_ok) return false;
     PositionState fresh = st;
     const PositionState kept = st;
     position.state.key = 0;

@@ -14,16 +14,18 @@ constexpr Square64Table make_square64() {
 constexpr Square64Table square64_table = make_square64();
 }  // namespace
 
-#define QV_ROW(r) square_of(0, r), square_of(1, r), square_of(2, r), square_of(3, r), \
-                  square_of(4, r), square_of(5, r), square_of(6, r), square_of(7, r)
+#define QV_ROW(r)                                                                        \
+    square_of(0, r), square_of(1, r), square_of(2, r), square_of(3, r), square_of(4, r), \
+        square_of(5, r), square_of(6, r), square_of(7, r)
 const int squares_a1_h8[64] = {QV_ROW(0), QV_ROW(1), QV_ROW(2), QV_ROW(3),
                                QV_ROW(4), QV_ROW(5), QV_ROW(6), QV_ROW(7)};
 #undef QV_ROW
 
 const int square64[BOARD_SIZE] = {
 #define QV_S(i) square64_table.v[i]
-#define QV_TEN(i) QV_S(i), QV_S(i + 1), QV_S(i + 2), QV_S(i + 3), QV_S(i + 4), QV_S(i + 5), \
-                  QV_S(i + 6), QV_S(i + 7), QV_S(i + 8), QV_S(i + 9)
+#define QV_TEN(i)                                                                          \
+    QV_S(i), QV_S(i + 1), QV_S(i + 2), QV_S(i + 3), QV_S(i + 4), QV_S(i + 5), QV_S(i + 6), \
+        QV_S(i + 7), QV_S(i + 8), QV_S(i + 9)
     QV_TEN(0),  QV_TEN(10), QV_TEN(20), QV_TEN(30), QV_TEN(40),  QV_TEN(50),
     QV_TEN(60), QV_TEN(70), QV_TEN(80), QV_TEN(90), QV_TEN(100), QV_TEN(110),
 #undef QV_TEN

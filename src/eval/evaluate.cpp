@@ -8,40 +8,54 @@
 
 namespace {
 
-constexpr int ROOK_RAYS[4] = {10, 1, -1, -10};
-constexpr int BISHOP_RAYS[4] = {9, 11, -11, -9};
+constexpr int ROOK_RAYS[4] = {0, 2, 4, 6};    // +1, +10, -1, -10
+constexpr int BISHOP_RAYS[4] = {1, 3, 5, 7};  // +9, +11, -11, -9
 
-inline int count_rays(int square, const int (&rays)[4]) {
-    const int* board = position.board;
+inline SquareSet occupied_squares() {
+    return position.colour_squares[WHITE] | position.colour_squares[BLACK];
+}
+
+// The rays' empty squares from the square of index i.
+inline int count_rays(int i, const int (&rays)[4], SquareSet occupied) {
     int count = 0;
-    for (const int step : rays)
-        for (int sq = square + step; board[sq] == EMPTY; sq += step) ++count;
+    for (const int ray : rays) count += empty_squares_along(ray, i, occupied);
     return count;
 }
 
-// Material, piece-square value and mobility of a knight, bishop, rook or
-// queen, White's view; 0 for anything else.
-template <class Phase>
-inline int piece_term(int piece, int square) {
-    int value = eval_material[piece] + Phase::pst.piece[piece].value[square];
-    switch (piece) {
-        case W_KNIGHT:
-        case W_QUEEN:
-            return value;
-        case W_BISHOP:
-            return value + bishop_mobility[count_rays(square, BISHOP_RAYS)];
-        case W_ROOK:
-            return value + Phase::rook_mobility[count_rays(square, ROOK_RAYS)];
-        case B_KNIGHT:
-        case B_QUEEN:
-            return -value;
-        case B_BISHOP:
-            return -value - bishop_mobility[count_rays(square, BISHOP_RAYS)];
-        case B_ROOK:
-            return -value - Phase::rook_mobility[count_rays(square, ROOK_RAYS)];
-        default:
-            return 0;
+// Calls visit(mailbox square, index) for every square of the set, a1 side first.
+template <class Visit>
+inline void for_each_square(SquareSet set, Visit visit) {
+    for (; set != 0; set &= set - 1) {
+        const int i = first_index(set);
+        visit(squares_a1_h8[i], i);
     }
+}
+
+// Material, piece-square values and mobility of the knights, bishops, rooks and
+// queens of one colour, from that colour's side.
+template <class Phase, int Side>
+inline int piece_terms(SquareSet occupied) {
+    const SquareSet* pieces = position.piece_squares;
+    const int base = Side == WHITE ? 0 : B_PAWN - W_PAWN;
+    int sum = 0;
+    const int knight = base + W_KNIGHT, queen = base + W_QUEEN;
+    for_each_square(pieces[knight], [&](int sq, int) {
+        sum += eval_material[knight] + Phase::pst.piece[knight].value[sq];
+    });
+    for_each_square(pieces[queen], [&](int sq, int) {
+        sum += eval_material[queen] + Phase::pst.piece[queen].value[sq];
+    });
+    const int bishop = base + W_BISHOP;
+    for_each_square(pieces[bishop], [&](int sq, int i) {
+        sum += eval_material[bishop] + Phase::pst.piece[bishop].value[sq] +
+               bishop_mobility[count_rays(i, BISHOP_RAYS, occupied)];
+    });
+    const int rook = base + W_ROOK;
+    for_each_square(pieces[rook], [&](int sq, int i) {
+        sum += eval_material[rook] + Phase::pst.piece[rook].value[sq] +
+               Phase::rook_mobility[count_rays(i, ROOK_RAYS, occupied)];
+    });
+    return sum;
 }
 
 // A king that stepped sideways in front of its own rook without castling.
@@ -52,61 +66,56 @@ constexpr KingRookSquares BLOCKED_ROOK_SQUARES[] = {{G1, H1}, {F1, G1}, {F1, H1}
                                                     {C1, A1}, {C1, B1}, {B1, A1}};
 constexpr int RANK_1_TO_8 = A8 - A1;
 
+// [colour][king square]: the squares where an own rook is blocked by that king.
+struct BlockedRookSets {
+    SquareSet rooks[2][BOARD_SIZE];
+};
+constexpr BlockedRookSets make_blocked_rook_sets() {
+    BlockedRookSets t{};
+    for (const KingRookSquares& s : BLOCKED_ROOK_SQUARES) {
+        t.rooks[WHITE][s.king] |= square_bit[s.rook];
+        t.rooks[BLACK][s.king + RANK_1_TO_8] |= square_bit[s.rook + RANK_1_TO_8];
+    }
+    return t;
+}
+constexpr BlockedRookSets blocked_rook_sets = make_blocked_rook_sets();
+
 // The one skeleton of all three evaluators; Phase picks tables and terms.
+// Pieces are visited by kind rather than square by square: every term is an
+// integer added to one total, so the order of the visit does not matter.
 template <class Phase>
 int evaluate_phase() {
-    const int* board = position.board;
-    int total = 0;
+    const SquareSet occupied = occupied_squares();
+    const int pieces = piece_terms<Phase, WHITE>(occupied) - piece_terms<Phase, BLACK>(occupied);
     int pawn_part = 0;
-
-    if (pawn_cache_probe(pawn_part)) {
-        total = pawn_part;
-        for (const int sq : squares_a1_h8) {
-            const int piece = board[sq];
-            if (piece != EMPTY) total += piece_term<Phase>(piece, sq);
-        }
-    } else {
+    if (!pawn_cache_probe(pawn_part)) {
+        // Pawns go into the lists a1 side first, as the structure terms expect.
         PawnSummary pawns;
         clear_pawn_summary(pawns);
-        int pieces = 0;
-        int king_term = 0;
-        for (const int sq : squares_a1_h8) {
-            const int piece = board[sq];
-            switch (piece) {
-                case EMPTY:
-                    break;
-                case W_PAWN:
-                    pawn_part += PAWN_VALUE + Phase::pst.piece[W_PAWN].value[sq];
-                    add_white_pawn(pawns, sq);
-                    break;
-                case B_PAWN:
-                    pawn_part -= PAWN_VALUE + Phase::pst.piece[B_PAWN].value[sq];
-                    add_black_pawn(pawns, sq);
-                    break;
-                case W_KING:
-                    king_term += Phase::pst.piece[W_KING].value[sq];
-                    break;
-                case B_KING:
-                    king_term -= Phase::pst.piece[B_KING].value[sq];
-                    break;
-                default:
-                    pieces += piece_term<Phase>(piece, sq);
-                    break;
-            }
-        }
+        for_each_square(position.piece_squares[W_PAWN], [&](int sq, int) {
+            pawn_part += PAWN_VALUE + Phase::pst.piece[W_PAWN].value[sq];
+            add_white_pawn(pawns, sq);
+        });
+        for_each_square(position.piece_squares[B_PAWN], [&](int sq, int) {
+            pawn_part -= PAWN_VALUE + Phase::pst.piece[B_PAWN].value[sq];
+            add_black_pawn(pawns, sq);
+        });
+        const int white_king = position.state.king_square[WHITE];
+        const int black_king = position.state.king_square[BLACK];
+        int king_term =
+            Phase::pst.piece[W_KING].value[white_king] - Phase::pst.piece[B_KING].value[black_king];
         pawn_part += pawn_structure(pawns, Phase::passed_bonus);
         if (Phase::king_shelter) {
-            king_term -= white_shelter_penalty(pawns, position.state.king_square[WHITE]);
-            king_term += black_shelter_penalty(pawns, position.state.king_square[BLACK]);
+            king_term -= white_shelter_penalty(pawns, white_king);
+            king_term += black_shelter_penalty(pawns, black_king);
         }
         if (Phase::scale_king_term)
             king_term = king_term * (position.state.piece_material - KING_WEIGHT_OFFSET) /
                         KING_WEIGHT_DIVISOR;
         pawn_part += king_term;
         pawn_cache_store(pawn_part);
-        total = pieces + pawn_part;
     }
-
+    int total = pieces + pawn_part;
     if (Phase::blocked_rook) total += blocked_rook_term();
     return position.state.side_to_move == BLACK ? -total : total;
 }
@@ -114,30 +123,21 @@ int evaluate_phase() {
 }  // namespace
 
 int blocked_rook_term() {
-    const int* board = position.board;
-    const int white_king = position.state.king_square[WHITE];
-    const int black_king = position.state.king_square[BLACK];
+    const PositionState& st = position.state;
+    const SquareSet* pieces = position.piece_squares;
     int score = 0;
-    for (const KingRookSquares& s : BLOCKED_ROOK_SQUARES) {
-        if (white_king == s.king && board[s.rook] == W_ROOK) {
-            score -= BLOCKED_ROOK_PENALTY;
-            break;
-        }
-    }
-    for (const KingRookSquares& s : BLOCKED_ROOK_SQUARES) {
-        if (black_king == s.king + RANK_1_TO_8 && board[s.rook + RANK_1_TO_8] == B_ROOK) {
-            score += BLOCKED_ROOK_PENALTY;
-            break;
-        }
-    }
+    if (blocked_rook_sets.rooks[WHITE][st.king_square[WHITE]] & pieces[W_ROOK])
+        score -= BLOCKED_ROOK_PENALTY;
+    if (blocked_rook_sets.rooks[BLACK][st.king_square[BLACK]] & pieces[B_ROOK])
+        score += BLOCKED_ROOK_PENALTY;
     return score;
 }
 
 int count_rook_rays(int square) {
-    return count_rays(square, ROOK_RAYS);
+    return count_rays(square64[square], ROOK_RAYS, occupied_squares());
 }
 int count_bishop_rays(int square) {
-    return count_rays(square, BISHOP_RAYS);
+    return count_rays(square64[square], BISHOP_RAYS, occupied_squares());
 }
 
 int evaluate_opening() {

@@ -11,8 +11,19 @@ namespace {
 constexpr int PAWN_EXCHANGE_VALUE = 100;
 constexpr int KNIGHT_EXCHANGE_VALUE = 300;
 constexpr int KNIGHT_JUMPS[8] = {-21, -19, -12, -8, 8, 12, 19, 21};
-constexpr int DIAGONAL_RAYS[4] = {-11, -9, 9, 11};
-constexpr int ORTHOGONAL_RAYS[4] = {-10, -1, 1, 10};
+// The lines from the target, diagonals first, each with its index among the
+// board's square-set lines.
+struct Ray {
+    int step;
+    bool diagonal;
+    int index;
+};
+constexpr Ray SEE_RAYS[8] = {{-11, true, ray_of_step(-11)},  {-9, true, ray_of_step(-9)},
+                             {9, true, ray_of_step(9)},      {11, true, ray_of_step(11)},
+                             {-10, false, ray_of_step(-10)}, {-1, false, ray_of_step(-1)},
+                             {1, false, ray_of_step(1)},     {10, false, ray_of_step(10)}};
+static_assert(RAY_STEPS[SEE_RAYS[0].index] == -11 && RAY_STEPS[SEE_RAYS[7].index] == 10,
+              "the exchange lines are the board's lines");
 constexpr int SWAP_LOOP_START = 32000;
 
 void append(int* list, int& count, int value) {
@@ -76,8 +87,14 @@ void walk_ray(int square, int step, bool diagonal, int white_start, int black_st
 
 }  // namespace
 
+// The square sets are only used to pass over lines and jumps where no piece of
+// the kind can be found; the mailbox decides. (During static_exchange the
+// moving piece is lifted from the board but not from the sets, which can only
+// make a line be walked for nothing.)
 void collect_attackers(int square) {
     const int* board = position.board;
+    const SquareSet* pieces = position.piece_squares;
+    const int i = square64[square];
     if (board[square - 11] == W_PAWN)
         append(swap_list_white, swap_count_white, PAWN_EXCHANGE_VALUE);
     if (board[square - 9] == W_PAWN) append(swap_list_white, swap_count_white, PAWN_EXCHANGE_VALUE);
@@ -85,17 +102,32 @@ void collect_attackers(int square) {
     if (board[square + 11] == B_PAWN)
         append(swap_list_black, swap_count_black, PAWN_EXCHANGE_VALUE);
 
-    for (const int jump : KNIGHT_JUMPS) {
-        const int piece = board[square + jump];
-        if (piece == W_KNIGHT)
-            append(swap_list_white, swap_count_white, KNIGHT_EXCHANGE_VALUE);
-        else if (piece == B_KNIGHT)
-            append(swap_list_black, swap_count_black, KNIGHT_EXCHANGE_VALUE);
+    if (knight_reach[square] & (pieces[W_KNIGHT] | pieces[B_KNIGHT])) {
+        for (const int jump : KNIGHT_JUMPS) {
+            const int piece = board[square + jump];
+            if (piece == W_KNIGHT)
+                append(swap_list_white, swap_count_white, KNIGHT_EXCHANGE_VALUE);
+            else if (piece == B_KNIGHT)
+                append(swap_list_black, swap_count_black, KNIGHT_EXCHANGE_VALUE);
+        }
     }
 
+    // A line without a slider of its kind can only add a king standing next
+    // to the square.
+    const SquareSet queens = pieces[W_QUEEN] | pieces[B_QUEEN];
+    const SquareSet diagonal_sliders = pieces[W_BISHOP] | pieces[B_BISHOP] | queens;
+    const SquareSet straight_sliders = pieces[W_ROOK] | pieces[B_ROOK] | queens;
     const int white_start = swap_count_white, black_start = swap_count_black;
-    for (const int step : DIAGONAL_RAYS) walk_ray(square, step, true, white_start, black_start);
-    for (const int step : ORTHOGONAL_RAYS) walk_ray(square, step, false, white_start, black_start);
+    for (const Ray& ray : SEE_RAYS) {
+        const SquareSet sliders = ray.diagonal ? diagonal_sliders : straight_sliders;
+        if (ray_squares[ray.index][i] & sliders) {
+            walk_ray(square, ray.step, ray.diagonal, white_start, black_start);
+        } else if (board[square + ray.step] == W_KING) {
+            append(swap_list_white, swap_count_white, KING_EXCHANGE_VALUE);
+        } else if (board[square + ray.step] == B_KING) {
+            append(swap_list_black, swap_count_black, KING_EXCHANGE_VALUE);
+        }
+    }
 }
 
 int static_exchange(Move m) {

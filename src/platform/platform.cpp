@@ -4,12 +4,17 @@
 #include <chrono>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace {
 const auto process_start = std::chrono::steady_clock::now();
@@ -58,6 +63,45 @@ void print_line(const char* format, ...) {
     va_end(args);
     std::fflush(stdout);
 }
+
+#if defined(__linux__)
+namespace {
+constexpr std::size_t HUGE_PAGE_BYTES = std::size_t{2} << 20;
+}
+
+// Anonymous memory comes zero-filled and is only taken from the system page by
+// page as it is first touched. The mapping is cut to start on a huge-page
+// boundary so that the system can back it with huge pages.
+void* allocate_table(std::size_t bytes) {
+    if (bytes == 0) return nullptr;
+    const std::size_t length = bytes + HUGE_PAGE_BYTES;
+    void* mapped =
+        mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) return nullptr;
+    const auto start = reinterpret_cast<std::uintptr_t>(mapped);
+    const std::uintptr_t aligned = (start + HUGE_PAGE_BYTES - 1) & ~(HUGE_PAGE_BYTES - 1);
+    const std::uintptr_t end = start + length;
+    const std::uintptr_t table_end = aligned + bytes;
+    const std::uintptr_t page = 4096;
+    const std::uintptr_t kept_end = (table_end + page - 1) & ~(page - 1);
+    if (aligned > start) munmap(mapped, aligned - start);
+    if (end > kept_end) munmap(reinterpret_cast<void*>(kept_end), end - kept_end);
+    if (bytes >= HUGE_PAGE_BYTES) madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);
+    return reinterpret_cast<void*>(aligned);
+}
+
+void free_table(void* table, std::size_t bytes) {
+    if (table != nullptr) munmap(table, bytes);
+}
+#else
+void* allocate_table(std::size_t bytes) {
+    return std::calloc(bytes, 1);
+}
+
+void free_table(void* table, std::size_t) {
+    std::free(table);
+}
+#endif
 
 bool start_background_thread(void (*entry)()) {
     try {

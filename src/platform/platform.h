@@ -1,6 +1,7 @@
 // The one place that knows about the operating system: the clock and threads.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -34,3 +35,9 @@ void print_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Starts a thread that runs entry for the rest of the process (never joined);
 // false when it could not be created.
 bool start_background_thread(void (*entry)());
+
+// Zero-filled memory for a large table, aligned to a cache line at least and,
+// where the system offers it, backed by huge pages so that random probes miss
+// the address translation less often. nullptr when the memory is not there.
+void* allocate_table(std::size_t bytes);
+void free_table(void* table, std::size_t bytes);  // what allocate_table gave; nullptr is ignored

@@ -48,6 +48,7 @@ int quiescence(int alpha, int beta) {
         // An even score may lose material: the exchange on the square decides.
         if ((list[index].score & 1) == 0 && static_exchange(m) < 0) continue;
         make_move(m);
+        eval_cache_prefetch();
         if (!last_move_legal(move_castle_kind(m))) {
             unmake_move();
             continue;
@@ -79,6 +80,7 @@ int quiescence_evasions(int alpha, int beta) {
         pick_next_move(index, count, list);
         const Move m = list[index].move;
         make_move(m);
+        eval_cache_prefetch();
         if (!last_move_legal(move_castle_kind(m))) {
             unmake_move();
             continue;

@@ -122,6 +122,11 @@ int alpha_beta(int alpha, int beta, int depth, int null_ok, int in_check) {
         const Move m = list[index].move;
         const int sc = list[index].score;
         make_move(m);
+        // Below depth 2 the child is most likely a capture-search node.
+        if (depth >= 2)
+            tt_prefetch();
+        else
+            eval_cache_prefetch();
         if (!last_move_legal(move_castle_kind(m))) {
             unmake_move();
             continue;

@@ -84,6 +84,20 @@ extern std::uint32_t pawn_cache_count, pawn_cache_mask;
 extern EvalCacheEntry* eval_cache;
 extern PawnCacheEntry* pawn_cache;
 
+// Start loading what the next probes in the current position will read, so
+// that the memory accesses overlap the work before them: the transposition-
+// table bucket (a child that searches on), or the evaluation-cache slot and,
+// for its misses, the pawn-cache slot (a capture-search child).
+inline void tt_prefetch() {
+    __builtin_prefetch(tt_table +
+                       (static_cast<std::uint32_t>(position.state.key) & tt_bucket_mask) * 4);
+}
+inline void eval_cache_prefetch() {
+    __builtin_prefetch(eval_cache +
+                       (static_cast<std::uint32_t>(position.state.key) & eval_cache_mask));
+    __builtin_prefetch(pawn_cache + (position.state.pawn_key & pawn_cache_mask));
+}
+
 // Allocates the three tables zero-filled from the current counts; false on failure.
 bool allocate_tables();
 bool tt_probe(int alpha, int beta, int depth, int& score, Move& move);

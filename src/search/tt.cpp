@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/platform.h"
 #include "search/search.h"
 
 std::uint32_t tt_entry_count = DEFAULT_TT_ENTRY_COUNT;
@@ -53,17 +54,20 @@ TtEntry* find_entry(std::uint64_t key) {
 }  // namespace
 
 bool allocate_tables() {
-    std::free(tt_table);
-    std::free(eval_cache);
-    std::free(pawn_cache);
+    // The sizes the tables were allocated with: the counts may have changed since.
+    static std::size_t tt_bytes = 0, eval_cache_bytes = 0, pawn_cache_bytes = 0;
+    free_table(tt_table, tt_bytes);
+    free_table(eval_cache, eval_cache_bytes);
+    free_table(pawn_cache, pawn_cache_bytes);
     tt_bucket_mask = (tt_entry_count - 1) >> 2;
     eval_cache_mask = eval_cache_count - 1;
     pawn_cache_mask = pawn_cache_count - 1;
-    tt_table = static_cast<TtEntry*>(std::calloc(tt_entry_count, sizeof(TtEntry)));
-    eval_cache =
-        static_cast<EvalCacheEntry*>(std::calloc(eval_cache_count, sizeof(EvalCacheEntry)));
-    pawn_cache =
-        static_cast<PawnCacheEntry*>(std::calloc(pawn_cache_count, sizeof(PawnCacheEntry)));
+    tt_bytes = std::size_t{tt_entry_count} * sizeof(TtEntry);
+    eval_cache_bytes = std::size_t{eval_cache_count} * sizeof(EvalCacheEntry);
+    pawn_cache_bytes = std::size_t{pawn_cache_count} * sizeof(PawnCacheEntry);
+    tt_table = static_cast<TtEntry*>(allocate_table(tt_bytes));
+    eval_cache = static_cast<EvalCacheEntry*>(allocate_table(eval_cache_bytes));
+    pawn_cache = static_cast<PawnCacheEntry*>(allocate_table(pawn_cache_bytes));
     return tt_table != nullptr && eval_cache != nullptr && pawn_cache != nullptr;
 }
 

@@ -19,16 +19,17 @@ inline std::vector<std::string> texts(const MoveEntry* list, int count) {
     return out;
 }
 
-inline void set_fen(const char* fen) { ASSERT_TRUE(set_position_from_fen(fen)) << fen; }
+inline void set_fen(const char* fen) {
+    ASSERT_TRUE(set_position_from_fen(fen)) << fen;
+}
 
 inline bool same_state(const PositionState& a, const PositionState& b) {
     return a.key == b.key && a.pawn_key == b.pawn_key && a.piece_material == b.piece_material &&
            a.pawn_count == b.pawn_count && a.fifty_counter == b.fifty_counter &&
            a.king_square[0] == b.king_square[0] && a.king_square[1] == b.king_square[1] &&
-           a.ep_square == b.ep_square && a.castle_wk == b.castle_wk &&
-           a.castle_wq == b.castle_wq && a.castle_bk == b.castle_bk &&
-           a.castle_bq == b.castle_bq && a.side_to_move == b.side_to_move &&
-           a.game_result == b.game_result;
+           a.ep_square == b.ep_square && a.castle_wk == b.castle_wk && a.castle_wq == b.castle_wq &&
+           a.castle_bk == b.castle_bk && a.castle_bq == b.castle_bq &&
+           a.side_to_move == b.side_to_move && a.game_result == b.game_result;
 }
 
 // The whole position and its history up to game_ply, compared field by field

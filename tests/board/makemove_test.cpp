@@ -59,13 +59,20 @@ TEST(MakeMove, RandomPlayoutsKeepKeysAndUnmakeRestores) {
 TEST(MakeMove, KeysOfTranspositionsAndEnPassant) {
     init_position();
     const std::uint64_t start = position.state.key;
-    play("g1f3"); play("g8f6"); play("b1c3");
+    play("g1f3");
+    play("g8f6");
+    play("b1c3");
     const std::uint64_t a = position.state.key;
     init_position();
-    play("b1c3"); play("g8f6"); play("g1f3");
+    play("b1c3");
+    play("g8f6");
+    play("g1f3");
     EXPECT_EQ(position.state.key, a);
     init_position();
-    play("g1f3"); play("b8c6"); play("f3g1"); play("c6b8");
+    play("g1f3");
+    play("b8c6");
+    play("f3g1");
+    play("c6b8");
     EXPECT_EQ(position.state.key, start);
 
     init_position();

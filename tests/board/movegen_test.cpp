@@ -20,11 +20,11 @@ TEST(Squares, NumberingAndTables) {
 }
 
 TEST(MoveEncoding, WorkedValues) {
-    EXPECT_EQ(make_move_value(35, 55), 0x3723u);                      // e2e4
-    EXPECT_EQ(make_move_value(55, 64, B_PAWN), 0x74037u);             // e4xd5
-    EXPECT_EQ(make_move_value(85, 95, 0, W_QUEEN), 0x505F55u);        // e7e8=Q
-    EXPECT_EQ(make_move_value(85, 94, B_ROOK, W_QUEEN), 0x5A5E55u);   // e7xd8=Q
-    EXPECT_EQ(make_move_value(65, 74, 0, 0, 0, true), 0x10004A41u);   // e5xd6 e.p.
+    EXPECT_EQ(make_move_value(35, 55), 0x3723u);                     // e2e4
+    EXPECT_EQ(make_move_value(55, 64, B_PAWN), 0x74037u);            // e4xd5
+    EXPECT_EQ(make_move_value(85, 95, 0, W_QUEEN), 0x505F55u);       // e7e8=Q
+    EXPECT_EQ(make_move_value(85, 94, B_ROOK, W_QUEEN), 0x5A5E55u);  // e7xd8=Q
+    EXPECT_EQ(make_move_value(65, 74, 0, 0, 0, true), 0x10004A41u);  // e5xd6 e.p.
     EXPECT_EQ(make_move_value(E1, G1, 0, 0, CASTLE_KING_SIDE), W_CASTLE_KING_SIDE);
     EXPECT_EQ(make_move_value(E1, C1, 0, 0, CASTLE_QUEEN_SIDE), W_CASTLE_QUEEN_SIDE);
     EXPECT_EQ(make_move_value(E8, G8, 0, 0, CASTLE_KING_SIDE), B_CASTLE_KING_SIDE);

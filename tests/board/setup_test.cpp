@@ -50,14 +50,14 @@ TEST(Fen, PlacementRules) {
 
 TEST(Fen, RefusesBoardsTheEngineCannotPlay) {
     const char* bad[] = {
-        "8/8/8/8/8/8/8/4K3 w - - 0 1",                       // no black king
-        "4k3/8/8/8/8/8/8/3KK3 w - - 0 1",                    // two white kings
-        "4k3/8/8/8/8/8/8/8 w - - 0 1",                       // no white king
-        "4k3/pppppppp/p7/8/8/8/8/4K3 w - - 0 1",             // nine black pawns
-        "P3k3/8/8/8/8/8/8/4K3 w - - 0 1",                    // pawn on the last rank
-        "4k3/8/8/8/8/8/8/p3K3 w - - 0 1",                    // pawn on the first rank
-        "QQQQkQQQ/QQQQQQQQ/8/8/8/8/8/4K3 w - - 0 1",         // more than promotions give
-        "4k3/8/8/8/8/8/PPPPPPPP/QQ2K3 w - - 0 1",            // an extra queen and 8 pawns
+        "8/8/8/8/8/8/8/4K3 w - - 0 1",                // no black king
+        "4k3/8/8/8/8/8/8/3KK3 w - - 0 1",             // two white kings
+        "4k3/8/8/8/8/8/8/8 w - - 0 1",                // no white king
+        "4k3/pppppppp/p7/8/8/8/8/4K3 w - - 0 1",      // nine black pawns
+        "P3k3/8/8/8/8/8/8/4K3 w - - 0 1",             // pawn on the last rank
+        "4k3/8/8/8/8/8/8/p3K3 w - - 0 1",             // pawn on the first rank
+        "QQQQkQQQ/QQQQQQQQ/8/8/8/8/8/4K3 w - - 0 1",  // more than promotions give
+        "4k3/8/8/8/8/8/PPPPPPPP/QQ2K3 w - - 0 1",     // an extra queen and 8 pawns
     };
     for (const char* fen : bad) {
         init_position();
@@ -119,7 +119,7 @@ TEST(EditMode, PlacesPiecesAndSetsCastlingFromTheBoard) {
     ASSERT_TRUE(edit_position());
     EXPECT_EQ(position.board[E1], W_KING);
     EXPECT_EQ(position.board[H1], W_ROOK);
-    EXPECT_EQ(position.board[31], EMPTY);           // xa2 empties a2
+    EXPECT_EQ(position.board[31], EMPTY);                // xa2 empties a2
     EXPECT_EQ(position.board[square_of(1, 6)], B_ROOK);  // "bb7" repeats the last piece
     EXPECT_EQ(position.state.castle_wk, 1);
     EXPECT_EQ(position.state.castle_wq, 0);

@@ -2,6 +2,7 @@
 // board left as it was found.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 #include "eval/eval_test_support.h"
@@ -122,6 +123,100 @@ TEST(StaticExchange, LeavesTheBoardAsItWas) {
     static_exchange(capture("e2", "e5"));
     EXPECT_EQ(std::memcmp(before.board, position.board, sizeof position.board), 0);
     EXPECT_EQ(std::memcmp(&before.state, &position.state, sizeof position.state), 0);
+}
+
+// The attacker lists read the plain way: every jump and every line from the
+// target walked on the board, whatever the square sets say. The reference for
+// the lists that static_exchange leaves behind.
+struct AttackerLists {
+    std::vector<int> white, black;
+};
+
+void insert_at_cursor(std::vector<int>& list, std::size_t& cursor, int value) {
+    while (cursor < list.size() && list[cursor] <= value) ++cursor;
+    list.insert(list.begin() + static_cast<long>(cursor), value);
+    ++cursor;
+}
+
+AttackerLists walked_attackers(int target) {
+    const int* b = position.board;
+    AttackerLists l;
+    for (const int d : {-11, -9})
+        if (b[target + d] == W_PAWN) l.white.push_back(100);
+    for (const int d : {9, 11})
+        if (b[target + d] == B_PAWN) l.black.push_back(100);
+    for (const int d : {-21, -19, -12, -8, 8, 12, 19, 21}) {
+        if (b[target + d] == W_KNIGHT) l.white.push_back(300);
+        if (b[target + d] == B_KNIGHT) l.black.push_back(300);
+    }
+    const std::size_t pawns_knights_white = l.white.size(), pawns_knights_black = l.black.size();
+    for (const int d : {-11, -9, 9, 11, -10, -1, 1, 10}) {
+        const bool diagonal = d == -11 || d == -9 || d == 9 || d == 11;
+        std::size_t cursor_white = pawns_knights_white, cursor_black = pawns_knights_black;
+        for (int t = target + d;; t += d) {
+            const int p = b[t];
+            if (p == EMPTY) continue;
+            const int kind = p > W_KING ? p - 6 : p;
+            const bool slider = kind == W_QUEEN || kind == (diagonal ? W_BISHOP : W_ROOK);
+            if (slider) {
+                if (p <= W_KING)
+                    insert_at_cursor(l.white, cursor_white, piece_value[p]);
+                else
+                    insert_at_cursor(l.black, cursor_black, piece_value[p]);
+                continue;
+            }
+            const bool next = t == target + d;
+            if (kind == W_KING && next) (p == W_KING ? l.white : l.black).push_back(10000);
+            const bool pawn_that_attacks = (p == W_PAWN && d < 0) || (p == B_PAWN && d > 0);
+            if (diagonal && next && pawn_that_attacks) continue;
+            break;
+        }
+    }
+    return l;
+}
+
+// Random games with captures made often; in every position each capture's
+// lists (moving piece lifted) equal the walked ones.
+TEST(CollectAttackers, ListsAgreeWithAWalkOfEveryLineOnRandomGames) {
+    const char* starts[] = {
+        "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+        "r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R w KQ - 0 8",
+        "3r1r1k/1b4pp/ppn1p3/4Pp1R/Pn5P/3P4/4QP2/1qB1NKR1 w - - 0 1",
+    };
+    std::mt19937 rng(777);
+    int checked = 0;
+    for (const char* fen : starts) {
+        for (int game = 0; game < 30; ++game) {
+            set_fen(fen);
+            for (int ply = 0; ply < 80; ++ply) {
+                MoveEntry captures[MOVE_LIST_CAPACITY];
+                const int c = generate_captures(captures);
+                for (int k = 0; k < c; ++k) {
+                    const Move m = captures[k].move;
+                    static_exchange(m);
+                    const std::vector<int> white = white_list(), black = black_list();
+                    const int moving = position.board[move_from(m)];
+                    position.board[move_from(m)] = EMPTY;
+                    const AttackerLists walked = walked_attackers(move_to(m));
+                    position.board[move_from(m)] = moving;
+                    ASSERT_EQ(std::vector<int>(white.begin() + 1, white.end()), walked.white)
+                        << board_fen(false) << " " << move_from(m) << "-" << move_to(m);
+                    ASSERT_EQ(std::vector<int>(black.begin() + 1, black.end()), walked.black)
+                        << board_fen(false) << " " << move_from(m) << "-" << move_to(m);
+                    ++checked;
+                }
+                MoveEntry list[MOVE_LIST_CAPACITY];
+                const int n = filter_legal(generate_moves(list), list);
+                if (n == 0) break;
+                const int legal_captures = filter_legal(c, captures);
+                const Move next = legal_captures > 0 && rng() % 3 != 0
+                                      ? captures[rng() % static_cast<unsigned>(legal_captures)].move
+                                      : list[rng() % static_cast<unsigned>(n)].move;
+                make_move(next);
+            }
+        }
+    }
+    EXPECT_GT(checked, 2000);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Move ordering: rescoring with the hash move and killers, picking, killer updates.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "search_test_util.h"
 
 using namespace search_test;
@@ -92,6 +94,78 @@ TEST_F(OrderingTest, ThirdKillerComesToTheFrontOnlyOnce) {
     EXPECT_EQ(killer_1[0], B);
     EXPECT_EQ(killer_2[0], D);
     EXPECT_EQ(killer_3[0], C);
+}
+
+// The rules read plainly: every entry compared with the four moves, every
+// remaining entry scanned, for comparison with the library's shortcuts.
+void plain_score(int count, Move hash, Move k1, Move k2, Move k3, MoveEntry* list) {
+    for (int i = 0; i < count; ++i) {
+        const int odd = list[i].score & 1;
+        const Move m = list[i].move;
+        if (m == hash)
+            list[i].score = HASH_MOVE_SCORE + odd;
+        else if (m == k1)
+            list[i].score = KILLER_1_SCORE + odd;
+        else if (m == k2)
+            list[i].score = KILLER_2_SCORE + odd;
+        else if (m == k3)
+            list[i].score = KILLER_3_SCORE + odd;
+    }
+}
+void plain_pick(int index, int count, MoveEntry* list) {
+    for (int i = count - 1; i > index; --i)
+        if (list[i].score > list[index].score) std::swap(list[i], list[index]);
+}
+
+// Generated lists of random games with hash moves and killers drawn from the
+// list, from elsewhere, repeated or absent: the same scores, and after every
+// pick the same whole list.
+TEST_F(OrderingTest, ScoringAndPickingFollowThePlainRulesOnGeneratedLists) {
+    std::mt19937 rng(99);
+    const Move elsewhere = 0x4433;  // in no list below
+    int picks = 0;
+    for (int game = 0; game < 40; ++game) {
+        init_position();
+        for (int ply = 0; ply < 60; ++ply) {
+            MoveEntry list[MOVE_LIST_CAPACITY], plain[MOVE_LIST_CAPACITY];
+            const int count = generate_moves(list);
+            if (count == 0) break;
+            auto draw = [&]() -> Move {
+                switch (rng() % 4) {
+                    case 0:
+                        return 0;
+                    case 1:
+                        return elsewhere;
+                    default:
+                        return list[rng() % static_cast<unsigned>(count)].move;
+                }
+            };
+            search_ply = static_cast<int>(rng() % MAX_PLY);
+            const Move hash = draw();
+            killer_1[search_ply] = draw();
+            killer_2[search_ply] = rng() % 4 == 0 ? killer_1[search_ply] : draw();
+            killer_3[search_ply] = rng() % 4 == 0 ? killer_1[search_ply] : draw();
+            std::copy(list, list + count, plain);
+            score_moves(count, hash, list);
+            plain_score(count, hash, killer_1[search_ply], killer_2[search_ply],
+                        killer_3[search_ply], plain);
+            for (int index = 0; index < count; ++index) {
+                pick_next_move(index, count, list);
+                plain_pick(index, count, plain);
+                for (int i = 0; i < count; ++i) {
+                    ASSERT_EQ(list[i].move, plain[i].move) << game << " " << ply << " " << index;
+                    ASSERT_EQ(list[i].score, plain[i].score);
+                }
+                ++picks;
+            }
+            MoveEntry legal[MOVE_LIST_CAPACITY];
+            const int n = filter_legal(generate_moves(legal), legal);
+            if (n == 0) break;
+            make_move(legal[rng() % static_cast<unsigned>(n)].move);
+        }
+    }
+    search_ply = 0;
+    EXPECT_GT(picks, 20000);
 }
 
 }  // namespace
