@@ -412,15 +412,14 @@ void ponder_pass() {
         return;
     }
     input_line[0] = '\0';
-    if (found) {
-        play_engine_move(best_move);
-        age_transposition_table();
-    } else {
-        // The predicted move left no reply: it stays on the board and the
-        // game-end check reports the result.
-        engine_to_move = true;
-    }
+    // The predicted move stays on the board and may itself have ended the game
+    // (no reply, a repetition, the fifty-move rule): then nothing is played.
+    engine_to_move = true;
     check_game_end(legal_move_count());
+    if (!found) return;
+    if (position.state.game_result == 0) play_engine_move(best_move);
+    age_transposition_table();
+    if (!engine_to_move) check_game_end(legal_move_count());
 }
 
 void analysis_pass() {

@@ -200,6 +200,19 @@ TEST(ProtocolPondering, PredictedMoveThatEndsTheGameStaysOnTheBoard) {
     EXPECT_EQ(s.sync(2), (Lines{"1-0", "pong 2"}));
 }
 
+TEST(ProtocolPondering, PredictedMoveThatRepeatsIsNotAnswered) {
+    XboardSession s;
+    // Checks from h5 and e8 for ever: black's forced move and white's predicted
+    // check bring a position onto the board for the third time.
+    for (const char* l : {"new", "force", "setboard 8/6pk/8/7Q/8/8/rr6/6K1 b - - 0 1", "h7g8",
+                          "h5e8", "g8h7", "e8h5", "h7g8", "h5e8", "hard", "nopost", "sd 3", "go"})
+        s.engine.send(l);
+    Lines lines = s.engine.lines_until_prefix("Hint: ");
+    ASSERT_EQ(lines, (Lines{"move g8h7", "Hint: e8h5"}));
+    s.engine.send("e8h5");
+    EXPECT_EQ(s.sync(1), (Lines{"1/2-1/2", "pong 1"}));
+}
+
 TEST(ProtocolPondering, WithoutAnInputThreadTheEngineDoesNotPonder) {
     if (QV_UNDER_SANITIZER) GTEST_SKIP() << "sanitizers reserve more address space than the limit";
     // A thread stack larger than the address space: every thread start fails.

@@ -166,7 +166,11 @@ class Soak:
             if move is not None:
                 if moved or move not in board.legal_moves():
                     raise Failure(f"{engine.label}: unexpected {line!r} after force")
+                # A result claim that follows belongs to the board after this move.
+                board.push(move)
                 moved = True
+        if moved:
+            board.pop()
         return moved
 
     def ping(self, engine):
