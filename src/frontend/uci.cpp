@@ -255,8 +255,10 @@ bool set_up(const char* args) {
             print_line("info string game longer than %d plies\n", MAX_GAME_PLY);
             return false;
         }
+        // Four characters, or five with a promotion letter.
         const bool well_formed =
-            (text.size() == 4 || text.size() == 5) && looks_like_move(text.c_str());
+            looks_like_move(text.c_str()) &&
+            (text.size() == 4 || (text.size() == 5 && std::strchr("qrbn", text[4]) != nullptr));
         const Move m = well_formed ? parse_move_text(text.c_str()) : 0;
         if (m == 0) {
             print_line("info string illegal move: %s\n", text.c_str());
