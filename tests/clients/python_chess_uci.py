@@ -17,7 +17,7 @@ try:
     import chess.engine
 except ImportError:
     print("python_chess_uci: skipped: python-chess is not importable "
-          "(pip install chess, or a distribution's python3-chess)")
+          "(it is not packaged for Debian 12: pip install chess)")
     sys.exit(77)
 
 MATE_IN_ONE = "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1"
