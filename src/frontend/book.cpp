@@ -189,10 +189,7 @@ void load_books() {
 
 bool probe_book() {
     if (!probe_polyglot() && !probe_own_book()) return false;
-    if (!pondering.load() && post_thinking.load()) {
-        move_to_text(book_move);
-        print_line("0 0 0 0 %s (Book Move)\n", move_text);
-    }
+    if (!pondering.load() && post_thinking.load()) search_report->book_move(book_move);
     return true;
 }
 

@@ -1,5 +1,9 @@
 // Start-up and the console: the banner, the tables, the books, and the prompt
 // at which a person runs the self-tests or hands over to xboard.
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
 #include "frontend/frontend.h"
 #include "platform/platform.h"
 #include "search/search.h"
@@ -9,9 +13,10 @@ namespace {
 // Interfaces read every line: none of these may look like a protocol reply.
 void print_banner() {
     print_line("Quorvanite 2.3\n");
-    print_line("A chess engine for graphical interfaces speaking xboard/WinBoard protocol 2\n");
-    print_line("Console commands: xboard, benchmark, testsuite, perft [depth], quit\n");
-    print_line("Type xboard to hand the console over to an interface\n");
+    print_line(
+        "A chess engine for graphical interfaces speaking xboard/WinBoard protocol 2 or UCI\n");
+    print_line("Console commands: xboard, uci, benchmark, testsuite, perft [depth], quit\n");
+    print_line("Type xboard or uci to hand the console over to an interface\n");
 }
 
 void set_start_values() {
@@ -53,23 +58,50 @@ void run_testsuite() {
     benchmark_position(13, "8/7p/5k2/5p2/p1p2P2/Pr1pPK2/1P1R3P/8 b - -");
 }
 
-}  // namespace
-
-int console_main() {
-    print_banner();
+// The start position and the three tables, sized by the configuration file
+// when with_config; false (reported) when the memory is not there.
+bool set_up_engine(bool with_config) {
     init_position();
     tt_entry_count = DEFAULT_TT_ENTRY_COUNT;
     eval_cache_count = EVAL_CACHE_COUNT;
     pawn_cache_count = PAWN_CACHE_COUNT;
-    read_config();
+    if (with_config) read_config();
     tt_bucket_mask = (tt_entry_count - 1) >> 2;
     eval_cache_mask = eval_cache_count - 1;
     pawn_cache_mask = pawn_cache_count - 1;
     if (!allocate_tables()) {
         print_line("Error: not enough memory\n");
-        return 1;
+        return false;
     }
     set_start_values();
+    return true;
+}
+
+// "quorvanite bench": the console's benchmark, then its total for testing
+// fleets. The tables keep their default size whatever the working directory
+// holds, so the node count is the same everywhere.
+int bench_main() {
+    if (!set_up_engine(false)) return 1;
+    benchmark();
+    const std::uint64_t nodes = static_cast<std::uint64_t>(move_nodes) + capture_nodes;
+    const std::int64_t ms = std::max<std::int64_t>(last_clock - search_start_clock, 1);
+    print_line("%llu nodes %llu nps\n", static_cast<unsigned long long>(nodes),
+               static_cast<unsigned long long>(nodes * 1000 / static_cast<std::uint64_t>(ms)));
+    return 0;
+}
+
+}  // namespace
+
+int engine_main(int argc, const char* const* argv) {
+    if (argc <= 1) return console_main();
+    if (argc == 2 && std::strcmp(argv[1], "bench") == 0) return bench_main();
+    print_line("usage: quorvanite [bench]\n");
+    return 2;
+}
+
+int console_main() {
+    print_banner();
+    if (!set_up_engine(true)) return 1;
     print_line("Hash table memory size: %u MByte\n",
                static_cast<unsigned>(static_cast<std::uint64_t>(tt_entry_count) * sizeof(TtEntry) /
                                      1048576));
@@ -82,6 +114,9 @@ int console_main() {
             print_line("WinBoard protocol selected\n");
             set_book_message_hook(tell_xboard_user);
             xboard_loop();
+        } else if (starts_with(input_line, "uci")) {
+            print_line("UCI protocol selected\n");
+            uci_loop();
         } else if (starts_with(input_line, "benchmark")) {
             benchmark();
         } else if (starts_with(input_line, "testsuite")) {

@@ -12,11 +12,16 @@
 struct SearchReport;  // search/search.h
 
 // ---- Input and output.
-constexpr int INPUT_LINE_SIZE = 128;
-extern char input_line[INPUT_LINE_SIZE];  // the one input buffer
-extern std::int64_t line_arrival_ms;      // clock_ms() when the line in input_line arrived
+constexpr int INPUT_LINE_SIZE = 128;  // lines are cut to INPUT_LINE_SIZE - 1 characters ...
+constexpr int LONG_LINE_SIZE =
+    8192;  // ... unless a protocol asks for long lines (UCI's "position")
+extern char input_line[LONG_LINE_SIZE];  // the one input buffer
+// The longest line kept, in characters (at most LONG_LINE_SIZE - 1); the rest
+// of a longer line is discarded. Set before the reader thread starts.
+void set_line_limit(int characters);
+extern std::int64_t line_arrival_ms;  // clock_ms() when the line in input_line arrived
 // Reads one line into input_line (newline and a carriage return before it
-// dropped, at most 127 characters kept, the rest of a longer line discarded).
+// dropped, at most the line limit kept, the rest of a longer line discarded).
 // False at end of input. Once the reader thread runs, the line comes from it.
 bool read_line();
 // True once read_line has met the end of input (it then keeps returning false).
@@ -63,8 +68,11 @@ bool parse_seconds(const char*& cursor, std::int64_t& ms);
 // Ends the process as after "quit" (status 0).
 [[noreturn]] void quit_engine();
 
-// ---- Console.
+// ---- Console and command line.
 int console_main();  // start-up and the prompt loop; returns the exit status
+// The program: without arguments the console; "bench" runs the benchmark and
+// ends; anything else is refused with a usage line. Returns the exit status.
+int engine_main(int argc, const char* const* argv);
 
 // ---- Time manager: from the interface's clock to the limits of one search.
 extern int moves_per_control;          // moves per "level" control, 0 = the whole game
@@ -92,6 +100,13 @@ void clear_time_control();
 void set_level(const char* text);
 void set_search_time(const char* text);
 void set_search_depth(const char* text);
+// The clock given with a move (UCI's "go"), after clear_time_control: the
+// engine's time left and increment (milliseconds) and the moves until the
+// next control (0: the rest of the game), budgeted by the level rules.
+void set_move_clock(std::int64_t time_left_ms, std::int64_t increment_ms, int moves_to_go);
+// A fixed time for this move (milliseconds), a hard limit as under "st"; with
+// a clock as well, the tighter of the two holds.
+void set_move_time(std::int64_t ms);
 
 // ---- xboard driver.
 [[noreturn]] void xboard_loop();
@@ -106,6 +121,9 @@ extern std::atomic<Move> ponder_hit_move;  // set while pondering: ponder_move o
 // in N moves -100000 - N; other scores are unchanged (centipawns).
 int xboard_score(int score);
 extern const SearchReport xboard_report;  // thinking lines with scores in that form
+
+// ---- UCI driver: from the console's "uci" on, standard input and output speak UCI.
+[[noreturn]] void uci_loop();
 
 // ---- Configuration file "Quorvanite.cfg" and the table size.
 void read_config();

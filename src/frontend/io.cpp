@@ -1,5 +1,7 @@
 // The one line reader of the program, the reader thread that feeds it while
 // a protocol is spoken, and the way out of the program.
+#include <algorithm>
+#include <atomic>
 #include <climits>
 #include <condition_variable>
 #include <cstdio>
@@ -11,10 +13,12 @@
 #include "frontend/frontend.h"
 #include "platform/platform.h"
 
-char input_line[INPUT_LINE_SIZE];
+char input_line[LONG_LINE_SIZE];
 std::int64_t line_arrival_ms = 0;
 
 namespace {
+
+std::atomic<int> line_limit{INPUT_LINE_SIZE - 1};  // characters kept of a line
 
 std::FILE* input_stream = nullptr;  // nullptr: standard input
 bool input_closed = false;          // sticky once read_line has met the end
@@ -23,9 +27,10 @@ std::FILE* current_stream() {
     return input_stream != nullptr ? input_stream : stdin;
 }
 
-// One line of in into line (INPUT_LINE_SIZE bytes): the newline and a carriage
-// return before it dropped, at most 127 characters kept. False at the end.
+// One line of in into line (LONG_LINE_SIZE bytes): the newline and a carriage
+// return before it dropped, at most line_limit characters kept. False at the end.
 bool read_raw_line(std::FILE* in, char* line) {
+    const int limit = line_limit.load(std::memory_order_relaxed);
     int length = 0;
     for (;;) {
         const int c = std::getc(in);
@@ -39,7 +44,7 @@ bool read_raw_line(std::FILE* in, char* line) {
         }
         if (c == '\n') break;
         // The rest of an over-long line is dropped, never stored.
-        if (length < INPUT_LINE_SIZE - 1) line[length++] = static_cast<char>(c);
+        if (length < limit) line[length++] = static_cast<char>(c);
     }
     // Interfaces on pipes may end their lines with CR LF.
     if (length > 0 && line[length - 1] == '\r') --length;
@@ -50,7 +55,7 @@ bool read_raw_line(std::FILE* in, char* line) {
 // ---- The reader thread and its queue.
 
 struct QueuedLine {
-    char text[INPUT_LINE_SIZE];
+    char text[LONG_LINE_SIZE];
     std::int64_t arrival_ms;  // clock_ms() when it was read
 };
 
@@ -114,13 +119,18 @@ bool read_from_queue() {
     std::unique_lock<std::mutex> lock(q.mutex);
     q.changed.wait(lock, [&q] { return !q.lines.empty() || q.ended; });
     if (q.lines.empty()) return false;
-    std::memcpy(input_line, q.lines.front().text, INPUT_LINE_SIZE);
+    const char* text = q.lines.front().text;
+    std::memcpy(input_line, text, std::strlen(text) + 1);
     line_arrival_ms = q.lines.front().arrival_ms;
     q.lines.pop_front();
     return true;
 }
 
 }  // namespace
+
+void set_line_limit(int characters) {
+    line_limit.store(std::clamp(characters, 0, LONG_LINE_SIZE - 1), std::memory_order_relaxed);
+}
 
 void set_input_stream(std::FILE* stream) {
     LineQueue& q = queue();

@@ -1,5 +1,5 @@
 #include "frontend/frontend.h"
 
-int main() {
-    return console_main();
+int main(int argc, char** argv) {
+    return engine_main(argc, argv);
 }

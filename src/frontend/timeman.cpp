@@ -96,32 +96,48 @@ void compute_time_budget() {
                       std::memory_order_relaxed);
 }
 
+namespace {
+
+// The most a move may take under a level control, milliseconds.
+std::int64_t clock_limit_ms() {
+    const long long left = time_left_cs.load() * 10LL;
+    const long long increment = increment_cs * 10LL;
+    const long long to_go = moves_to_go();
+    // Every move costs the clock a little beyond the search; what the
+    // increment does not give back is kept for the moves to the control.
+    const long long reserve = std::max(0LL, MIN_MOVE_COST_MS - increment) * to_go;
+    const long long usable = std::max(0LL, left - reserve);
+    // The budget's own formula, in milliseconds so that a short clock does
+    // not round it to nothing.
+    const long long budget = std::min(usable / to_go + increment * 3 / 4, usable / 4);
+    const long long limit = std::min({3 * budget, usable / 4, left - MOVE_OVERHEAD_MS});
+    return std::max(limit, 0LL);
+}
+
+// The most a move may take under a fixed time per move, milliseconds.
+std::int64_t move_time_limit_ms() {
+    // The interface's own delay grows with its load; a share of the time covers it.
+    const std::int64_t margin = MOVE_OVERHEAD_MS + std::min<std::int64_t>(move_time_ms / 20, 250);
+    return std::max(move_time_ms - margin, move_time_ms / 2);
+}
+
+}  // namespace
+
 std::int64_t hard_move_limit_ms() {
-    if (clock_control) {
-        const long long left = time_left_cs.load() * 10LL;
-        const long long increment = increment_cs * 10LL;
-        const long long to_go = moves_to_go();
-        // Every move costs the clock a little beyond the search; what the
-        // increment does not give back is kept for the moves to the control.
-        const long long reserve = std::max(0LL, MIN_MOVE_COST_MS - increment) * to_go;
-        const long long usable = std::max(0LL, left - reserve);
-        // The budget's own formula, in milliseconds so that a short clock does
-        // not round it to nothing.
-        const long long budget = std::min(usable / to_go + increment * 3 / 4, usable / 4);
-        const long long limit = std::min({3 * budget, usable / 4, left - MOVE_OVERHEAD_MS});
-        return std::max(limit, 0LL);
-    }
-    if (move_time_ms != NO_MOVE_TIME) {
-        // The interface's own delay grows with its load; a share of the time covers it.
-        const std::int64_t margin =
-            MOVE_OVERHEAD_MS + std::min<std::int64_t>(move_time_ms / 20, 250);
-        return std::max(move_time_ms - margin, move_time_ms / 2);
-    }
-    return NO_DEADLINE;
+    std::int64_t limit = NO_DEADLINE;
+    if (clock_control) limit = clock_limit_ms();
+    if (move_time_ms != NO_MOVE_TIME) limit = std::min(limit, move_time_limit_ms());
+    return limit;
 }
 
 void plan_move_time(std::int64_t start_ms) {
-    if (clock_control) compute_time_budget();
+    if (clock_control) {
+        compute_time_budget();
+        // A time per move given beside the clock bounds the budget as well.
+        if (move_time_ms != NO_MOVE_TIME)
+            time_budget.store(std::min(time_budget.load(), centiseconds(move_time_ms)),
+                              std::memory_order_relaxed);
+    }
     const std::int64_t limit = hard_move_limit_ms();
     hard_deadline_ms.store(limit == NO_DEADLINE ? NO_DEADLINE : start_ms + limit,
                            std::memory_order_relaxed);
@@ -150,6 +166,20 @@ void set_search_time(const char* text) {
     if (!parse_seconds(cursor, ms)) return;  // no number: no time limit
     move_time_ms = clamp_ll(ms, 0, MAX_CLOCK_MS);
     time_budget.store(centiseconds(move_time_ms), std::memory_order_relaxed);
+}
+
+void set_move_clock(std::int64_t time_left_ms, std::int64_t increment_ms, int moves_to_go) {
+    clock_control = true;
+    time_left_cs.store(centiseconds(time_left_ms));
+    increment_cs = centiseconds(increment_ms);
+    moves_per_control = static_cast<int>(clamp_ll(moves_to_go, 0, MAX_MOVES_PER_CONTROL));
+    // The moves to go are counted from here: the budget shares the clock over them.
+    budget_half_moves = 0;
+}
+
+void set_move_time(std::int64_t ms) {
+    move_time_ms = clamp_ll(ms, 0, MAX_CLOCK_MS);
+    if (!clock_control) time_budget.store(centiseconds(move_time_ms), std::memory_order_relaxed);
 }
 
 void set_search_depth(const char* text) {

@@ -30,6 +30,7 @@ bool child_done() {
             return true;
         }
     }
+    if (node_limit_reached()) stop_search.store(true, std::memory_order_relaxed);
     return stop_search.load(std::memory_order_relaxed);
 }
 

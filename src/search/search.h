@@ -32,6 +32,11 @@ constexpr int UNLIMITED_TIME_BUDGET = 259200000;  // 30 days, centiseconds
 // whatever the budget says; written before time_limited is set (milliseconds).
 extern std::atomic<std::int64_t> hard_deadline_ms;
 constexpr std::int64_t NO_DEADLINE = INT64_MAX;
+// The search stops once move_nodes + capture_nodes reach this many nodes (set
+// by the front end before think; checked after every child of the full-width
+// search and every 1024 capture-search nodes); NO_NODE_LIMIT: none.
+extern std::uint64_t node_limit;
+constexpr std::uint64_t NO_NODE_LIMIT = UINT64_MAX;
 
 extern Move best_move;    // the root's best move; after think() returns true, the move to play
 extern int report_depth;  // depth of the iteration in progress
@@ -46,6 +51,10 @@ void update_elapsed();
 bool search_time_exceeded();     // elapsed_cs > 3 * time_budget: cut the search off
 bool iteration_time_exceeded();  // elapsed_cs > 3 * time_budget / 5: start no new iteration
 bool deadline_passed();          // last_clock has reached hard_deadline_ms
+// The nodes of this search have reached node_limit.
+inline bool node_limit_reached() {
+    return static_cast<std::uint64_t>(move_nodes) + capture_nodes >= node_limit;
+}
 // For long runs of captures: reads the clock when a timed search has a
 // deadline, sets stop_search once it has passed; true when the search must stop.
 bool poll_stop();
@@ -131,6 +140,9 @@ bool think();
 // returns how many moves it holds.
 int collect_pv(Move* pv, int capacity);
 void print_pv();  // the same continuation as move texts, each followed by a blank
+// The principal variation from the root that begins with first (a legal root
+// move): first, then the table's continuation after it; returns its length.
+int collect_root_pv(Move first, Move* pv, int capacity);
 
 // ---- Thinking output. The search reports through search_report; the front end
 // points it at the form its interface reads.

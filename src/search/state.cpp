@@ -19,6 +19,7 @@ std::atomic<bool> time_limited{false};
 std::atomic<int> time_budget{UNLIMITED_TIME_BUDGET};
 std::atomic<bool> post_thinking{true};
 std::atomic<std::int64_t> hard_deadline_ms{NO_DEADLINE};
+std::uint64_t node_limit = NO_NODE_LIMIT;
 
 Move best_move = 0;
 int report_depth = 0;
@@ -53,5 +54,6 @@ bool poll_stop() {
         if (deadline != NO_DEADLINE && clock_ms() >= deadline)
             stop_search.store(true, std::memory_order_relaxed);
     }
+    if (node_limit_reached()) stop_search.store(true, std::memory_order_relaxed);
     return stop_search.load(std::memory_order_relaxed);
 }

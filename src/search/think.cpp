@@ -70,12 +70,7 @@ int search_later_root_move(int alpha, int nd, int gc) {
 // The new best root move m with the table's continuation after it.
 void report_new_best(Move m, int s) {
     Move pv[MAX_PV_LENGTH];
-    pv[0] = m;
-    make_move(m);
-    search_ply = 1;
-    const int length = 1 + collect_pv(pv + 1, MAX_PV_LENGTH - 1);
-    unmake_move();
-    search_ply = 0;
+    const int length = collect_root_pv(m, pv, MAX_PV_LENGTH);
     search_report->new_best(report_depth, s, elapsed_cs, move_nodes + capture_nodes, pv, length);
 }
 
@@ -226,6 +221,17 @@ int collect_pv(Move* pv, int capacity) {
     unmake_move();
     --search_ply;
     return 1 + rest;
+}
+
+int collect_root_pv(Move first, Move* pv, int capacity) {
+    if (capacity <= 0) return 0;
+    pv[0] = first;
+    make_move(first);
+    search_ply = 1;
+    const int length = 1 + collect_pv(pv + 1, capacity - 1);
+    unmake_move();
+    search_ply = 0;
+    return length;
 }
 
 void print_pv() {

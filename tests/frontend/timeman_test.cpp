@@ -171,3 +171,62 @@ TEST_F(TimeManager, TwoSecondsLastAWholeGame) {
 }
 
 }  // namespace
+
+namespace {
+
+// A clock given with the move (UCI's go) is budgeted exactly as the same level would be.
+TEST_F(TimeManager, ClockWithTheMoveFollowsTheLevelRules) {
+    struct Case {
+        const char* level;
+        int left_cs, half_moves;
+        std::int64_t left_ms, increment_ms;
+        int moves_to_go;
+    } const cases[] = {
+        {"0 1 0", 6000, 0, 60000, 0, 0},          // sudden death
+        {"0 0:30 0.5", 2500, 17, 25000, 500, 0},  // with an increment
+        {"40 5 0", 12000, 30, 120000, 0, 25},     // 25 moves to the control
+        {"10 1 0", 500, 18, 5000, 0, 1},          // the last move before it
+        {"0 0:03 0.02", 7, 40, 70, 20, 0},        // almost out of time
+    };
+    for (const Case& c : cases) {
+        const std::int64_t by_level = level_limit(c.level, c.left_cs, c.half_moves);
+        const int level_budget = time_budget.load();
+        clear_time_control();
+        set_move_clock(c.left_ms, c.increment_ms, c.moves_to_go);
+        EXPECT_TRUE(clock_control) << c.level;
+        plan_move_time(0);
+        EXPECT_EQ(hard_deadline_ms.load(), by_level) << c.level;
+        EXPECT_EQ(time_budget.load(), level_budget) << c.level;
+        EXPECT_EQ(max_depth, DEFAULT_MAX_DEPTH) << c.level;
+    }
+}
+
+TEST_F(TimeManager, MoveTimeBesideAClockTheTighterHolds) {
+    clear_time_control();
+    set_move_time(1000);
+    EXPECT_EQ(hard_move_limit_ms(), 900);  // as "st 1"
+    EXPECT_EQ(time_budget.load(), 100);
+    // A clock of 2 s for the rest of the game: three budgets (120 ms) are tighter.
+    clear_time_control();
+    set_move_clock(2000, 0, 0);
+    set_move_time(1000);
+    plan_move_time(0);
+    EXPECT_EQ(hard_deadline_ms.load(), 120);
+    EXPECT_EQ(time_budget.load(), 200 / 40);
+    // A clock of 10 minutes: the second per move holds, budget and limit alike.
+    clear_time_control();
+    set_move_clock(600000, 0, 0);
+    set_move_time(1000);
+    plan_move_time(0);
+    EXPECT_EQ(hard_deadline_ms.load(), 900);
+    EXPECT_EQ(time_budget.load(), 100);
+    // Clocks the interface has let run out still give a move at once, never a negative limit.
+    clear_time_control();
+    set_move_clock(-300, -50, -4);
+    EXPECT_EQ(time_left_cs.load(), 0);
+    EXPECT_EQ(increment_cs, 0);
+    EXPECT_EQ(moves_per_control, 0);
+    EXPECT_EQ(hard_move_limit_ms(), 0);
+}
+
+}  // namespace

@@ -17,9 +17,9 @@ namespace {
 
 const std::string BANNER =
     "Quorvanite 2.3\n"
-    "A chess engine for graphical interfaces speaking xboard/WinBoard protocol 2\n"
-    "Console commands: xboard, benchmark, testsuite, perft [depth], quit\n"
-    "Type xboard to hand the console over to an interface\n"
+    "A chess engine for graphical interfaces speaking xboard/WinBoard protocol 2 or UCI\n"
+    "Console commands: xboard, uci, benchmark, testsuite, perft [depth], quit\n"
+    "Type xboard or uci to hand the console over to an interface\n"
     "Hash table memory size: 32 MByte\n";
 
 const std::string ENGINE_DIR = std::filesystem::path(QV_ENGINE_PATH).parent_path().string();

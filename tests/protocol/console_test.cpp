@@ -13,9 +13,9 @@ namespace {
 // book lines count 0; tests/protocol/book_protocol_test.cpp covers the books.
 const std::string BANNER_AND_START =
     "Quorvanite 2.3\n"
-    "A chess engine for graphical interfaces speaking xboard/WinBoard protocol 2\n"
-    "Console commands: xboard, benchmark, testsuite, perft [depth], quit\n"
-    "Type xboard to hand the console over to an interface\n"
+    "A chess engine for graphical interfaces speaking xboard/WinBoard protocol 2 or UCI\n"
+    "Console commands: xboard, uci, benchmark, testsuite, perft [depth], quit\n"
+    "Type xboard or uci to hand the console over to an interface\n"
     "Hash table memory size: 32 MByte\n"
     "White opening book positions: 0\n"
     "Black opening book positions: 0\n"

@@ -23,8 +23,22 @@
 # engine's move) and the clock xboard last gave it. Under "st" a move that took more than half a
 # second beyond its limit is a fault (a generous bound for a shared machine: the engine aims at
 # 100 ms under it).
+# With QV_MATCH_ADAPTER=polyglot the engine plays in UCI through Debian's polyglot adapter, which
+# xboard runs as its first engine with these settings (written to OUTDIR/GAME/engine/polyglot.ini):
+#   [PolyGlot]
+#   EngineDir = OUTDIR/GAME/engine      the engine's working directory (its Quorvanite.cfg)
+#   EngineCommand = ENGINE              polyglot starts it and sends "uci" first
+#   Book = false                        no adapter book: the engine's own books play
+#   Log = true                          every line between polyglot and the engine is kept in
+#   LogFile = OUTDIR/GAME/polyglot.log  the log, which is then checked as well
+#   Resign = false
+#   [Engine]
+#   Hash = 64                           sent as "setoption name Hash value 64"
+# xboard's "hard" reaches the engine as "setoption name Ponder value true", "go ponder" and
+# "ponderhit" or "stop"; its clock as "go wtime ... btime ... winc ... binc ... [movestogo]".
 # Exit 0: every game clean; 1: a fault (details above the summary); 77: xboard, xvfb-run or
-# fairymax is not installed (QV_MATCH_REQUIRED=1 turns that into a failure).
+# fairymax (or, with the adapter, polyglot) is not installed (QV_MATCH_REQUIRED=1 turns that into
+# a failure).
 set -euo pipefail
 
 SKIP=77
@@ -39,9 +53,19 @@ find_tool() {
 xboard_bin=$(find_tool xboard)
 xvfb_bin=$(find_tool xvfb-run)
 fairymax_bin=$(find_tool fairymax)
-if [[ -z $xboard_bin || -z $xvfb_bin || -z $fairymax_bin ]]; then
-  echo "xboard_match: needs xboard, xvfb-run and fairymax" \
-       "(apt-get install xboard xvfb xauth fairymax)"
+adapter=${QV_MATCH_ADAPTER:-}
+polyglot_bin=
+if [[ -n $adapter ]]; then
+  if [[ $adapter != polyglot ]]; then
+    echo "xboard_match: unknown adapter '$adapter' (polyglot)"
+    exit 2
+  fi
+  polyglot_bin=$(find_tool polyglot)
+fi
+if [[ -z $xboard_bin || -z $xvfb_bin || -z $fairymax_bin || ( -n $adapter && -z $polyglot_bin ) ]]
+then
+  echo "xboard_match: needs xboard, xvfb-run and fairymax${adapter:+ and $adapter}" \
+       "(apt-get install xboard xvfb xauth fairymax${adapter:+ $adapter})"
   if [[ ${QV_MATCH_REQUIRED:-0} == 1 ]]; then exit 1; fi
   exit $SKIP
 fi
@@ -92,14 +116,23 @@ play_game() {
        exit 2 ;;
   esac
 
-  echo "=== game '$name': ${side_args[*]}"
+  # The first engine as xboard starts it: the engine itself, or polyglot running it in UCI.
+  local first=$engine
+  if [[ -n $adapter ]]; then
+    printf '%s\n' "[PolyGlot]" "EngineDir = $dir/engine" "EngineCommand = $engine" \
+      "Book = false" "Log = true" "LogFile = $dir/polyglot.log" "Resign = false" \
+      "[Engine]" "Hash = 64" > "$dir/engine/polyglot.ini"
+    first="$polyglot_bin $dir/engine/polyglot.ini"
+  fi
+
+  echo "=== game '$name': ${side_args[*]}${adapter:+ (UCI through $adapter)}"
   local start=$SECONDS rc=0
   # HOME points into the output folder, so xboard neither reads nor writes a user's settings.
   HOME="$dir/home" TSAN_OPTIONS="${TSAN_OPTIONS:-halt_on_error=1}" \
     timeout --kill-after=20 "$game_timeout" \
     "$xvfb_bin" -a -s "-screen 0 1024x768x24" \
     "$xboard_bin" -noGUI -xexit -saveSettingsOnExit false -soundProgram true \
-      -fcp "$engine" -fd "$dir/engine" -scp "$fairymax_bin" -sd "$dir" \
+      -fcp "$first" -fd "$dir/engine" -scp "$fairymax_bin" -sd "$dir" \
       -mg 1 "${side_args[@]}" -autoCallFlag true -testClaims true -checkMates true \
       -adjudicateDrawMoves "$max_moves" \
       -debug -nameOfDebugFile "$dir/debug.log" -saveGameFile "$dir/game.pgn" \
@@ -149,12 +182,13 @@ play_game() {
   if [[ -n $hash_line && $hash_line != *" 64 MByte" ]]; then
     fault "$name: the configuration file asked for 64 MB, the engine says '$hash_line'"
   fi
+  if [[ -n $adapter ]]; then adapter_report "$name" "$dir/polyglot.log"; fi
   clock_report "$name" "$log" "$st_ms"
   local moves hints
   moves=$(grep -c '^move ' "$dir/engine.out" || true)
   hints=$(grep -c '^Hint: ' "$dir/engine.out" || true)
   echo "    engine: $moves moves, $hints ponder hints"
-  if [[ $name == ponder && $hints == 0 && $moves -gt 2 ]]; then
+  if [[ -z $adapter && $name == ponder && $hints == 0 && $moves -gt 2 ]]; then
     fault "$name: pondering was on but the engine never pondered (no 'Hint:' line)"
   fi
 
@@ -184,6 +218,51 @@ play_game() {
   fi
   echo "    --- end of the game record:"
   sed -e '/^\[/d' -e '/^$/d' "$pgn" | tail -4 | sed 's/^/    /'
+}
+
+# The engine's side of polyglot's log: after "uciok" only lines a UCI interface reads, every
+# search answered, nothing that polyglot sent refused, the configured table size, and pondering
+# in the ponder game.
+adapter_report() {
+  local name=$1 log=$2
+  if [[ ! -s $log ]]; then
+    fault "$name: no polyglot log"
+    return
+  fi
+  local lines="$out/$name/uci.out"
+  # (polyglot logs the end of the engine's output as "EOF".)
+  sed -n 's/^[0-9.]* Engine->Adapter: //p' "$log" | grep -v '^EOF$' > "$lines" || true
+  if ! grep -q '^uciok$' "$lines"; then
+    fault "$name: the engine never answered uci with uciok"
+    return
+  fi
+  local move='[a-h][1-8][a-h][1-8][qrbn]?'
+  if sed '1,/^uciok$/d' "$lines" |
+      grep -vE "^(info |bestmove $move( ponder $move)?$|readyok$|id |option |uciok$)" \
+      > "$out/$name/uci.bad"; then
+    fault "$name: the engine printed lines a UCI interface does not read:"
+    head -10 "$out/$name/uci.bad" | sed 's/^/      /'
+  fi
+  if grep -E '^info string (illegal|no option|not enough|position)' "$lines" \
+      > "$out/$name/uci.refused"; then
+    fault "$name: the engine refused what polyglot sent:"
+    head -10 "$out/$name/uci.refused" | sed 's/^/      /'
+  fi
+  if ! grep -q 'Hash table memory size: 64 MByte' "$lines"; then
+    fault "$name: the configuration file asked for 64 MB, the engine says otherwise"
+  fi
+  local gos bestmoves ponders
+  gos=$(grep -cE '^[0-9.]* Adapter->Engine: go( |$)' "$log" || true)
+  bestmoves=$(grep -c '^bestmove ' "$lines" || true)
+  ponders=$(grep -cE '^[0-9.]* Adapter->Engine: go( .*)? ponder( |$)' "$log" || true)
+  echo "    uci: $gos searches asked, $bestmoves answered, $ponders ponder searches"
+  # The last search may be cut short by the end of the game.
+  if [[ $bestmoves -lt $((gos - 1)) ]]; then
+    fault "$name: $((gos - bestmoves)) searches went unanswered"
+  fi
+  if [[ $name == ponder && $ponders == 0 && $bestmoves -gt 4 ]]; then
+    fault "$name: pondering was on but the engine was never asked to ponder"
+  fi
 }
 
 # How long each of the engine's moves took as xboard saw it: from the last line xboard sent the

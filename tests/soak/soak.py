@@ -3,12 +3,19 @@
 protocol, with the commands interfaces send mixed in at random points, every
 reply judged by a board of the test's own (chess_rules.py).
 
-    tests/soak/soak.py ENGINE [--games N] [--seed S] [--log FILE]
+    tests/soak/soak.py ENGINE [--games N] [--seed S] [--log FILE] [--protocol uci]
 
 Fails (exit 1) on an illegal move, a false result claim, a missing or
 out-of-order pong, a move where none may come, a hang past its time-out, a
 crash, or an exit status other than 0 after "quit". Prints what it played:
 games, plies, commands, and every failure with the lines around it.
+
+With --protocol uci the engines speak UCI: "position ... moves" and "go" with
+depths, node counts, move times and clocks, pondering with "ponderhit" or
+"stop", analyses with "go infinite" ended by "stop", and "isready" at random
+points. It fails on an illegal best move or ponder move, a bestmove where none
+may come or none after "stop" or "ponderhit", a missing readyok, or a line no
+UCI interface reads.
 """
 
 import argparse
@@ -323,23 +330,248 @@ def opponent(side):
     return "b" if side == "w" else "w"
 
 
+# ---- UCI.
+
+# A "clock BASE INCREMENT [MOVESTOGO]" limit gives each side a clock in milliseconds.
+UCI_LIMITS = ["depth 2", "depth 3", "depth 4", "movetime 60", "movetime 150", "nodes 3000",
+              "nodes 20000", "clock 3000 20", "clock 2000 0 10"]
+UCI_LINES = ("info ", "bestmove ", "readyok", "id ", "option ", "uciok")
+
+
+class UciSoak:
+    def __init__(self, engine_path, rng, log):
+        self.rng = rng
+        self.log = log
+        self.engines = {"w": Engine(engine_path, "W", log), "b": Engine(engine_path, "B", log)}
+        for engine in self.engines.values():
+            engine.readies = 0  # isready sent and not yet answered
+            engine.searching = None  # what the running search was asked for, or None
+        self.stats = {"games": 0, "plies": 0, "ponder": 0, "ponderhits": 0, "analyses": 0,
+                      "stops": 0, "isready": 0, "setups": 0, "adjudicated": 0}
+
+    def start(self):
+        for engine in self.engines.values():
+            engine.send("uci")
+            deadline = time.monotonic() + 30
+            while True:
+                line = engine.next_line(deadline)
+                if line is None:
+                    raise Failure(f"{engine.label}: no uciok")
+                if line == "uciok":
+                    break
+
+    # ---- Replies.
+
+    def handle(self, engine, line):
+        """Checks one line; returns the words of a bestmove line, else None."""
+        if not line.startswith(UCI_LINES):
+            raise Failure(f"{engine.label}: not a UCI line: {line!r}")
+        if line == "readyok":
+            if engine.readies == 0:
+                raise Failure(f"{engine.label}: readyok without isready")
+            engine.readies -= 1
+        elif line.startswith("info string") and not line.startswith(
+                ("info string book move ", "info string Hash ")):
+            raise Failure(f"{engine.label}: {line!r}")
+        elif line.startswith("bestmove "):
+            if engine.searching is None:
+                raise Failure(f"{engine.label}: {line!r} without a search")
+            engine.searching = None
+            return line.split()[1:]
+        return None
+
+    def drain(self, engine, seconds):
+        deadline = time.monotonic() + seconds
+        while True:
+            line = engine.next_line(deadline)
+            if line is None:
+                return
+            if self.handle(engine, line) is not None:
+                raise Failure(f"{engine.label}: {line!r} before stop or ponderhit")
+
+    def best_move(self, engine, board, timeout=60):
+        """Waits for the bestmove of a search of board; checks it and its ponder move."""
+        deadline = time.monotonic() + timeout
+        while True:
+            line = engine.next_line(deadline)
+            if line is None:
+                raise Failure(f"{engine.label}: no bestmove within {timeout} s")
+            words = self.handle(engine, line)
+            if words is not None:
+                break
+        move = words[0]
+        if move == "0000" and not board.legal_moves():
+            return move, None  # the null move: nothing to play in a finished game
+        if move not in board.legal_moves():
+            raise Failure(f"{engine.label}: illegal bestmove {move!r} after {board.moves}")
+        ponder = None
+        if len(words) >= 3 and words[1] == "ponder":
+            ponder = words[2]
+            board.push(move)
+            legal = ponder in board.legal_moves()
+            board.pop()
+            if not legal:
+                raise Failure(f"{engine.label}: illegal ponder move in {line!r}")
+        return move, ponder
+
+    def isready(self, engine):
+        engine.readies += 1
+        engine.send("isready")
+        self.stats["isready"] += 1
+
+    def sync(self, engine, timeout=30):
+        self.isready(engine)
+        deadline = time.monotonic() + timeout
+        while engine.readies:
+            line = engine.next_line(deadline)
+            if line is None:
+                raise Failure(f"{engine.label}: readyok missing after {timeout} s")
+            if self.handle(engine, line) is not None:
+                raise Failure(f"{engine.label}: unexpected {line!r} while waiting for readyok")
+
+    # ---- Commands.
+
+    def position(self, engine, start_fen, moves):
+        text = "startpos" if start_fen == START_FEN else "fen " + start_fen
+        engine.send("position " + text + (" moves " + " ".join(moves) if moves else ""))
+
+    def go(self, engine, limit, clocks, extra=""):
+        words = limit.split()
+        if words[0] == "clock":
+            increment = int(words[2])
+            args = f"wtime {clocks['w']} btime {clocks['b']} winc {increment} binc {increment}"
+            if len(words) > 3:
+                args += f" movestogo {self.rng.randint(1, int(words[3]))}"
+        else:
+            args = limit
+        engine.searching = extra or "go"
+        engine.send(f"go {extra} {args}".replace("  ", " ").strip())
+
+    # ---- One game.
+
+    def play_game(self):
+        start_fen = START_FEN
+        if self.rng.random() < 0.2:
+            start_fen = self.rng.choice(SETUP_FENS)
+            self.stats["setups"] += 1
+        board = Board(start_fen)
+        limit = self.rng.choice(UCI_LIMITS)
+        ponder = self.rng.random() < 0.5
+        base = int(limit.split()[1]) if limit.startswith("clock") else 0
+        clocks = {"w": base, "b": base}
+        for engine in self.engines.values():
+            engine.send("ucinewgame")
+            if self.rng.random() < 0.2:
+                engine.send(f"setoption name Hash value {self.rng.choice([16, 32, 64])}")
+            engine.send(f"setoption name Ponder value {'true' if ponder else 'false'}")
+            self.sync(engine)
+        waiting = {}  # side -> (kind, predicted move) of a search running on the other's time
+        plies = 0
+        while True:
+            side = board.turn
+            mover = self.engines[side]
+            started = time.monotonic()
+            if side in waiting:
+                self.answer_waiting(mover, board, waiting.pop(side), start_fen, limit, clocks)
+            else:
+                self.position(mover, start_fen, board.moves)
+                self.go(mover, limit, clocks)
+            self.perturb(mover)
+            move, predicted = self.best_move(mover, board)
+            if base:
+                spent = int((time.monotonic() - started) * 1000)
+                clocks[side] = max(50, clocks[side] - spent + int(limit.split()[2]))
+            board.push(move)
+            plies += 1
+            self.stats["plies"] += 1
+            if board.result() is not None:
+                break
+            if plies >= MAX_PLIES:
+                self.stats["adjudicated"] += 1
+                break
+            # The mover thinks on the opponent's time: a ponder search, or an analysis.
+            if ponder and predicted is not None:
+                self.position(mover, start_fen, board.moves + [predicted])
+                self.go(mover, limit, clocks, "ponder")
+                waiting[side] = ("ponder", predicted)
+                self.stats["ponder"] += 1
+            elif self.rng.random() < 0.05:
+                self.position(mover, start_fen, board.moves)
+                mover.searching = "infinite"
+                mover.send("go infinite")
+                waiting[side] = ("infinite", None)
+                self.stats["analyses"] += 1
+        for side, (kind, predicted) in waiting.items():
+            engine = self.engines[side]
+            self.drain(engine, 0)
+            engine.send("stop")
+            before = board.moves[-1]
+            board.pop()
+            if kind == "ponder":
+                board.push(predicted)
+            self.best_move(engine, board)
+            if kind == "ponder":
+                board.pop()
+            board.push(before)
+        for engine in self.engines.values():
+            self.sync(engine)
+        self.stats["games"] += 1
+        return limit
+
+    def answer_waiting(self, mover, board, waiting, start_fen, limit, clocks):
+        """The opponent has moved while the mover pondered or analysed."""
+        kind, predicted = waiting
+        played = board.moves[-1]
+        self.drain(mover, 0)  # no bestmove may have come meanwhile
+        if kind == "ponder" and played == predicted:
+            mover.send("ponderhit")
+            mover.searching = "go"
+            self.stats["ponderhits"] += 1
+            return
+        mover.send("stop")
+        # The stopped search answers for its own position.
+        board.pop()
+        if kind == "ponder":
+            board.push(predicted)
+        self.best_move(mover, board)
+        if kind == "ponder":
+            board.pop()
+        board.push(played)
+        self.position(mover, start_fen, board.moves)
+        self.go(mover, limit, clocks)
+
+    def perturb(self, mover):
+        r = self.rng.random()
+        if r < 0.15:
+            self.isready(mover)
+        elif r < 0.22:
+            time.sleep(self.rng.random() * 0.05)
+            mover.send("stop")  # the bestmove still comes, and is legal
+            self.stats["stops"] += 1
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("engine")
     parser.add_argument("--games", type=int, default=200)
     parser.add_argument("--seed", type=int, default=None)
     parser.add_argument("--log", default=None, help="protocol log (default: a temporary file)")
+    parser.add_argument("--protocol", choices=["xboard", "uci"], default="xboard")
     args = parser.parse_args()
     seed = args.seed if args.seed is not None else random.randrange(1 << 30)
     log_path = args.log or f"/tmp/soak-{seed}.log"
     started = time.monotonic()
     with open(log_path, "w") as log:
-        soak = Soak(os.path.abspath(args.engine), random.Random(seed), log)
+        kind = UciSoak if args.protocol == "uci" else Soak
+        soak = kind(os.path.abspath(args.engine), random.Random(seed), log)
         failures = 0
         try:
-            for engine in soak.engines.values():
-                engine.send("xboard")
-                engine.send("protover 2")
+            if args.protocol == "uci":
+                soak.start()
+            else:
+                for engine in soak.engines.values():
+                    engine.send("xboard")
+                    engine.send("protover 2")
             for _ in range(args.games):
                 soak.play_game()
             for engine in soak.engines.values():

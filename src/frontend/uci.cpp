@@ -1,0 +1,538 @@
+// The UCI driver: the command table, "position" and "go", what the engine
+// hears while it searches (isready, stop, ponderhit, quit), the options and
+// the info lines.
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "frontend/frontend.h"
+#include "platform/platform.h"
+#include "search/search.h"
+
+namespace {
+
+// ---- Words of a line. UCI separates its tokens by white space.
+
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+// The next token at cursor (cursor moves past it); empty at the end of the line.
+std::string next_token(const char*& cursor) {
+    while (is_blank(*cursor)) ++cursor;
+    const char* start = cursor;
+    while (*cursor != '\0' && !is_blank(*cursor)) ++cursor;
+    return std::string(start, cursor);
+}
+
+std::string trimmed(std::string text) {
+    const auto blank = [](char c) { return is_blank(c); };
+    while (!text.empty() && blank(text.back())) text.pop_back();
+    text.erase(text.begin(), std::find_if_not(text.begin(), text.end(), blank));
+    return text;
+}
+
+bool same_words(const std::string& a, const char* b) {
+    if (a.size() != std::strlen(b)) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// A whole number of the line (milliseconds, nodes, plies); false when none stands there.
+bool number_at(const char*& cursor, std::int64_t& value) {
+    const char* start = cursor;
+    const std::string token = next_token(cursor);
+    char* end = nullptr;
+    const long long v = std::strtoll(token.c_str(), &end, 10);
+    if (token.empty() || *end != '\0') {
+        cursor = start;  // not a number: the token is read again as a keyword
+        return false;
+    }
+    value = v;
+    return true;
+}
+
+void info_string(const char* text) {
+    print_line("info string %s\n", text);
+}
+
+int legal_moves(MoveEntry* list) {
+    return filter_legal(generate_moves(list), list);
+}
+
+bool is_legal(Move m) {
+    MoveEntry list[MOVE_LIST_CAPACITY];
+    const int count = legal_moves(list);
+    for (int i = 0; i < count; ++i)
+        if (list[i].move == m) return true;
+    return false;
+}
+
+// ---- Info lines.
+
+// UCI's score: centipawns, or the distance to mate in moves, negative when the
+// engine is mated.
+std::string score_text(int score) {
+    char text[32];
+    if (score >= MATE_BOUND)
+        std::snprintf(text, sizeof text, "mate %d", (MATE_SCORE - score + 1) / 2);
+    else if (score <= -MATE_BOUND)
+        std::snprintf(text, sizeof text, "mate %d", -((MATE_SCORE + score) / 2));
+    else
+        std::snprintf(text, sizeof text, "cp %d", score);
+    return text;
+}
+
+// One info line, written in one piece so that a "readyok" from the reader
+// thread never lands inside it.
+void print_info(int depth, int sel, int score, std::uint32_t nodes, const Move* pv, int length) {
+    const std::int64_t ms = std::max<std::int64_t>(clock_ms() - search_start_clock, 0);
+    // Below a millisecond there is no speed to tell.
+    const std::int64_t nps = ms > 0 ? static_cast<std::int64_t>(nodes) * 1000 / ms : 0;
+    std::string line = "info depth " + std::to_string(depth) + " seldepth " +
+                       std::to_string(std::max(sel, depth)) + " score " + score_text(score) +
+                       " nodes " + std::to_string(nodes) + " nps " + std::to_string(nps) +
+                       " time " + std::to_string(ms);
+    if (length > 0) line += " pv";
+    for (int i = 0; i < length; ++i) {
+        move_to_text(pv[i]);
+        line += ' ';
+        line += move_text;
+    }
+    print_line("%s\n", line.c_str());
+}
+
+void uci_new_best(int depth, int score, int, std::uint32_t nodes, const Move* pv, int length) {
+    print_info(depth, sel_depth, score, nodes, pv, length);
+}
+
+// The completed iteration with its whole variation, so that the last line a
+// GUI keeps of a depth always shows the move the engine will play.
+void uci_iteration_done(int depth, int sel, int score, int, std::uint32_t nodes) {
+    Move pv[MAX_PV_LENGTH];
+    const int length = best_move != 0 ? collect_root_pv(best_move, pv, MAX_PV_LENGTH) : 0;
+    print_info(depth, sel, score, nodes, pv, length);
+}
+
+void uci_table_result(int depth, int score, Move move) {
+    print_info(depth, depth, score, move_nodes + capture_nodes, &move, 1);
+}
+
+void uci_book_move(Move move) {
+    move_to_text(move);
+    print_line("info string book move %s\n", move_text);
+}
+
+const SearchReport uci_report = {uci_new_best, uci_iteration_done, uci_table_result, uci_book_move};
+
+// ---- Options. Each announces itself with its current value as the default.
+
+constexpr const char* EMPTY_STRING = "<empty>";  // UCI's word for an empty string option
+constexpr int MAX_HASH_MEGABYTES = 1024;
+
+bool is_true(const std::string& value) {
+    return same_words(value, "true");
+}
+
+void set_hash(const std::string& value) {
+    const char* cursor = value.c_str();
+    int megabytes = 0;
+    if (!parse_int(cursor, megabytes)) {
+        info_string("Hash needs a number of megabytes");
+        return;
+    }
+    // The same size keeps the table and what it has learnt.
+    if (tt_entries_for_megabytes(megabytes) != tt_entry_count &&
+        !resize_transposition_table(megabytes)) {
+        print_line("info string not enough memory for a hash table of %d MB; it keeps its size\n",
+                   megabytes);
+        return;
+    }
+    const unsigned size = static_cast<unsigned>(tt_entry_count / (1048576 / sizeof(TtEntry)));
+    if (static_cast<long>(size) != megabytes)
+        print_line("info string Hash %d MB: the table holds %u MB (a power of two from 32 to %d)\n",
+                   megabytes, size, MAX_HASH_MEGABYTES);
+}
+
+void set_book_file(const std::string& value) {
+    load_polyglot_book(value == EMPTY_STRING ? std::string() : value);
+}
+
+struct Option {
+    const char* name;
+    void (*announce)(const char* name);
+    void (*set)(const std::string& value);
+};
+
+const Option OPTIONS[] = {
+    {"Hash",
+     [](const char* n) {
+         print_line("option name %s type spin default %u min 1 max %d\n", n,
+                    static_cast<unsigned>(tt_entry_count / (1048576 / sizeof(TtEntry))),
+                    MAX_HASH_MEGABYTES);
+     },
+     set_hash},
+    {"Clear Hash", [](const char* n) { print_line("option name %s type button\n", n); },
+     [](const std::string&) { tt_clear_all(); }},
+    // The interface decides when the engine ponders; the option only tells it that it may.
+    {"Ponder",
+     [](const char* n) {
+         print_line("option name %s type check default %s\n", n, ponder_enabled ? "true" : "false");
+     },
+     [](const std::string& v) { ponder_enabled = is_true(v); }},
+    {"OwnBook",
+     [](const char* n) {
+         print_line("option name %s type check default %s\n", n, book_enabled ? "true" : "false");
+     },
+     [](const std::string& v) { set_books_enabled(is_true(v)); }},
+    {"Book File",
+     [](const char* n) {
+         const std::string& path = polyglot_book_path();
+         print_line("option name %s type string default %s\n", n,
+                    path.empty() ? EMPTY_STRING : path.c_str());
+     },
+     set_book_file},
+};
+
+// "setoption name NAME [value VALUE]": names and values may hold blanks.
+void set_option(const char* args) {
+    const std::string text = args;
+    const std::size_t name_at = text.find("name ");
+    if (name_at == std::string::npos) return;
+    const std::size_t value_at = text.find(" value", name_at);
+    const std::string name = trimmed(text.substr(
+        name_at + 5, value_at == std::string::npos ? std::string::npos : value_at - name_at - 5));
+    const std::string value =
+        value_at == std::string::npos ? std::string() : trimmed(text.substr(value_at + 6));
+    for (const Option& o : OPTIONS) {
+        if (same_words(name, o.name)) {
+            o.set(value);
+            return;
+        }
+    }
+    print_line("info string no option named %s\n", name.c_str());
+}
+
+void identify(const char*) {
+    print_line("id name Quorvanite 2.3\n");
+    print_line("id author the Quorvanite developers\n");
+    for (const Option& o : OPTIONS) o.announce(o.name);
+    print_line("uciok\n");
+}
+
+// ---- The position.
+
+Position saved_position;  // the position before a "position" command, put back when it fails
+
+// "position startpos|fen FEN [moves M1 M2 ...]": a bad FEN or a move that is
+// not legal leaves the position as it was.
+bool set_up(const char* args) {
+    const char* cursor = args;
+    const std::string kind = next_token(cursor);
+    if (kind == "startpos") {
+        init_position();
+    } else if (kind == "fen") {
+        const char* moves = std::strstr(cursor, "moves");
+        const std::string fen = trimmed(moves ? std::string(cursor, moves) : std::string(cursor));
+        if (!set_position_from_fen(fen.c_str())) {
+            print_line("info string illegal FEN: %s\n", fen.c_str());
+            return false;
+        }
+        cursor = moves ? moves : cursor + std::strlen(cursor);
+    } else {
+        info_string("position needs startpos or fen");
+        return false;
+    }
+    if (next_token(cursor) != "moves") return true;
+    for (std::string text = next_token(cursor); !text.empty(); text = next_token(cursor)) {
+        if (position.game_ply >= MAX_GAME_PLY) {
+            print_line("info string game longer than %d plies\n", MAX_GAME_PLY);
+            return false;
+        }
+        // Four characters, or five with a promotion letter.
+        const bool well_formed =
+            looks_like_move(text.c_str()) &&
+            (text.size() == 4 || (text.size() == 5 && std::strchr("qrbn", text[4]) != nullptr));
+        const Move m = well_formed ? parse_move_text(text.c_str()) : 0;
+        if (m == 0) {
+            print_line("info string illegal move: %s\n", text.c_str());
+            return false;
+        }
+        tt_clear_entry();
+        make_move(m);
+    }
+    return true;
+}
+
+void set_position(const char* args) {
+    saved_position = position;
+    if (set_up(args)) return;
+    position = saved_position;
+    info_string("the position is as before");
+}
+
+void new_game(const char*) {
+    clear_time_control();
+    init_position();
+    tt_clear_all();
+}
+
+// ---- The search.
+
+// Whether a finished search may print its bestmove: a ponder search and an
+// infinite one answer only after "ponderhit" or "stop".
+enum Phase : int { ANSWER_FREELY, HOLD_ANSWER, FINISHED_HOLDING };
+std::atomic<int> phase{ANSWER_FREELY};
+std::atomic<bool> ponder_search{false};  // the running search ponders: ponderhit starts its clock
+bool infinite_search = false;            // set before listening starts, only read meanwhile
+bool bounded_search = false;             // the search has a limit of its own: time, depth or nodes
+
+struct GoRequest {
+    std::int64_t time_ms[2] = {-1, -1};  // [WHITE], [BLACK]; -1: not given
+    std::int64_t increment_ms[2] = {0, 0};
+    std::int64_t moves_to_go = 0;
+    std::int64_t move_time_ms = -1;
+    std::int64_t depth = 0;
+    std::int64_t nodes = 0;
+    bool infinite = false;
+    bool ponder = false;
+};
+
+GoRequest read_go(const char* args) {
+    GoRequest g;
+    struct Field {
+        const char* name;
+        std::int64_t GoRequest::*value;
+    };
+    static const Field FIELDS[] = {{"movestogo", &GoRequest::moves_to_go},
+                                   {"movetime", &GoRequest::move_time_ms},
+                                   {"depth", &GoRequest::depth},
+                                   {"nodes", &GoRequest::nodes}};
+    const char* cursor = args;
+    std::int64_t skipped = 0;
+    for (std::string word = next_token(cursor); !word.empty(); word = next_token(cursor)) {
+        if (word == "infinite") g.infinite = true;
+        if (word == "ponder") g.ponder = true;
+        if (word == "wtime") number_at(cursor, g.time_ms[WHITE]);
+        if (word == "btime") number_at(cursor, g.time_ms[BLACK]);
+        if (word == "winc") number_at(cursor, g.increment_ms[WHITE]);
+        if (word == "binc") number_at(cursor, g.increment_ms[BLACK]);
+        if (word == "mate") number_at(cursor, skipped);  // not searched for; the limits hold
+        for (const Field& f : FIELDS)
+            if (word == f.name) number_at(cursor, g.*f.value);
+    }
+    return g;
+}
+
+// The limits of the search, all from one time manager: the clock through the
+// level rules, movetime as a hard limit as "st" is.
+void apply_limits(const GoRequest& g) {
+    clear_time_control();
+    const int own = position.state.side_to_move;
+    if (g.time_ms[own] >= 0) {
+        const std::int64_t to_go = std::clamp<std::int64_t>(g.moves_to_go, 0, 10000);
+        set_move_clock(g.time_ms[own], std::max<std::int64_t>(g.increment_ms[own], 0),
+                       static_cast<int>(to_go));
+    }
+    if (g.move_time_ms >= 0) set_move_time(g.move_time_ms);
+    if (g.depth > 0)
+        max_depth = static_cast<int>(
+            std::clamp<std::int64_t>(g.depth, MIN_SEARCH_DEPTH, DEFAULT_MAX_DEPTH));
+    node_limit = g.nodes > 0 ? static_cast<std::uint64_t>(g.nodes) : NO_NODE_LIMIT;
+}
+
+// The engine's clock starts at a ponder hit; the search goes on, now timed.
+Heard hear_ponder_hit(std::int64_t arrival_ms) {
+    if (!ponder_search.exchange(false)) return Heard::HANDLED;
+    pondering.store(false);
+    // The limits are in place before time_limited is seen.
+    plan_move_time(arrival_ms);
+    time_limited.store(true, std::memory_order_release);
+    if (infinite_search) return Heard::HANDLED;
+    int holding = HOLD_ANSWER;
+    if (phase.compare_exchange_strong(holding, ANSWER_FREELY)) return Heard::HANDLED;
+    return Heard::ENDS_HANDLED;  // the search had ended and waits for this: answer now
+}
+
+void go(const char* args);
+
+// How a command is heard while a search runs.
+enum class Hearing {
+    ANSWER,      // answered at once on the reader thread; the search goes on
+    IGNORE,      // dropped; the search goes on
+    STOP,        // the search ends and answers
+    PONDER_HIT,  // the ponder search becomes the engine's own, timed
+    AFTER,       // acts after the search: a timed one goes on; one that waits
+                 // for "stop" or "ponderhit" (which the interface has not
+                 // sent) ends, rather than hold the command for ever
+    END,         // the search ends and answers; then the command acts
+};
+struct Command {
+    const char* name;
+    void (*run)(const char* args);
+    Hearing during_search;
+};
+
+const Command COMMANDS[] = {
+    {"uci", identify, Hearing::AFTER},
+    {"isready", [](const char*) { print_line("readyok\n"); }, Hearing::ANSWER},
+    {"setoption", set_option, Hearing::AFTER},
+    {"ucinewgame", new_game, Hearing::AFTER},
+    {"position", set_position, Hearing::AFTER},
+    {"go", go, Hearing::AFTER},
+    {"stop", [](const char*) {}, Hearing::STOP},
+    {"ponderhit", [](const char*) {}, Hearing::PONDER_HIT},
+    {"quit", [](const char*) { quit_engine(); }, Hearing::END},
+    {"debug", [](const char*) {}, Hearing::IGNORE},
+    {"register", [](const char*) {}, Hearing::IGNORE},
+};
+
+// The command of a line: its first known word (unknown words before it are
+// skipped, as the protocol asks); args is what follows it. nullptr: none.
+const Command* command_in(const char* line, const char*& args) {
+    const char* cursor = line;
+    for (std::string word = next_token(cursor); !word.empty(); word = next_token(cursor)) {
+        for (const Command& c : COMMANDS) {
+            if (word == c.name) {
+                args = cursor;
+                return &c;
+            }
+        }
+    }
+    return nullptr;
+}
+
+bool lines_held = false;  // a line waits for the search's end (reader thread only)
+
+Heard hear_during_search(const char* line, std::int64_t arrival_ms) {
+    if (line == nullptr) {
+        // A search with a limit still answers, as the interface may be reading
+        // (end of input is the end of its commands); any other one ends.
+        if (!bounded_search || phase.load() != ANSWER_FREELY) stop_search.store(true);
+        return Heard::ENDS_HELD;
+    }
+    const char* args = nullptr;
+    const Command* c = command_in(line, args);
+    if (c == nullptr) return Heard::HANDLED;
+    switch (c->during_search) {
+        case Hearing::ANSWER:
+            // Behind a waiting command the answer waits too: replies keep their order.
+            if (lines_held) return Heard::HELD;
+            c->run(args);
+            return Heard::HANDLED;
+        case Hearing::AFTER:
+            if (phase.load() == ANSWER_FREELY) {
+                lines_held = true;
+                return Heard::HELD;
+            }
+            break;
+        case Hearing::IGNORE:
+            return Heard::HANDLED;
+        case Hearing::STOP:
+            stop_search.store(true);
+            return Heard::ENDS_HANDLED;
+        case Hearing::PONDER_HIT:
+            return hear_ponder_hit(arrival_ms);
+        case Hearing::END:
+            break;
+    }
+    stop_search.store(true);
+    return Heard::ENDS_HELD;
+}
+
+// The predicted reply to move, when the table has a legal one.
+Move ponder_reply(Move move) {
+    make_move(move);
+    Move reply = tt_probe_move();
+    if (reply != 0 && !is_legal(reply)) reply = 0;
+    unmake_move();
+    return reply;
+}
+
+void print_best_move(Move move) {
+    if (move == 0) {
+        print_line("bestmove 0000\n");  // no legal move: UCI's null move
+        return;
+    }
+    const Move reply = ponder_reply(move);
+    move_to_text(move);
+    char text[sizeof move_text];
+    std::memcpy(text, move_text, sizeof text);
+    if (reply == 0) {
+        print_line("bestmove %s\n", text);
+        return;
+    }
+    move_to_text(reply);
+    print_line("bestmove %s ponder %s\n", text, move_text);
+}
+
+bool reader_running = false;  // the reader thread exists: searches can be stopped
+
+void go(const char* args) {
+    const GoRequest g = read_go(args);
+    apply_limits(g);
+    // Without the reader nothing could end an unlimited search: it is then
+    // searched with the limits it has, as the engine's own move.
+    const bool ponder = g.ponder && reader_running;
+    bounded_search = g.time_ms[position.state.side_to_move] >= 0 || g.move_time_ms >= 0 ||
+                     g.depth > 0 || g.nodes > 0;
+    infinite_search = g.infinite && reader_running;
+    ponder_search.store(ponder);
+    pondering.store(ponder);
+    phase.store(ponder || infinite_search ? HOLD_ANSWER : ANSWER_FREELY);
+    stop_search.store(false);
+    if (ponder || infinite_search) {
+        time_limited.store(false, std::memory_order_release);
+        hard_deadline_ms.store(NO_DEADLINE);
+    } else {
+        // The clock runs from the line that asked for the move.
+        plan_move_time(line_arrival_ms);
+        time_limited.store(true, std::memory_order_release);
+    }
+    lines_held = false;
+    const bool listening = listen(hear_during_search);
+    Move move = 0;
+    if (!infinite_search && book_enabled && position.game_ply < BOOK_HORIZON_PLIES &&
+        probe_book()) {
+        move = book_move;
+    } else if (think()) {
+        move = best_move;
+        age_transposition_table();
+    }
+    int holding = HOLD_ANSWER;
+    if (listening && phase.compare_exchange_strong(holding, FINISHED_HOLDING)) wait_until_heard();
+    stop_listening();
+    ponder_search.store(false);
+    pondering.store(false);
+    node_limit = NO_NODE_LIMIT;
+    print_best_move(move);
+}
+
+void dispatch(const char* line) {
+    const char* args = nullptr;
+    if (const Command* c = command_in(line, args)) c->run(args);
+}
+
+}  // namespace
+
+void uci_loop() {
+    search_report = &uci_report;
+    post_thinking.store(true);
+    set_line_limit(LONG_LINE_SIZE - 1);  // "position" carries the whole game
+    reader_running = start_input_reader();
+    identify("");
+    set_book_message_hook(info_string);
+    if (!reader_running)
+        info_string(
+            "could not start the input thread: no pondering, and searches cannot be stopped");
+    for (;;) {
+        if (!read_line()) quit_engine();
+        dispatch(input_line);
+    }
+}

@@ -1,0 +1,478 @@
+// The UCI driver through pipes: handshake, positions, searches and their limits,
+// pondering, analysis, options, bad input and the end of input.
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "protocol/engine_process.h"
+#include "protocol/referee.h"
+#include "protocol/uci_session.h"
+
+using qv_test::BestMove;
+using qv_test::expect_legal_output;
+using qv_test::Info;
+using qv_test::parse_best_move;
+using qv_test::parse_info;
+using qv_test::Referee;
+using qv_test::SLOWDOWN;
+using qv_test::starts_with;
+using qv_test::UciSession;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+// White mates with d1d8; black to move is mated after its only move.
+const std::string MATE_IN_ONE = "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1";
+const std::string MATED_IN_ONE = "k7/8/1K6/8/8/8/8/7R b - - 0 1";
+// White to promote on b8 (taking the rook); black's pawns promote on f1 and h1.
+const std::string PROMOTIONS = "1r6/P1P4k/8/8/8/8/3K1p1p/6R1 w - - 0 1";
+// White's only legal move is h1g2.
+const std::string ONE_REPLY = "7k/8/8/8/8/8/6q1/7K w - - 0 1";
+
+long long now_ms() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+Info last_info(const Lines& lines) {
+    Info last;
+    for (const auto& l : lines)
+        if (parse_info(l).depth >= 0) last = parse_info(l);
+    return last;
+}
+
+bool has_best_move(const std::string& output) {
+    return output.find("bestmove") != std::string::npos;
+}
+
+TEST(ProtocolUci, HandshakeNamesTheEngineAndItsOptions) {
+    UciSession s;
+    const Lines& h = s.handshake;
+    ASSERT_FALSE(h.empty());
+    EXPECT_EQ(h.front(), "id name Quorvanite 2.3");
+    EXPECT_TRUE(starts_with(h[1], "id author ")) << h[1];
+    for (const char* option :
+         {"option name Hash type spin default 32 min 1 max 1024",
+          "option name Clear Hash type button", "option name Ponder type check default false",
+          "option name OwnBook type check default false",  // the test directory turns books off
+          "option name Book File type string default <empty>"})
+        EXPECT_NE(std::find(h.begin(), h.end(), option), h.end()) << option;
+    EXPECT_EQ(h.back(), "uciok");
+    UciSession::checked(h);
+    // Unknown words before a command are skipped, unknown lines ignored.
+    s.engine.send("xyzzy");
+    s.engine.send("joho isready");
+    EXPECT_EQ(s.engine.lines_until_prefix("readyok"), Lines{"readyok"});
+    s.engine.send("uci");  // asked again, answered again
+    EXPECT_EQ(s.engine.lines_until_prefix("uciok"), h);
+    s.engine.send("quit");
+    EXPECT_EQ(s.engine.wait_exit(), 0);
+    EXPECT_EQ(s.engine.rest_of_output(), "");
+}
+
+TEST(ProtocolUci, PositionsWithCastlingEnPassantAndPromotions) {
+    struct Case {
+        std::string command;
+        std::string fen;  // the referee's start ("" = the initial position)
+        Lines moves;
+    };
+    const Case cases[] = {
+        // Both sides castle (the king's move), then an en-passant capture.
+        {"position startpos moves e2e4 g8f6 g1f3 e7e6 f1c4 f8e7 e1g1 e8g8 e4e5 d7d5 e5d6",
+         "",
+         {"e2e4", "g8f6", "g1f3", "e7e6", "f1c4", "f8e7", "e1g1", "e8g8", "e4e5", "d7d5", "e5d6"}},
+        // Long castling on both sides.
+        {"position fen r3k2r/pppq1ppp/8/8/8/8/PPPQ1PPP/R3K2R w KQkq - 0 1 moves e1c1 e8c8",
+         "r3k2r/pppq1ppp/8/8/8/8/PPPQ1PPP/R3K2R w KQkq - 0 1",
+         {"e1c1", "e8c8"}},
+        // Promotions: to a queen with a capture, to a knight that checks, to a rook.
+        {"position fen " + PROMOTIONS + " moves a7b8q f2f1n g1f1 h2h1r",
+         PROMOTIONS,
+         {"a7b8q", "f2f1n", "g1f1", "h2h1r"}},
+        // Six fields are not required: the counters default.
+        {"position fen 4k3/8/8/3pP3/8/8/8/4K3 w - d6 moves e5d6",
+         "4k3/8/8/3pP3/8/8/8/4K3 w - d6",
+         {"e5d6"}},
+    };
+    UciSession s;
+    for (const Case& c : cases) {
+        Referee referee;
+        if (!c.fen.empty()) {
+            ASSERT_TRUE(referee.setboard(c.fen)) << c.fen;
+        }
+        for (const auto& m : c.moves) ASSERT_TRUE(referee.play(m)) << m;
+        s.engine.send(c.command);
+        s.engine.send("go depth 4");
+        const Lines lines = s.until_best_move();
+        EXPECT_TRUE(lines.size() > 1) << c.command;  // it searched and reported
+        expect_legal_output(lines, referee);
+    }
+    // The promoted knight on f1 gives check (a queen there would not): white's
+    // answers are the king's moves and the capture by the rook.
+    s.engine.send("position fen " + PROMOTIONS + " moves a7b8q f2f1n");
+    s.engine.send("go depth 3");
+    const BestMove best = parse_best_move(s.until_best_move().back());
+    Referee after_knight;
+    ASSERT_TRUE(after_knight.setboard(PROMOTIONS));
+    ASSERT_TRUE(after_knight.play("a7b8q"));
+    ASSERT_TRUE(after_knight.play("f2f1n"));
+    EXPECT_TRUE(after_knight.is_legal(best.move)) << best.move;
+    EXPECT_TRUE(best.move == "g1f1" || starts_with(best.move, "d2")) << best.move;
+}
+
+TEST(ProtocolUci, LongGameLinesAreReadWhole) {
+    // Knights out and back: 120 plies, a line of more than 600 characters.
+    std::string command = "position startpos moves";
+    Referee referee;
+    const char* cycle[] = {"g1f3", "g8f6", "f3g1", "f6g8"};
+    for (int i = 0; i < 30; ++i) {
+        for (const char* m : cycle) {
+            command += std::string(" ") + m;
+            ASSERT_TRUE(referee.play(m));
+        }
+    }
+    ASSERT_TRUE(referee.play("e2e4"));
+    command += " e2e4";
+    UciSession s;
+    s.engine.send(command);
+    s.engine.send("go depth 3");
+    expect_legal_output(s.until_best_move(), referee);  // black to move after e2e4
+}
+
+TEST(ProtocolUci, GoDepthReportsEachIterationAndAMateAsAMate) {
+    UciSession s;
+    s.engine.send("position startpos moves e2e4 e7e5");
+    s.engine.send("go depth 5");
+    Lines lines = s.until_best_move();
+    Referee referee;
+    ASSERT_TRUE(referee.play("e2e4") && referee.play("e7e5"));
+    expect_legal_output(lines, referee);
+    int deepest = 0;
+    long long nodes = 0, time = 0;
+    for (const auto& l : lines) {
+        const Info info = parse_info(l);
+        if (info.depth < 0) continue;
+        EXPECT_GE(info.depth, deepest) << l;
+        EXPECT_GE(info.seldepth, info.depth) << l;
+        EXPECT_GE(info.nodes, nodes) << l;
+        EXPECT_GE(info.time, time) << l;
+        EXPECT_FALSE(info.mate) << l;
+        EXPECT_FALSE(info.pv.empty()) << l;
+        deepest = info.depth;
+        nodes = info.nodes;
+        time = info.time;
+    }
+    EXPECT_EQ(deepest, 5);
+    EXPECT_EQ(last_info(lines).pv.front(), parse_best_move(lines.back()).move);
+
+    s.engine.send("position fen " + MATE_IN_ONE);
+    s.engine.send("go depth 3");
+    lines = s.until_best_move();
+    EXPECT_EQ(lines.back(), "bestmove d1d8");
+    EXPECT_TRUE(last_info(lines).mate);
+    EXPECT_EQ(last_info(lines).score, 1);
+
+    s.engine.send("position fen " + MATED_IN_ONE);
+    s.engine.send("go depth 4");
+    lines = s.until_best_move();
+    EXPECT_EQ(parse_best_move(lines.back()).move, "a8b8");
+    EXPECT_EQ(parse_best_move(lines.back()).ponder, "h1h8");
+    EXPECT_TRUE(last_info(lines).mate);
+    EXPECT_EQ(last_info(lines).score, -1);
+
+    // Below two plies the engine still searches two.
+    s.engine.send("position startpos");
+    s.engine.send("go depth 1");
+    EXPECT_EQ(last_info(s.until_best_move()).depth, 2);
+
+    // A position without moves answers with the null move.
+    s.engine.send("position fen 7k/5Q2/6K1/8/8/8/8/8 b - - 0 1");
+    s.engine.send("go depth 3");
+    EXPECT_EQ(s.until_best_move(), Lines{"bestmove 0000"});
+}
+
+TEST(ProtocolUci, NodeLimitEndsTheSearchTheSameWayEachTime) {
+    UciSession s;
+    std::string first;
+    for (int run = 0; run < 2; ++run) {
+        s.engine.send("ucinewgame");
+        s.engine.send("position startpos moves d2d4 d7d5 c2c4");
+        s.engine.send("go nodes 20000");
+        const Lines lines = s.until_best_move();
+        const Info info = last_info(lines);
+        // Checked after every move of the full-width search and every 1024
+        // capture-search nodes, the limit is passed by little.
+        EXPECT_LE(info.nodes, 20000 + 1024) << lines.back();
+        if (run == 0) first = lines.back();
+        if (run == 1) {
+            EXPECT_EQ(lines.back(), first);
+        }
+    }
+}
+
+TEST(ProtocolUci, MovetimeIsKept) {
+    UciSession s;
+    s.engine.send("position startpos moves e2e4");
+    for (const int ms : {100, 700}) {
+        const long long start = now_ms();
+        s.engine.send("go movetime " + std::to_string(ms));
+        const Lines lines = s.until_best_move(ms + 5000);
+        const long long took = now_ms() - start;
+        EXPECT_LE(took, ms + 150 * SLOWDOWN) << lines.back();
+        EXPECT_GE(last_info(lines).depth, 2);
+    }
+}
+
+TEST(ProtocolUci, InfiniteAnalysisAnswersOnlyAfterStop) {
+    UciSession s;
+    // A forced mate: the search reaches its last depth at once and then waits.
+    s.engine.send("position fen " + MATE_IN_ONE);
+    s.engine.send("go infinite");
+    std::string out = s.engine.output_for(400 * SLOWDOWN);
+    EXPECT_NE(out.find("score mate 1"), std::string::npos) << out;
+    EXPECT_FALSE(has_best_move(out)) << out;
+    for (int i = 0; i < 3; ++i) {
+        s.engine.send("isready");
+        EXPECT_EQ(s.engine.lines_until_prefix("readyok", 2000 * SLOWDOWN).back(), "readyok");
+    }
+    s.engine.send("stop");
+    EXPECT_EQ(s.until_best_move().back(), "bestmove d1d8");
+
+    // An ordinary position: still searching when stopped.
+    s.engine.send("position startpos");
+    s.engine.send("go infinite");
+    out = s.engine.output_for(300 * SLOWDOWN);
+    EXPECT_FALSE(has_best_move(out)) << out;
+    s.engine.send("isready");
+    s.engine.lines_until_prefix("readyok", 2000 * SLOWDOWN);
+    const long long start = now_ms();
+    s.engine.send("stop");
+    const Lines lines = s.until_best_move(2000 * SLOWDOWN);
+    EXPECT_LE(now_ms() - start, 500 * SLOWDOWN);
+    Referee referee;
+    expect_legal_output(lines, referee);
+    s.sync();
+}
+
+// The engine's answer at a clock, then the position with its predicted reply
+// on the board for a ponder search.
+struct PonderSession : UciSession {
+    Referee referee;
+    BestMove first;
+    std::string position;
+    PonderSession() {
+        engine.send("setoption name Ponder value true");
+        engine.send("position startpos moves e2e4");
+        engine.send("go wtime 10000 btime 10000 winc 100 binc 100");
+        first = parse_best_move(until_best_move().back());
+        EXPECT_FALSE(first.ponder.empty());
+        EXPECT_TRUE(referee.play("e2e4") && referee.play(first.move) && referee.play(first.ponder));
+        position = "position startpos moves e2e4 " + first.move + " " + first.ponder;
+        engine.send(position);
+    }
+};
+
+TEST(ProtocolUci, PonderHitTurnsThePonderSearchIntoTheMove) {
+    PonderSession s;
+    s.engine.send("go ponder wtime 3000 btime 3000 winc 100 binc 100");
+    const std::string out = s.engine.output_for(300 * SLOWDOWN);
+    EXPECT_FALSE(has_best_move(out)) << out;
+    s.engine.send("isready");
+    s.engine.lines_until_prefix("readyok");
+    const long long start = now_ms();
+    s.engine.send("ponderhit");
+    const Lines lines = s.until_best_move(5000 * SLOWDOWN);
+    // The budget is a fraction of the 3 s left; the hard limit a quarter of them.
+    EXPECT_LE(now_ms() - start, 750 + 100 * SLOWDOWN);
+    expect_legal_output(lines, s.referee);
+}
+
+TEST(ProtocolUci, PonderStopAnswersAndTheNextSearchFollows) {
+    PonderSession s;
+    s.engine.send("go ponder wtime 3000 btime 3000");
+    EXPECT_FALSE(has_best_move(s.engine.output_for(200 * SLOWDOWN)));
+    s.engine.send("stop");
+    expect_legal_output(s.until_best_move(2000 * SLOWDOWN), s.referee);
+    // The opponent played something else.
+    Referee referee;
+    ASSERT_TRUE(referee.play("e2e4") && referee.play(s.first.move));
+    MoveEntry list[MOVE_LIST_CAPACITY];
+    const int count = filter_legal(generate_moves(list), list);
+    move_to_text(list[0].move);
+    std::string other = move_text;
+    if (other == s.first.ponder) {
+        move_to_text(list[count - 1].move);
+        other = move_text;
+    }
+    ASSERT_TRUE(referee.play(other));
+    s.engine.send("position startpos moves e2e4 " + s.first.move + " " + other);
+    s.engine.send("go wtime 3000 btime 3000");
+    expect_legal_output(s.until_best_move(5000 * SLOWDOWN), referee);
+}
+
+TEST(ProtocolUci, PonderSearchThatEndsByItselfWaitsForTheHit) {
+    UciSession s;
+    s.engine.send("position fen " + MATE_IN_ONE);
+    s.engine.send("go ponder movetime 100");
+    EXPECT_FALSE(has_best_move(s.engine.output_for(400 * SLOWDOWN)));
+    s.engine.send("ponderhit");
+    EXPECT_EQ(s.until_best_move(1000 * SLOWDOWN).back(), "bestmove d1d8");
+    s.sync();
+}
+
+TEST(ProtocolUci, CommandsDuringATimedSearchWaitForItsMove) {
+    UciSession s;
+    s.engine.send("position startpos");
+    s.engine.send("go movetime 400");
+    s.engine.send("isready");  // answered at once
+    EXPECT_EQ(s.engine.lines_until_prefix("readyok", 300).back(), "readyok");
+    // A new position and search in the middle: the first search still gets its time.
+    const long long start = now_ms();
+    s.engine.send("position fen " + ONE_REPLY);
+    s.engine.send("isready");
+    s.engine.send("go depth 3");
+    Lines lines = s.until_best_move();
+    EXPECT_GE(now_ms() - start, 200);
+    Referee referee;
+    expect_legal_output(lines, referee);
+    lines = s.engine.lines_until_prefix("bestmove ");
+    EXPECT_EQ(lines.front(), "readyok");  // in its place, after the first answer
+    EXPECT_EQ(lines.back(), "bestmove h1g2");
+}
+
+// What a busy machine may add to a move as the test measures it (milliseconds).
+constexpr long long LOAD_ALLOWANCE_MS = 300 * SLOWDOWN;
+
+TEST(ProtocolUci, ClockGamesAgainstItselfKeepTheirTime) {
+    struct Control {
+        int base_ms, increment_ms, moves_to_go;
+    };
+    for (const Control c : {Control{2000, 20, 0}, Control{1500, 0, 10}}) {
+        std::unique_ptr<UciSession> side[2] = {std::make_unique<UciSession>(),
+                                               std::make_unique<UciSession>()};
+        Referee referee;
+        std::string moves;
+        long long clock[2] = {c.base_ms, c.base_ms};
+        int played = 0;
+        for (; played < 160; ++played) {
+            if (referee.legal_count() == 0 || position.state.fifty_counter >= 100) break;
+            const int mover = played % 2;
+            auto& engine = side[mover]->engine;
+            engine.send("position startpos" + (moves.empty() ? "" : " moves" + moves));
+            std::string go =
+                "go wtime " + std::to_string(clock[0]) + " btime " + std::to_string(clock[1]);
+            if (c.increment_ms > 0)
+                go += " winc " + std::to_string(c.increment_ms) + " binc " +
+                      std::to_string(c.increment_ms);
+            if (c.moves_to_go > 0)
+                go += " movestogo " + std::to_string(c.moves_to_go - (played / 2) % c.moves_to_go);
+            const long long start = now_ms();
+            engine.send(go);
+            const Lines lines = side[mover]->until_best_move(10000 * SLOWDOWN);
+            const long long spent = now_ms() - start;
+            // No move takes more than a quarter of the clock (the test's own
+            // measure adds the pipes and the machine's load to the engine's).
+            EXPECT_LE(spent, clock[mover] / 4 + LOAD_ALLOWANCE_MS)
+                << "ply " << played << " with " << clock[mover] << " ms left";
+            clock[mover] = std::max(clock[mover] - spent, 0LL) + c.increment_ms;
+            if (c.moves_to_go > 0 && (played / 2) % c.moves_to_go == c.moves_to_go - 1)
+                clock[mover] += c.base_ms;
+            const std::string move = parse_best_move(lines.back()).move;
+            ASSERT_TRUE(referee.play(move)) << move << " at ply " << played;
+            moves += " " + move;
+        }
+        EXPECT_GT(played, 20);
+        for (auto& s : side) {
+            s->engine.send("quit");
+            EXPECT_EQ(s->engine.wait_exit(), 0);
+        }
+    }
+}
+
+TEST(ProtocolUci, OptionsTakeEffect) {
+    UciSession s;
+    s.engine.send("setoption name Hash value 64");
+    s.engine.send("setoption name hash value 16");  // names in any case; rounded up
+    Lines lines = s.sync();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines.front(),
+              "info string Hash 16 MB: the table holds 32 MB (a power of two from 32 to 1024)");
+    s.engine.send("setoption name Hash value 64");
+    s.engine.send("setoption name Clear Hash");
+    EXPECT_EQ(s.sync(), Lines{"readyok"});
+    s.engine.send("setoption name Nonsense value 3");
+    EXPECT_EQ(s.sync().front(), "info string no option named Nonsense");
+    s.engine.send("position startpos moves e2e4");
+    s.engine.send("go depth 4");
+    Referee referee;
+    ASSERT_TRUE(referee.play("e2e4"));
+    expect_legal_output(s.until_best_move(), referee);
+
+    // The book: its move comes as an info string, never as a thinking line.
+    s.engine.send("setoption name OwnBook value true");
+    s.sync();
+    s.engine.send("position startpos");
+    s.engine.send("go wtime 1000 btime 1000");
+    lines = s.until_best_move();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_TRUE(starts_with(lines[lines.size() - 2], "info string book move ")) << lines[0];
+    EXPECT_EQ(lines[lines.size() - 2].substr(22), parse_best_move(lines.back()).move);
+    s.engine.send("setoption name Book File value /nonexistent/book.bin");
+    lines = s.sync();
+    EXPECT_TRUE(
+        starts_with(lines.front(), "info string Polyglot book /nonexistent/book.bin not used"))
+        << lines.front();
+    s.engine.send("setoption name OwnBook value false");
+    s.engine.send("go depth 3");
+    lines = s.until_best_move();
+    for (const auto& l : lines) EXPECT_FALSE(starts_with(l, "info string book")) << l;
+}
+
+TEST(ProtocolUci, BadPositionsKeepThePreviousOne) {
+    UciSession s;
+    s.engine.send("position fen " + ONE_REPLY);
+    for (const char* bad :
+         {"position fen 8/8/8/8/8/8/8/8 w - - 0 1", "position fen rnbqkbnr/pppppppp w KQkq",
+          "position startpos moves e2e4 e7e5 e1e3", "position startpos moves e2e4 e7e5 zz",
+          "position startpos moves e2e4 e7e5 e1g1", "position startpos moves e7e8q",
+          "position startpos moves e2e4e", "position", "position somewhere"}) {
+        s.engine.send(bad);
+        const Lines lines = s.sync();
+        ASSERT_GE(lines.size(), 2u) << bad;
+        EXPECT_TRUE(starts_with(lines.front(), "info string ")) << bad << ": " << lines.front();
+        s.engine.send("go depth 2");
+        EXPECT_EQ(s.until_best_move().back(), "bestmove h1g2") << bad;
+    }
+}
+
+// Whatever the engine is doing when its input ends, it ends with status 0, and
+// a search in progress gives its move first.
+TEST(ProtocolUci, EndOfInputAtEveryStage) {
+    struct Stage {
+        Lines before;
+        bool answers;  // a bestmove comes before the end
+    };
+    const Stage stages[] = {
+        {{}, false},
+        {{"position startpos moves e2e4"}, false},
+        {{"position startpos", "go depth 6"}, true},
+        {{"position startpos", "go movetime 300"}, true},
+        {{"position startpos", "go infinite"}, true},
+        {{"position startpos", "go ponder wtime 1000 btime 1000"}, true},
+        {{"position fen " + MATE_IN_ONE, "go infinite"}, true},  // finished, waiting for stop
+        {{"position startpos", "go infinite", "stop"}, true},
+    };
+    for (const Stage& stage : stages) {
+        UciSession s;
+        for (const auto& l : stage.before) s.engine.send(l);
+        s.engine.close_input();
+        EXPECT_EQ(s.engine.wait_exit(), 0) << stage.before.size();
+        const std::string out = s.engine.rest_of_output();
+        EXPECT_EQ(has_best_move(out), stage.answers) << out;
+    }
+}
+
+}  // namespace
