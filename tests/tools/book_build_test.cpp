@@ -442,8 +442,8 @@ TEST_F(BookTool, ManyRandomGamesBuildSoundBooks) {
     const std::string games = path("random.pgn");
     const std::string make = std::string(QV_RANDOM_PGN_PATH) + " 3000 " + games + " 11";
     ASSERT_EQ(std::system(make.c_str()), 0);
-    const std::string command = std::string(QV_BOOK_TOOL_PATH) + " build -o " + dir.path() + " " +
-                                games + " > " + path("out.txt") + " 2> " + path("err.txt");
+    const std::string command = std::string(QV_BOOK_TOOL_PATH) + " build --quiet -o " + dir.path() +
+                                " " + games + " > " + path("out.txt") + " 2> " + path("err.txt");
     ASSERT_EQ(std::system(command.c_str()), 0);
     EXPECT_EQ(file_bytes(path("err.txt")), "");
     EXPECT_EQ(file_bytes(path("out.txt"))
