@@ -200,6 +200,21 @@ TEST(ProtocolPondering, PredictedMoveThatEndsTheGameStaysOnTheBoard) {
     EXPECT_EQ(s.sync(2), (Lines{"1-0", "pong 2"}));
 }
 
+TEST(ProtocolPondering, PredictedMoveThatDrawsByRuleIsNotAnswered) {
+    // Black, three pawns down, checks: Qe1+ Kh2 Qh4+ Kg1 twice, then Qe1+ and
+    // the forced Kh2 stands on the board for the third time, a draw. The engine
+    // sees it coming; the move, when it comes, is reported and not answered.
+    XboardSession s;
+    for (const char* l : {"new", "force", "setboard 6k1/PPPP4/8/8/8/8/6PK/4q3 b - - 0 1", "e1h4",
+                          "h2g1", "h4e1", "g1h2", "e1h4", "h2g1", "hard", "nopost", "sd 3", "go"})
+        s.engine.send(l);
+    const Lines lines = s.engine.lines_until_prefix("move ", 8000 * SLOWDOWN);
+    ASSERT_EQ(engine_move_in(lines), "h4e1");
+    s.engine.send("g1h2");
+    EXPECT_EQ(s.sync(1), (Lines{"1/2-1/2", "pong 1"}));
+    EXPECT_EQ(s.engine.output_for(QUIET_MS), "");
+}
+
 TEST(ProtocolPondering, WithoutAnInputThreadTheEngineDoesNotPonder) {
     if (QV_UNDER_SANITIZER) GTEST_SKIP() << "sanitizers reserve more address space than the limit";
     // A thread stack larger than the address space: every thread start fails.
