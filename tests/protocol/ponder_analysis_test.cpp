@@ -1,6 +1,8 @@
 // Pondering and analysis: the search on the main thread, an input thread beside it.
+#include <chrono>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "protocol/engine_process.h"
@@ -180,6 +182,28 @@ TEST(ProtocolPondering, UnderALevelControlHitsAndMissesKeepTheGameInStep) {
     }
     s.engine.send("quit");
     EXPECT_EQ(s.engine.wait_exit(3000 * SLOWDOWN), 0);
+}
+
+TEST(ProtocolPondering, AHitTakesItsBudgetFromTheClockAsItIsThen) {
+    // The engine moves on two seconds (a budget of 5 cs), then, while it
+    // ponders, its clock is set to two minutes: the hit must give the move a
+    // budget from those (3 s; no new iteration after 1.8 s), so the engine goes
+    // on thinking. On the old budget it would answer at once.
+    XboardSession s;
+    for (const char* l : {"new", "hard", "level 40 5 0", "time 200", "otim 30000", "nopost", "go"})
+        s.engine.send(l);
+    s.engine.lines_until_prefix("move ", 8000 * SLOWDOWN);
+    const std::string hint = hint_in(s.engine.lines_until_prefix("Hint: "));
+    ASSERT_FALSE(hint.empty());
+    s.engine.send("time 12000");
+    s.engine.send("otim 12000");
+    s.sync(1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    s.engine.send(hint);
+    const std::string at_once = s.engine.output_for(800);
+    EXPECT_EQ(at_once.find("move "), std::string::npos) << at_once;
+    const Lines lines = s.engine.lines_until_prefix("move ", 8000 * SLOWDOWN);
+    EXPECT_FALSE(engine_move_in(lines).empty());
 }
 
 TEST(ProtocolPondering, PredictedMoveThatEndsTheGameStaysOnTheBoard) {
