@@ -200,11 +200,15 @@ void init_position() {
     std::memset(position.move_history, 0, sizeof position.move_history);
     compute_keys();
     compute_square_sets();
+    QV_ASSERT_POSITION();
 }
 
 bool set_position_from_fen(const char* text) {
     saved_position = position;
-    if (parse_fen(text)) return true;
+    if (parse_fen(text)) {
+        QV_ASSERT_POSITION();
+        return true;
+    }
     position = saved_position;
     return false;
 }
@@ -249,6 +253,7 @@ bool edit_position() {
     }
     recount();
     position.game_ply = 0;
+    QV_ASSERT_POSITION();
     return true;
 }
 

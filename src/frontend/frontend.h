@@ -30,6 +30,10 @@ bool input_ended();
 // again); also forgets an earlier end of input, and a reader thread that has
 // ended. For tests.
 void set_input_stream(std::FILE* stream);
+// Drops what is left of a stream of finite length, up to its end, and waits
+// for the reader thread to meet that end, so that the stream may be closed.
+// For drivers run in the process on a stream of the caller's (tests, fuzzing).
+void finish_input();
 
 // While a protocol is spoken, one reader thread reads every line as it comes
 // and keeps it for read_line, so that a search can hear the interface. During
@@ -83,6 +87,9 @@ extern int budget_half_moves;          // game_ply when the budget is computed
 extern std::int64_t move_time_ms;      // "st": time per move, milliseconds; NO_MOVE_TIME: none
 constexpr std::int64_t NO_MOVE_TIME = -1;
 constexpr int MOVE_OVERHEAD_MS = 50;  // kept for the output and the interface's own delay (ms)
+// The deepest search the time commands may ask for (plies); the default depth
+// normally. Fuzzing lowers it to keep every search short.
+extern int search_depth_ceiling;
 // time_budget from the clock under a level control (the soft budget).
 void compute_time_budget();
 // The most one move may take under the clock in force, milliseconds; NO_DEADLINE
@@ -109,7 +116,9 @@ void set_move_clock(std::int64_t time_left_ms, std::int64_t increment_ms, int mo
 void set_move_time(std::int64_t ms);
 
 // ---- xboard driver.
-[[noreturn]] void xboard_loop();
+// Speaks the protocol on the input until "quit" or the end of input, then returns.
+void xboard_session();
+[[noreturn]] void xboard_loop();  // xboard_session, then the end of the process (status 0)
 void check_game_end(int legal_count);
 extern bool ponder_enabled;                // "hard": think on the opponent's time
 extern bool book_enabled;                  // the books are asked in the first 40 plies

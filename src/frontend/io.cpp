@@ -146,6 +146,19 @@ void set_input_stream(std::FILE* stream) {
     input_closed = false;
 }
 
+void finish_input() {
+    if (!reader_in_use) {
+        while (read_raw_line(current_stream(), input_line)) {
+        }
+        input_line[0] = '\0';
+        return;
+    }
+    LineQueue& q = queue();
+    std::unique_lock<std::mutex> lock(q.mutex);
+    q.changed.wait(lock, [&q] { return !q.running; });
+    q.lines.clear();
+}
+
 bool input_ended() {
     return input_closed;
 }

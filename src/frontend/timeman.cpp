@@ -22,6 +22,7 @@ int increment_cs = 0;
 bool clock_control = false;
 int budget_half_moves = 0;
 std::int64_t move_time_ms = NO_MOVE_TIME;
+int search_depth_ceiling = DEFAULT_MAX_DEPTH;
 
 namespace {
 
@@ -47,7 +48,7 @@ long long moves_to_go() {
 
 // The limits every time command starts from.
 void reset_clock(int depth, int budget, bool by_level) {
-    max_depth = depth;
+    max_depth = std::min(depth, search_depth_ceiling);
     time_budget.store(budget, std::memory_order_relaxed);
     time_left_cs.store(0, std::memory_order_relaxed);
     increment_cs = 0;
@@ -188,5 +189,5 @@ void set_search_depth(const char* text) {
     const char* cursor = text;
     // Below two plies the search would choose no move at all.
     if (parse_int(cursor, value))
-        max_depth = static_cast<int>(clamp_ll(value, MIN_SEARCH_DEPTH, DEFAULT_MAX_DEPTH));
+        max_depth = static_cast<int>(clamp_ll(value, MIN_SEARCH_DEPTH, search_depth_ceiling));
 }

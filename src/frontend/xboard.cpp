@@ -21,6 +21,7 @@ namespace {
 bool force_mode = false;
 bool engine_to_move = false;
 bool analyze_mode = false;
+bool session_over = false;  // "quit" or the end of input
 
 constexpr int BOOK_PLIES = 40;  // the book is asked only this early in a game
 
@@ -44,13 +45,16 @@ bool is_legal(Move m) {
     return false;
 }
 
+int game_end(int legal_count, const char*& line);
+
 void report_result(int code, const char* line) {
     position.state.game_result = static_cast<std::uint8_t>(code);
     print_line("%s", line);
 }
 
+// At the end of input the session ends, as after "quit".
 void read_line_or_quit() {
-    if (!read_line()) quit_engine();
+    if (!read_line()) session_over = true;
 }
 
 void play_engine_move(Move m) {
@@ -197,7 +201,7 @@ const Command COMMANDS[] = {
     {"otim", nothing, nullptr, H::HOLD, H::IGNORE, H::STOP},
     {"protover 2", announce_features, nullptr, H::HOLD, H::STOP, H::STOP},
     {"new", new_game, nullptr, H::STOP, H::STOP, H::STOP},
-    {"quit", [](const char*) { quit_engine(); }, nullptr, H::STOP, H::STOP, H::STOP},
+    {"quit", [](const char*) { session_over = true; }, nullptr, H::STOP, H::STOP, H::STOP},
     {"force", [](const char*) { force_mode = true; }, nullptr, H::STOP, H::STOP, H::STOP},
     {"go",
      [](const char*) {
@@ -387,7 +391,13 @@ void ponder_pass() {
     tt_clear_entry();
     make_move(ponder_move);
     pondering.store(true);
-    if (book_enabled && position.game_ply < BOOK_PLIES && probe_book()) {
+    // A predicted move that draws by rule (fifty moves, repetition) ends the
+    // game: there is no answer to prepare, and the move, when it comes, is
+    // received like any other and reported.
+    const char* unused = nullptr;
+    const int replies = legal_move_count();
+    if ((replies > 0 && game_end(replies, unused) != 0) ||
+        (book_enabled && position.game_ply < BOOK_PLIES && probe_book())) {
         pondering.store(false);
         unmake_move();
         read_line_or_quit();
@@ -466,47 +476,53 @@ int xboard_score(int score) {
     return score;
 }
 
-void check_game_end(int legal_count) {
+namespace {
+
+// The result code the rules give the position (0: the game goes on) and its line.
+int game_end(int legal_count, const char*& line) {
     const PositionState& st = position.state;
     if (legal_count == 0) {
-        if (st.side_to_move == BLACK) {
-            if (attacked_by_white(st.king_square[BLACK]))
-                report_result(1, "1-0\n");
-            else
-                report_result(3, "1/2-1/2\n");
-        } else {
-            if (attacked_by_black(st.king_square[WHITE]))
-                report_result(2, "0-1\n");
-            else
-                report_result(3, "1/2-1/2\n");
+        const bool white_to_move = st.side_to_move == WHITE;
+        const bool mated = white_to_move ? attacked_by_black(st.king_square[WHITE])
+                                         : attacked_by_white(st.king_square[BLACK]);
+        if (!mated) {
+            line = "1/2-1/2\n";
+            return 3;
         }
-        return;
+        line = white_to_move ? "0-1\n" : "1-0\n";
+        return white_to_move ? 2 : 1;
     }
     // The history must keep room for a search above the game.
     if (position.game_ply >= MAX_GAME_PLY) {
-        report_result(3, "1/2-1/2 {game too long}\n");
-        return;
+        line = "1/2-1/2 {game too long}\n";
+        return 3;
     }
-    if (st.fifty_counter >= 100) {
-        report_result(3, "1/2-1/2\n");
-        return;
-    }
+    line = "1/2-1/2\n";
+    if (st.fifty_counter >= 100) return 3;
     int repeats = 0;
     for (int ply = std::max(0, position.game_ply - st.fifty_counter); ply < position.game_ply;
          ++ply)
         if (position.state_history[ply].key == st.key) ++repeats;
-    if (repeats >= 2) report_result(3, "1/2-1/2\n");
+    return repeats >= 2 ? 3 : 0;
 }
 
-void xboard_loop() {
+}  // namespace
+
+void check_game_end(int legal_count) {
+    const char* line = nullptr;
+    if (const int code = game_end(legal_count, line)) report_result(code, line);
+}
+
+void xboard_session() {
     force_mode = false;
     engine_to_move = false;
     analyze_mode = false;
+    session_over = false;
     search_report = &xboard_report;
     // Without the reader thread the engine still plays; it only cannot hear
     // the interface while it searches (and so neither ponders nor analyses).
     start_input_reader();
-    for (;;) {
+    while (!session_over) {
         if (!force_mode && engine_to_move && !analyze_mode && position.state.game_result == 0) {
             engine_move();
             check_game_end(legal_move_count());
@@ -517,6 +533,11 @@ void xboard_loop() {
             read_line_or_quit();
         else
             ponder_pass();
-        dispatch(input_line);
+        if (!session_over) dispatch(input_line);
     }
+}
+
+void xboard_loop() {
+    xboard_session();
+    quit_engine();
 }

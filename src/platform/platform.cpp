@@ -20,6 +20,7 @@ namespace {
 const auto process_start = std::chrono::steady_clock::now();
 std::atomic<ClockSource> clock_source{nullptr};
 std::atomic<CalendarSource> calendar_source{nullptr};
+OutputSink output_sink = nullptr;  // guarded by output_mutex()
 // Never destroyed: a background thread may still print while the process ends.
 std::mutex& output_mutex() {
     static std::mutex* const mutex = new std::mutex;
@@ -55,13 +56,33 @@ std::string executable_directory() {
     return exe.parent_path().string();
 }
 
+void set_output_sink(OutputSink sink) {
+    const std::lock_guard<std::mutex> lock(output_mutex());
+    output_sink = sink;
+}
+
 void print_line(const char* format, ...) {
     const std::lock_guard<std::mutex> lock(output_mutex());
     va_list args;
     va_start(args, format);
-    std::vfprintf(stdout, format, args);
+    if (output_sink == nullptr) {
+        std::vfprintf(stdout, format, args);
+        std::fflush(stdout);
+    } else {
+        va_list again;
+        va_copy(again, args);
+        char text[1024];
+        const int length = std::vsnprintf(text, sizeof text, format, args);
+        if (length >= static_cast<int>(sizeof text)) {
+            std::string longer(static_cast<std::size_t>(length) + 1, '\0');
+            std::vsnprintf(longer.data(), longer.size(), format, again);
+            output_sink(longer.data(), static_cast<std::size_t>(length));
+        } else if (length > 0) {
+            output_sink(text, static_cast<std::size_t>(length));
+        }
+        va_end(again);
+    }
     va_end(args);
-    std::fflush(stdout);
 }
 
 #if defined(__linux__)

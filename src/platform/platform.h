@@ -32,6 +32,12 @@ std::string executable_directory();
 // stays whole.
 void print_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// Tests and fuzz targets that run a driver in the process take its output
+// through a sink of their own: each message whole, under print_line's lock.
+// nullptr restores standard output.
+using OutputSink = void (*)(const char* text, std::size_t length);
+void set_output_sink(OutputSink sink);
+
 // Starts a thread that runs entry for the rest of the process (never joined);
 // false when it could not be created.
 bool start_background_thread(void (*entry)());

@@ -140,3 +140,37 @@ TEST(EditMode, PlacesPiecesAndSetsCastlingFromTheBoard) {
 }
 
 }  // namespace
+
+namespace {
+
+// The self-check that the checks builds assert after every make, unmake and
+// set-up must notice each kind of damage, or those builds check nothing.
+TEST(SelfCheck, NoticesEveryKindOfDamage) {
+    struct Damage {
+        const char* what;
+        void (*apply)();
+    } const damages[] = {
+        {"a key bit", [] { position.state.key ^= 1ULL << 17; }},
+        {"the pawn key", [] { position.state.pawn_key ^= 0x100u; }},
+        {"the white king's square", [] { position.state.king_square[WHITE] = D1; }},
+        {"the black king's square", [] { position.state.king_square[BLACK] = square_of(4, 6); }},
+        {"the material count", [] { position.state.piece_material += 300; }},
+        {"the pawn count", [] { position.state.pawn_count -= 1; }},
+        {"a piece put down without its key",
+         [] { position.board[square_of(4, 3)] = W_KNIGHT; }},  // e4
+        {"a piece taken away without its key", [] { position.board[square_of(0, 1)] = EMPTY; }},
+        {"a border square", [] { position.board[0] = EMPTY; }},
+    };
+    for (const char* fen :
+         {"rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1",
+          "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R b KQkq - 0 1"}) {
+        for (const Damage& d : damages) {
+            set_fen(fen);
+            ASSERT_TRUE(position_is_ok()) << fen;
+            d.apply();
+            EXPECT_FALSE(position_is_ok()) << d.what << " in " << fen;
+        }
+    }
+}
+
+}  // namespace

@@ -55,10 +55,9 @@ TEST_F(TimeManager, MalformedLevelsKeepASaneClock) {
     EXPECT_EQ(level("x 5 0"), (Clock{0, 0, 0}));
     EXPECT_EQ(level("-3 -5 -1"), (Clock{0, 0, 0}));
     EXPECT_EQ(level("0 1: 2"), (Clock{0, 6000, 200}));  // a colon without seconds
-    EXPECT_EQ(level("99999999 99999999999 99999999999"),
-              (Clock{10000, UNLIMITED_TIME_BUDGET, UNLIMITED_TIME_BUDGET}));
+    EXPECT_EQ(level("99999999 99999999999 99999999999"), (Clock{10000, 259200000, 259200000}));
     EXPECT_EQ(time_budget.load(), 0);
-    EXPECT_EQ(max_depth, DEFAULT_MAX_DEPTH);
+    EXPECT_EQ(max_depth, 32);
 }
 
 TEST_F(TimeManager, SearchTimeInSecondsWithFractions) {
@@ -88,7 +87,7 @@ TEST_F(TimeManager, SearchTimeInSecondsWithFractions) {
     // No number: no time limit at all, as after "new".
     for (const char* text : {"", "soon"}) {
         set_search_time(text);
-        EXPECT_EQ(time_budget.load(), UNLIMITED_TIME_BUDGET) << text;
+        EXPECT_EQ(time_budget.load(), 259200000) << text;
         EXPECT_EQ(hard_move_limit_ms(), NO_DEADLINE) << text;
     }
 }

@@ -11,7 +11,7 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 seconds=${1:-60}
 shift || true
-build=build/fuzz
+build=$PWD/build/fuzz  # absolute: some targets work in a directory of their own
 targets=("$@")
 if [[ ${#targets[@]} -eq 0 ]]; then
   for f in tests/fuzz/*_fuzz.cpp; do targets+=("$(basename "$f" .cpp)"); done

@@ -1,6 +1,8 @@
 // Pondering and analysis: the search on the main thread, an input thread beside it.
+#include <chrono>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "protocol/engine_process.h"
@@ -182,6 +184,28 @@ TEST(ProtocolPondering, UnderALevelControlHitsAndMissesKeepTheGameInStep) {
     EXPECT_EQ(s.engine.wait_exit(3000 * SLOWDOWN), 0);
 }
 
+TEST(ProtocolPondering, AHitTakesItsBudgetFromTheClockAsItIsThen) {
+    // The engine moves on two seconds (a budget of 5 cs), then, while it
+    // ponders, its clock is set to two minutes: the hit must give the move a
+    // budget from those (3 s; no new iteration after 1.8 s), so the engine goes
+    // on thinking. On the old budget it would answer at once.
+    XboardSession s;
+    for (const char* l : {"new", "hard", "level 40 5 0", "time 200", "otim 30000", "nopost", "go"})
+        s.engine.send(l);
+    s.engine.lines_until_prefix("move ", 8000 * SLOWDOWN);
+    const std::string hint = hint_in(s.engine.lines_until_prefix("Hint: "));
+    ASSERT_FALSE(hint.empty());
+    s.engine.send("time 12000");
+    s.engine.send("otim 12000");
+    s.sync(1);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    s.engine.send(hint);
+    const std::string at_once = s.engine.output_for(800);
+    EXPECT_EQ(at_once.find("move "), std::string::npos) << at_once;
+    const Lines lines = s.engine.lines_until_prefix("move ", 8000 * SLOWDOWN);
+    EXPECT_FALSE(engine_move_in(lines).empty());
+}
+
 TEST(ProtocolPondering, PredictedMoveThatEndsTheGameStaysOnTheBoard) {
     XboardSession s;
     // Black to move; whatever it plays, Ra1-h1 mates.
@@ -200,17 +224,19 @@ TEST(ProtocolPondering, PredictedMoveThatEndsTheGameStaysOnTheBoard) {
     EXPECT_EQ(s.sync(2), (Lines{"1-0", "pong 2"}));
 }
 
-TEST(ProtocolPondering, PredictedMoveThatRepeatsIsNotAnswered) {
+TEST(ProtocolPondering, PredictedMoveThatDrawsByRuleIsNotAnswered) {
+    // Black, three pawns down, checks: Qe1+ Kh2 Qh4+ Kg1 twice, then Qe1+ and
+    // the forced Kh2 stands on the board for the third time, a draw. The engine
+    // sees it coming; the move, when it comes, is reported and not answered.
     XboardSession s;
-    // Checks from h5 and e8 for ever: black's forced move and white's predicted
-    // check bring a position onto the board for the third time.
-    for (const char* l : {"new", "force", "setboard 8/6pk/8/7Q/8/8/rr6/6K1 b - - 0 1", "h7g8",
-                          "h5e8", "g8h7", "e8h5", "h7g8", "h5e8", "hard", "nopost", "sd 3", "go"})
+    for (const char* l : {"new", "force", "setboard 6k1/PPPP4/8/8/8/8/6PK/4q3 b - - 0 1", "e1h4",
+                          "h2g1", "h4e1", "g1h2", "e1h4", "h2g1", "hard", "nopost", "sd 3", "go"})
         s.engine.send(l);
-    Lines lines = s.engine.lines_until_prefix("Hint: ");
-    ASSERT_EQ(lines, (Lines{"move g8h7", "Hint: e8h5"}));
-    s.engine.send("e8h5");
+    const Lines lines = s.engine.lines_until_prefix("move ", 8000 * SLOWDOWN);
+    ASSERT_EQ(engine_move_in(lines), "h4e1");
+    s.engine.send("g1h2");
     EXPECT_EQ(s.sync(1), (Lines{"1/2-1/2", "pong 1"}));
+    EXPECT_EQ(s.engine.output_for(QUIET_MS), "");
 }
 
 TEST(ProtocolPondering, WithoutAnInputThreadTheEngineDoesNotPonder) {

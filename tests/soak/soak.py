@@ -3,12 +3,17 @@
 protocol, with the commands interfaces send mixed in at random points, every
 reply judged by a board of the test's own (chess_rules.py).
 
-    tests/soak/soak.py ENGINE [--games N] [--seed S] [--log FILE] [--protocol uci]
+    tests/soak/soak.py ENGINE [--games N] [--seed S] [--log FILE] [--stop-at-first]
+                          [--protocol uci]
+
+Game i (from 0) plays with its own seed S + i, so a failing game can be played
+again alone with --games 1 --seed S+i. After a failure the run goes on with
+fresh engines (unless --stop-at-first) and counts the failures.
 
 Fails (exit 1) on an illegal move, a false result claim, a missing or
 out-of-order pong, a move where none may come, a hang past its time-out, a
 crash, or an exit status other than 0 after "quit". Prints what it played:
-games, plies, commands, and every failure with the lines around it.
+games, plies, commands, failures, and each failure with the lines before it.
 
 With --protocol uci the engines speak UCI: "position ... moves" and "go" with
 depths, node counts, move times and clocks, pondering with "ponderhit" or
@@ -98,13 +103,37 @@ class Engine:
 
 
 class Soak:
-    def __init__(self, engine_path, rng, log):
+    def __init__(self, engine_path, rng, log, stats):
         self.rng = rng
         self.log = log
         self.engines = {"w": Engine(engine_path, "W", log), "b": Engine(engine_path, "B", log)}
         self.next_ping = 1
-        self.stats = {"games": 0, "plies": 0, "ponder": 0, "takebacks": 0, "setboards": 0,
-                      "analyses": 0, "move_now": 0, "pings": 0, "adjudicated": 0}
+        # Counted over the whole run, across fresh engines after a failure.
+        self.stats = stats
+        for k in ("games", "plies", "ponder", "takebacks", "setboards", "analyses", "move_now",
+                  "pings", "adjudicated"):
+            stats.setdefault(k, 0)
+
+    def start(self):
+        for engine in self.engines.values():
+            engine.send("xboard")
+            engine.send("protover 2")
+
+    def quit(self):
+        """Ends both engines; a failure unless each ends with status 0."""
+        for engine in self.engines.values():
+            engine.send("quit")
+            status = engine.proc.wait(timeout=5)
+            if status != 0:
+                raise Failure(f"{engine.label}: exit status {status} after quit")
+
+    def kill(self):
+        for engine in self.engines.values():
+            engine.proc.kill()
+            engine.proc.wait()
+
+    def commands(self):
+        return sum(e.commands for e in self.engines.values())
 
     # ---- Reading replies.
 
@@ -173,7 +202,8 @@ class Soak:
             if move is not None:
                 if moved or move not in board.legal_moves():
                     raise Failure(f"{engine.label}: unexpected {line!r} after force")
-                # A result claim that follows belongs to the board after this move.
+                # A result line may follow the move: it is judged with the move on
+                # the board, which the caller's "undo" then takes back.
                 board.push(move)
                 moved = True
         if moved:
@@ -338,16 +368,20 @@ UCI_LIMITS = ["depth 2", "depth 3", "depth 4", "movetime 60", "movetime 150", "n
 UCI_LINES = ("info ", "bestmove ", "readyok", "id ", "option ", "uciok")
 
 
-class UciSoak:
-    def __init__(self, engine_path, rng, log):
+class UciSoak(Soak):
+    """The same run through UCI; quit, kill and commands are the xboard soak's."""
+
+    def __init__(self, engine_path, rng, log, stats):
         self.rng = rng
         self.log = log
         self.engines = {"w": Engine(engine_path, "W", log), "b": Engine(engine_path, "B", log)}
         for engine in self.engines.values():
             engine.readies = 0  # isready sent and not yet answered
             engine.searching = None  # what the running search was asked for, or None
-        self.stats = {"games": 0, "plies": 0, "ponder": 0, "ponderhits": 0, "analyses": 0,
-                      "stops": 0, "isready": 0, "setups": 0, "adjudicated": 0}
+        self.stats = stats
+        for k in ("games", "plies", "ponder", "ponderhits", "analyses", "stops", "isready",
+                  "setups", "adjudicated"):
+            stats.setdefault(k, 0)
 
     def start(self):
         for engine in self.engines.values():
@@ -554,40 +588,55 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("engine")
     parser.add_argument("--games", type=int, default=200)
-    parser.add_argument("--seed", type=int, default=None)
+    parser.add_argument("--seed", type=int, default=None,
+                        help="seed of the first game; game i (from 0) plays with seed + i")
     parser.add_argument("--log", default=None, help="protocol log (default: a temporary file)")
+    parser.add_argument("--stop-at-first", action="store_true",
+                        help="end the run at its first failure instead of going on with "
+                             "fresh engines")
     parser.add_argument("--protocol", choices=["xboard", "uci"], default="xboard")
     args = parser.parse_args()
     seed = args.seed if args.seed is not None else random.randrange(1 << 30)
     log_path = args.log or f"/tmp/soak-{seed}.log"
+    engine_path = os.path.abspath(args.engine)
     started = time.monotonic()
+    stats = {}
+    failures = []
+    commands = 0
     with open(log_path, "w") as log:
-        kind = UciSoak if args.protocol == "uci" else Soak
-        soak = kind(os.path.abspath(args.engine), random.Random(seed), log)
-        failures = 0
-        try:
-            if args.protocol == "uci":
-                soak.start()
-            else:
-                for engine in soak.engines.values():
-                    engine.send("xboard")
-                    engine.send("protover 2")
-            for _ in range(args.games):
+        soak = None
+        for game in range(args.games):
+            # Each game has its own seed, so that a failing game can be played again alone.
+            game_seed = seed + game
+            log.write(f"=== game {game + 1}, seed {game_seed}\n")
+            try:
+                if soak is None:
+                    kind = UciSoak if args.protocol == "uci" else Soak
+                    soak = kind(engine_path, random.Random(game_seed), log, stats)
+                    soak.start()
+                soak.rng = random.Random(game_seed)
                 soak.play_game()
-            for engine in soak.engines.values():
-                engine.send("quit")
-                status = engine.proc.wait(timeout=5)
-                if status != 0:
-                    raise Failure(f"{engine.label}: exit status {status} after quit")
-        except (Failure, subprocess.TimeoutExpired) as fault:
-            failures = 1
-            print(f"FAILURE: {fault}")
-            for engine in soak.engines.values():
-                print(f"  last lines of {engine.label}: {engine.recent}")
-                engine.proc.kill()
-    commands = sum(e.commands for e in soak.engines.values())
-    stats = " ".join(f"{k} {v}" for k, v in soak.stats.items())
-    print(f"soak: seed {seed}, {stats}, commands {commands}, failures {failures}, "
+                if game + 1 == args.games:
+                    soak.quit()
+            except (Failure, subprocess.TimeoutExpired) as fault:
+                failures.append(game_seed)
+                print(f"FAILURE in game {game + 1} (seed {game_seed}): {fault}")
+                if soak is not None:
+                    for engine in soak.engines.values():
+                        print(f"  last lines of {engine.label}: {engine.recent}")
+                    soak.kill()
+                print(f"  play it again: {sys.argv[0]} ENGINE --games 1 --seed {game_seed}")
+                if soak is not None:
+                    commands += soak.commands()
+                soak = None  # the next game starts with fresh engines
+                if args.stop_at_first:
+                    break
+                continue
+            if game + 1 == args.games:
+                commands += soak.commands()
+    figures = " ".join(f"{k} {v}" for k, v in stats.items())
+    print(f"soak: seed {seed}, {figures}, commands {commands}, failures {len(failures)}"
+          f"{' (seeds ' + ' '.join(map(str, failures)) + ')' if failures else ''}, "
           f"{time.monotonic() - started:.0f} s, log {log_path}")
     return 1 if failures else 0
 
