@@ -132,7 +132,8 @@ int xboard_score(int score);
 extern const SearchReport xboard_report;  // thinking lines with scores in that form
 
 // ---- UCI driver: from the console's "uci" on, standard input and output speak UCI.
-[[noreturn]] void uci_loop();
+void uci_session();            // speaks UCI until "quit" or the end of input, then returns
+[[noreturn]] void uci_loop();  // uci_session, then the end of the process (status 0)
 
 // ---- Configuration file "Quorvanite.cfg" and the table size.
 void read_config();

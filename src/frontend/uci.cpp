@@ -343,7 +343,7 @@ void apply_limits(const GoRequest& g) {
     if (g.move_time_ms >= 0) set_move_time(g.move_time_ms);
     if (g.depth > 0)
         max_depth = static_cast<int>(
-            std::clamp<std::int64_t>(g.depth, MIN_SEARCH_DEPTH, DEFAULT_MAX_DEPTH));
+            std::clamp<std::int64_t>(g.depth, MIN_SEARCH_DEPTH, search_depth_ceiling));
     node_limit = g.nodes > 0 ? static_cast<std::uint64_t>(g.nodes) : NO_NODE_LIMIT;
 }
 
@@ -379,6 +379,8 @@ struct Command {
     Hearing during_search;
 };
 
+bool session_over = false;  // "quit" or the end of input
+
 const Command COMMANDS[] = {
     {"uci", identify, Hearing::AFTER},
     {"isready", [](const char*) { print_line("readyok\n"); }, Hearing::ANSWER},
@@ -388,7 +390,7 @@ const Command COMMANDS[] = {
     {"go", go, Hearing::AFTER},
     {"stop", [](const char*) {}, Hearing::STOP},
     {"ponderhit", [](const char*) {}, Hearing::PONDER_HIT},
-    {"quit", [](const char*) { quit_engine(); }, Hearing::END},
+    {"quit", [](const char*) { session_over = true; }, Hearing::END},
     {"debug", [](const char*) {}, Hearing::IGNORE},
     {"register", [](const char*) {}, Hearing::IGNORE},
 };
@@ -521,7 +523,8 @@ void dispatch(const char* line) {
 
 }  // namespace
 
-void uci_loop() {
+void uci_session() {
+    session_over = false;
     search_report = &uci_report;
     post_thinking.store(true);
     set_line_limit(LONG_LINE_SIZE - 1);  // "position" carries the whole game
@@ -531,8 +534,13 @@ void uci_loop() {
     if (!reader_running)
         info_string(
             "could not start the input thread: no pondering, and searches cannot be stopped");
-    for (;;) {
-        if (!read_line()) quit_engine();
+    while (!session_over) {
+        if (!read_line()) break;
         dispatch(input_line);
     }
+}
+
+void uci_loop() {
+    uci_session();
+    quit_engine();
 }

@@ -1,0 +1,62 @@
+// The UCI driver in the process on arbitrary command sequences: positions
+// with move lists, searches with every limit, pondering, infinite analysis,
+// stop, ponderhit, isready and options, each search held to three plies.
+// Every "bestmove" must name a legal move of the position searched (or
+// "0000" where there is none), and the position is sound at the end.
+#include <string>
+
+#include "fuzz_support.h"
+
+namespace {
+
+constexpr int DEPTH_CEILING = 3;  // plies: every search stays short
+
+// The best move is printed on the driver's thread, with the searched position
+// on the board.
+void check_output(const char* text, std::size_t length) {
+    const std::string line(text, length);
+    if (line.compare(0, 9, "bestmove ") != 0) return;
+    fuzz::check_position("when the engine answered");
+    const std::string move = line.substr(9, line.find_first_of(" \n", 9) - 9);
+    if (move == "0000") {
+        fuzz::check(perft(0) == 0, "bestmove 0000 with legal moves at hand");
+        return;
+    }
+    fuzz::check(move.size() >= 4 && parse_move_text(move.c_str()) != 0,
+                "bestmove names no legal move");
+}
+
+// "Hash" would give the table up to gigabytes, which every "ucinewgame" then
+// clears; the sizes it reads are the configuration file's, fuzzed there.
+std::string without_hash_options(std::string text) {
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        const std::size_t hash = text.find("ash", at);  // "Hash", "hash", "HASH" ...
+        if (hash != std::string::npos && hash < end) text[at] = '#';
+        at = end + 1;
+    }
+    return text;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    fuzz::allocate_small_tables();
+    search_depth_ceiling = DEPTH_CEILING;
+    set_output_sink(check_output);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
+    init_position();
+    tt_clear_all();
+    clear_time_control();
+    {
+        const fuzz::InputFromBytes input(without_hash_options(fuzz::bytes_of(data, size, 4096)));
+        uci_session();
+    }
+    fuzz::check_position("after the session");
+    fuzz::check(max_depth <= DEPTH_CEILING, "a search depth past the ceiling");
+    return 0;
+}
