@@ -165,9 +165,12 @@ void compute_square_sets();  // piece_squares and colour_squares from the board
 // ---- Set-up and move text.
 void init_position();
 bool set_position_from_fen(const char* text);  // false: rejected, position untouched
-// Runs xboard's edit mode on lines from read_line(); false when the edited board
-// is impossible (the position from before "edit" is then kept).
-bool edit_position();
+// Where edit mode takes its lines from: the next line, or nullptr at the end
+// of input. The front end hands in its own line reader.
+using LineSource = const char* (*)();
+// Runs xboard's edit mode on lines from next_line up to "."; false when the
+// edited board is impossible (the position from before "edit" is then kept).
+bool edit_position(LineSource next_line);
 extern char move_text[6];
 void move_to_text(Move m);
 Move parse_move_text(const char* text);

@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "board/board.h"
-#include "frontend/frontend.h"
 
 char move_text[6];
 
@@ -209,12 +208,11 @@ bool set_position_from_fen(const char* text) {
     return false;
 }
 
-bool edit_position() {
+bool edit_position(LineSource next_line) {
     saved_position = position;
     int colour_offset = 0;  // 0 white, 6 black
     int last_code = 0;
-    while (read_line()) {
-        const char* line = input_line;
+    while (const char* line = next_line()) {
         if (std::strcmp(line, ".") == 0) break;
         if (std::strcmp(line, "c") == 0) {
             colour_offset = 6 - colour_offset;

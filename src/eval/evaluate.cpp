@@ -1,10 +1,10 @@
 #include <cstdint>
 
+#include "eval/cache.h"
 #include "eval/eval.h"
 #include "eval/eval_tables.h"
 #include "eval/eval_terms.h"
 #include "eval/pawns.h"
-#include "search/search.h"
 
 namespace {
 

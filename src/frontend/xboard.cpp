@@ -219,7 +219,10 @@ const Command COMMANDS[] = {
      nullptr, H::STOP, H::STOP, H::STOP},
     {"edit",
      [](const char*) {
-         if (!edit_position()) print_line("tellusererror Illegal position\n");
+         const LineSource input = []() -> const char* {
+             return read_line() ? input_line : nullptr;
+         };
+         if (!edit_position(input)) print_line("tellusererror Illegal position\n");
      },
      nullptr, H::STOP, H::STOP, H::STOP},
     {"undo", [](const char*) { take_back(); }, nullptr, H::STOP, H::STOP, H::STOP},

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "board/board.h"
+#include "eval/cache.h"
 
 // ---- Score scale (centipawns, side to move's view).
 constexpr int INFINITE_SCORE = 32000;
@@ -50,7 +51,7 @@ bool deadline_passed();          // last_clock has reached hard_deadline_ms
 // deadline, sets stop_search once it has passed; true when the search must stop.
 bool poll_stop();
 
-// ---- Transposition table and caches.
+// ---- Transposition table (the evaluation caches: eval/cache.h).
 constexpr int BOUND_NONE = 0, BOUND_EXACT = 1, BOUND_LOWER = 2, BOUND_UPPER = 3;
 constexpr int AGE_FRESH = 15;
 
@@ -61,53 +62,29 @@ struct TtEntry {
 };
 static_assert(sizeof(TtEntry) == 16, "TtEntry is 16 bytes, four to a 64-byte bucket");
 
-struct EvalCacheEntry {
-    std::uint64_t key;
-    std::int32_t score;  // side-to-move view
-};
-static_assert(sizeof(EvalCacheEntry) == 16, "EvalCacheEntry is 16 bytes");
-
-struct PawnCacheEntry {
-    std::uint32_t pawn_key;
-    std::uint32_t packed;  // bits 0-17 pawn part + 32000 (White's view), 18-31 piece_material
-};
-static_assert(sizeof(PawnCacheEntry) == 8, "PawnCacheEntry is 8 bytes");
-
 constexpr std::uint32_t DEFAULT_TT_ENTRY_COUNT = 2097152;  // 32 MB
 extern std::uint32_t tt_entry_count;                       // entries, a power of two
 extern std::uint32_t tt_bucket_mask;
 extern TtEntry* tt_table;
-constexpr std::uint32_t EVAL_CACHE_COUNT = 32768;
-constexpr std::uint32_t PAWN_CACHE_COUNT = 32768;
-extern std::uint32_t eval_cache_count, eval_cache_mask;
-extern std::uint32_t pawn_cache_count, pawn_cache_mask;
-extern EvalCacheEntry* eval_cache;
-extern PawnCacheEntry* pawn_cache;
 
-// Start loading what the next probes in the current position will read, so
-// that the memory accesses overlap the work before them: the transposition-
-// table bucket (a child that searches on), or the evaluation-cache slot and,
-// for its misses, the pawn-cache slot (a capture-search child).
+// Start loading the transposition-table bucket of the current position (a
+// child that searches on is about to probe it), so that the memory access
+// overlaps the work before it. A capture-search child prefetches the
+// evaluation caches instead (eval_cache_prefetch).
 inline void tt_prefetch() {
     __builtin_prefetch(tt_table +
                        (static_cast<std::uint32_t>(position.state.key) & tt_bucket_mask) * 4);
 }
-inline void eval_cache_prefetch() {
-    __builtin_prefetch(eval_cache +
-                       (static_cast<std::uint32_t>(position.state.key) & eval_cache_mask));
-    __builtin_prefetch(pawn_cache + (position.state.pawn_key & pawn_cache_mask));
-}
 
-// Allocates the three tables zero-filled from the current counts; false on failure.
+// Allocates the transposition table and the two evaluation caches zero-filled
+// from the current counts; false on failure.
 bool allocate_tables();
 bool tt_probe(int alpha, int beta, int depth, int& score, Move& move);
 void tt_store(int score, int depth, int bound, Move move);
 Move tt_probe_move();
 void tt_clear_entry();
 void age_transposition_table();
-void tt_clear_all();
-bool pawn_cache_probe(int& score);
-void pawn_cache_store(int score);
+void tt_clear_all();  // the transposition table and both evaluation caches
 
 // ---- Move ordering.
 constexpr int HASH_MOVE_SCORE = 30000;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "board/board.h"
+#include "eval/cache.h"
 #include "eval/eval.h"
 #include "search/search.h"
 
@@ -18,16 +19,11 @@ inline void ensure_tables() {
     }
 }
 
-// Only the two evaluation caches: clearing the whole transposition table for
-// every sampled position would dominate the run time.
-inline void clear_eval_caches() {
-    std::memset(static_cast<void*>(eval_cache), 0, sizeof(EvalCacheEntry) * eval_cache_count);
-    std::memset(static_cast<void*>(pawn_cache), 0, sizeof(PawnCacheEntry) * pawn_cache_count);
-}
-
 inline void set_fen(const std::string& fen) {
     ensure_tables();
     ASSERT_TRUE(set_position_from_fen(fen.c_str())) << fen;
+    // Only the two evaluation caches: clearing the whole transposition table
+    // for every sampled position would dominate the run time.
     clear_eval_caches();
 }
 
