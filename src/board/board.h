@@ -24,6 +24,12 @@ constexpr int rank_of(int sq) {
     return sq / 10 - 2;
 }  // 0 = first rank .. 7 = eighth
 
+// The square that coordinate text such as "e4" names: file letter, rank digit.
+// Nothing is checked; callers test the characters first.
+constexpr int square_from_text(const char* text) {
+    return 10 * (text[1] - '0') + (text[0] - 'a') + 11;
+}
+
 extern const int square64[BOARD_SIZE];  // mailbox -> 0..63 (a1 = 0, h8 = 63); border -> 0
 extern const int squares_a1_h8[64];     // 0..63 -> mailbox
 static_assert(square_set_tables::MAILBOX_SQUARES == BOARD_SIZE, "square sets cover the mailbox");
@@ -46,6 +52,11 @@ enum PieceCode : int {
     B_KING,
 };
 constexpr int WHITE = 0, BLACK = 1;
+
+// Piece kind 1..6 (pawn .. king) of a code of either colour; 0 stays 0.
+constexpr int piece_kind(int code) {
+    return code > 6 ? code - 6 : code;
+}
 
 extern const int piece_material_value[13];  // N, B 300, R 500, Q 1200; phase material
 
@@ -73,6 +84,17 @@ constexpr Move make_move_value(int from, int to, int captured = 0, int promotion
     return static_cast<Move>(from) | static_cast<Move>(to) << 8 |
            static_cast<Move>(captured) << 16 | static_cast<Move>(promotion) << 20 |
            static_cast<Move>(castle_kind) << 24 | static_cast<Move>(ep ? 1 : 0) << 28;
+}
+// Move text names a promotion by a lowercase letter, 'n', 'b', 'r' or 'q',
+// whatever the colour.
+constexpr char promotion_letter(int code) {  // NUL for no promotion (or not a piece one can be)
+    const int kind = piece_kind(code);
+    return kind >= W_KNIGHT && kind <= W_QUEEN ? "nbrq"[kind - W_KNIGHT] : '\0';
+}
+constexpr int promotion_of_letter(char letter) {  // W_KNIGHT .. W_QUEEN; 0 for any other
+    for (int code = W_KNIGHT; code <= W_QUEEN; ++code)
+        if (promotion_letter(code) == letter) return code;
+    return 0;
 }
 constexpr int CASTLE_KING_SIDE = 1, CASTLE_QUEEN_SIDE = 2;
 constexpr Move EP_FLAG = 1u << 28;

@@ -33,10 +33,40 @@ inline std::uint64_t castle_key(int which) {
     return zobrist[CASTLE_KEY_SQUARE[which]][0];
 }
 
-inline void clear_castle(std::uint8_t& flag, int which, std::uint64_t& key) {
-    if (flag) {
-        flag = 0;
-        key ^= castle_key(which);
+// The four castling flags in the order of their keys, and as bits of a mask.
+constexpr std::uint8_t PositionState::*CASTLE_FLAGS[4] = {
+    &PositionState::castle_wk, &PositionState::castle_wq, &PositionState::castle_bk,
+    &PositionState::castle_bq};
+constexpr int WK = 1, WQ = 2, BK = 4, BQ = 8;
+constexpr int SIDE_CASTLINGS[2] = {WK | WQ, BK | BQ};  // [colour]
+
+// [square]: the castlings given up when a piece of the side they belong to
+// leaves it: the king's home square gives up both of its side, a rook's home
+// square the one on that side. (While a side may castle its king stands on
+// its home square, so only the king can leave it.)
+struct CastleMasks {
+    std::uint8_t lost[BOARD_SIZE];
+};
+constexpr CastleMasks make_castle_masks() {
+    CastleMasks t{};
+    t.lost[E1] = WK | WQ;
+    t.lost[H1] = WK;
+    t.lost[A1] = WQ;
+    t.lost[E8] = BK | BQ;
+    t.lost[H8] = BK;
+    t.lost[A8] = BQ;
+    return t;
+}
+constexpr CastleMasks castle_masks = make_castle_masks();
+
+// Clears the flags of the mask that are still set, with their keys.
+void clear_castlings(int lost, std::uint64_t& key) {
+    for (int which = 0; which < 4; ++which) {
+        std::uint8_t& flag = position.state.*CASTLE_FLAGS[which];
+        if ((lost >> which & 1) && flag) {
+            flag = 0;
+            key ^= castle_key(which);
+        }
     }
 }
 
@@ -94,39 +124,6 @@ void finish_special_pawn_move(Move m, int mover, int pawn, std::uint64_t& key,
     --st.pawn_count;
 }
 
-// The king leaving its home square gives up both castlings of its side, a
-// piece leaving a rook's home square the castling on that side.
-void clear_castling_rights(int mover, int from, bool king_moves, std::uint64_t& key) {
-    PositionState& st = position.state;
-    if (mover == WHITE) {
-        if (king_moves) {
-            if (from == E1) {
-                clear_castle(st.castle_wk, 0, key);
-                clear_castle(st.castle_wq, 1, key);
-            }
-        } else if (from == H1) {
-            clear_castle(st.castle_wk, 0, key);
-        } else if (from == A1) {
-            clear_castle(st.castle_wq, 1, key);
-        }
-    } else {
-        if (king_moves) {
-            if (from == E8) {
-                clear_castle(st.castle_bk, 2, key);
-                clear_castle(st.castle_bq, 3, key);
-            }
-        } else if (from == H8) {
-            clear_castle(st.castle_bk, 2, key);
-        } else if (from == A8) {
-            clear_castle(st.castle_bq, 3, key);
-        }
-    }
-}
-
-// The squares whose leaving can give up a castling: e1, h1, a1, e8, h8, a8.
-constexpr SquareSet CASTLING_SQUARES = square_bit[E1] | square_bit[H1] | square_bit[A1] |
-                                       square_bit[E8] | square_bit[H8] | square_bit[A8];
-
 }  // namespace
 
 void make_move(Move m) {
@@ -164,7 +161,6 @@ void make_move(Move m) {
         }
     }
 
-    bool king_moves = false;
     if (is_pawn(piece)) {
         st.fifty_counter = 0;
         pawn_key ^= z32(from, piece) ^ z32(to, piece);
@@ -175,7 +171,6 @@ void make_move(Move m) {
             key ^= z(st.ep_square, 0);
         }
     } else if (from == st.king_square[mover]) {
-        king_moves = true;
         st.king_square[mover] = to;
         pawn_key ^= z32(from, piece) ^ z32(to, piece);
         if (const int kind = move_castle_kind(m)) {
@@ -188,7 +183,8 @@ void make_move(Move m) {
             toggle(rook, mover, square_bit[rook_from] | square_bit[rook_to]);
         }
     }
-    if (square_bit[from] & CASTLING_SQUARES) clear_castling_rights(mover, from, king_moves, key);
+    if (const int lost = castle_masks.lost[from] & SIDE_CASTLINGS[mover])
+        clear_castlings(lost, key);
 
     st.key = key;
     st.pawn_key = pawn_key;
@@ -294,8 +290,6 @@ void compute_keys() {
     }
     if (st.side_to_move == BLACK) st.key ^= side_key();
     if (st.ep_square) st.key ^= z(st.ep_square, 0);
-    if (st.castle_wk) st.key ^= castle_key(0);
-    if (st.castle_wq) st.key ^= castle_key(1);
-    if (st.castle_bk) st.key ^= castle_key(2);
-    if (st.castle_bq) st.key ^= castle_key(3);
+    for (int which = 0; which < 4; ++which)
+        if (st.*CASTLE_FLAGS[which]) st.key ^= castle_key(which);
 }

@@ -53,8 +53,8 @@ constexpr bool visits_in_scan_order() {
 static_assert(visits_in_scan_order<WHITE>() && visits_in_scan_order<BLACK>(),
               "square sets are visited in each side's scan order");
 
-template <int N>
-constexpr bool all_are_rays(const int (&steps)[N]) {
+template <std::size_t N>
+constexpr bool all_are_rays(const std::array<int, N>& steps) {
     for (const int step : steps)
         if (RAY_STEPS[ray_of_step(step)] != step) return false;
     return true;
@@ -116,8 +116,8 @@ inline void pawn_moves(MoveEntry*& out, int s) {
     pawn_capture<Side>(out, s, s + T::capture_second);
 }
 
-template <int Side, int N>
-inline void step_moves(MoveEntry*& out, int s, int kind, const int (&dirs)[N]) {
+template <int Side, std::size_t N>
+inline void step_moves(MoveEntry*& out, int s, int kind, const std::array<int, N>& dirs) {
     for (int d : dirs) {
         const int t = s + d;
         const int code = position.board[t];
@@ -128,8 +128,8 @@ inline void step_moves(MoveEntry*& out, int s, int kind, const int (&dirs)[N]) {
     }
 }
 
-template <int Side, int N>
-inline void slide_moves(MoveEntry*& out, int s, int kind, const int (&dirs)[N]) {
+template <int Side, std::size_t N>
+inline void slide_moves(MoveEntry*& out, int s, int kind, const std::array<int, N>& dirs) {
     for (int d : dirs) {
         int t = s + d;
         while (position.board[t] == EMPTY) {
@@ -216,8 +216,8 @@ inline void pawn_captures(MoveEntry*& out, int s) {
     pawn_capture_only<Side>(out, s, s + T::capture_second);
 }
 
-template <int Side, int N>
-inline void step_captures(MoveEntry*& out, int s, int kind, const int (&dirs)[N]) {
+template <int Side, std::size_t N>
+inline void step_captures(MoveEntry*& out, int s, int kind, const std::array<int, N>& dirs) {
     for (int d : dirs) {
         const int code = position.board[s + d];
         if (is_victim<Side>(code))
@@ -228,8 +228,8 @@ inline void step_captures(MoveEntry*& out, int s, int kind, const int (&dirs)[N]
 
 // The first piece along each line, found from the square sets instead of a
 // walk over the empty squares; it gives a capture when it is a victim.
-template <int Side, int N>
-inline void slide_captures(MoveEntry*& out, int s, int kind, const int (&dirs)[N],
+template <int Side, std::size_t N>
+inline void slide_captures(MoveEntry*& out, int s, int kind, const std::array<int, N>& dirs,
                            SquareSet occupied, SquareSet victims) {
     const int i = square64[s];
     for (int d : dirs) {

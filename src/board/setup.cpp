@@ -148,7 +148,7 @@ bool parse_fen(const char* text) {
     if (*c == '-') {
         ++c;
     } else if (*c >= 'a' && *c <= 'h' && (c[1] == '3' || c[1] == '6')) {
-        const int sq = 10 * (c[1] - '0') + (c[0] - 'a') + 11;
+        const int sq = square_from_text(c);
         if (b[sq] == EMPTY) ep = sq;
         c += 2;
     } else {
@@ -179,7 +179,7 @@ bool parse_fen(const char* text) {
 
 int edit_square(const char* line) {
     if (line[1] < 'a' || line[1] > 'h' || line[2] < '1' || line[2] > '8') return 0;
-    return 10 * (line[2] - '0') + (line[1] - 'a') + 11;
+    return square_from_text(line + 1);
 }
 
 }  // namespace
@@ -251,14 +251,12 @@ bool edit_position(LineSource next_line) {
 }
 
 void move_to_text(Move m) {
-    static constexpr char PROMOTION_LETTER[13] = {0, 0,   'n', 'b', 'r', 'q', 0,
-                                                  0, 'n', 'b', 'r', 'q', 0};
     const int from = move_from(m), to = move_to(m);
     move_text[0] = static_cast<char>('a' - 1 + from % 10);
     move_text[1] = static_cast<char>('0' - 1 + from / 10);
     move_text[2] = static_cast<char>('a' - 1 + to % 10);
     move_text[3] = static_cast<char>('0' - 1 + to / 10);
-    move_text[4] = PROMOTION_LETTER[move_promotion(m) % 13];
+    move_text[4] = promotion_letter(move_promotion(m));
     move_text[5] = '\0';
 }
 
@@ -268,25 +266,9 @@ bool looks_like_move(const char* text) {
 
 Move parse_move_text(const char* text) {
     if (!looks_like_move(text)) return 0;
-    const int from = (10 * (text[1] - '0') + (text[0] - 'a') + 11) & 0xFF;
-    const int to = (10 * (text[3] - '0') + (text[2] - 'a') + 11) & 0xFF;
-    int promotion = 0;
-    switch (text[4]) {
-        case 'q':
-            promotion = W_QUEEN;
-            break;
-        case 'r':
-            promotion = W_ROOK;
-            break;
-        case 'b':
-            promotion = W_BISHOP;
-            break;
-        case 'n':
-            promotion = W_KNIGHT;
-            break;
-        default:
-            break;
-    }
+    const int from = square_from_text(text) & 0xFF;
+    const int to = square_from_text(text + 2) & 0xFF;
+    int promotion = promotion_of_letter(text[4]);
     if (promotion && position.state.side_to_move == BLACK) promotion += 6;
     MoveEntry list[MOVE_LIST_CAPACITY];
     const int count = filter_legal(generate_moves(list), list);

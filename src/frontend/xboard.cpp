@@ -307,22 +307,10 @@ Heard hear_during_own_move(const char* line, std::int64_t) {
 bool is_predicted_move(const char* text) {
     if (!looks_like_move(text)) return false;
     const Move m = ponder_move;
-    const int from = (10 * (text[1] - '0') + (text[0] - 'a') + 11) & 0xFF;
-    const int to = (10 * (text[3] - '0') + (text[2] - 'a') + 11) & 0xFF;
+    const int from = square_from_text(text) & 0xFF;
+    const int to = square_from_text(text + 2) & 0xFF;
     if (move_from(m) != from || move_to(m) != to) return false;
-    const int promotion = move_promotion(m);
-    switch (text[4]) {
-        case 'q':
-            return promotion == W_QUEEN || promotion == B_QUEEN;
-        case 'r':
-            return promotion == W_ROOK || promotion == B_ROOK;
-        case 'b':
-            return promotion == W_BISHOP || promotion == B_BISHOP;
-        case 'n':
-            return promotion == W_KNIGHT || promotion == B_KNIGHT;
-        default:
-            return promotion == 0;
-    }
+    return piece_kind(move_promotion(m)) == promotion_of_letter(text[4]);
 }
 
 Heard hear_while_pondering(const char* line, std::int64_t arrival_ms) {
@@ -472,17 +460,13 @@ int xboard_score(int score) {
 void check_game_end(int legal_count) {
     const PositionState& st = position.state;
     if (legal_count == 0) {
-        if (st.side_to_move == BLACK) {
-            if (attacked_by_white(st.king_square[BLACK]))
-                report_result(1, "1-0\n");
-            else
-                report_result(3, "1/2-1/2\n");
-        } else {
-            if (attacked_by_black(st.king_square[WHITE]))
-                report_result(2, "0-1\n");
-            else
-                report_result(3, "1/2-1/2\n");
-        }
+        // Mate: the side that has just moved wins. No move and no check: stalemate.
+        if (!in_check())
+            report_result(3, "1/2-1/2\n");
+        else if (st.side_to_move == BLACK)
+            report_result(1, "1-0\n");
+        else
+            report_result(2, "0-1\n");
         return;
     }
     // The history must keep room for a search above the game.

@@ -10,7 +10,7 @@
 namespace {
 
 int sq(const char* name) {
-    return square_of(name[0] - 'a', name[1] - '1');
+    return square_from_text(name);
 }
 
 Move capture(const char* from, const char* to) {

@@ -48,7 +48,7 @@ TEST(PieceSquareTables, BorderSquaresAreZero) {
 }
 
 int at(const PieceSquareSet& set, int piece, const char* square) {
-    return set.piece[piece].value[square_of(square[0] - 'a', square[1] - '1')];
+    return set.piece[piece].value[square_from_text(square)];
 }
 
 TEST(PieceSquareTables, ValuesAtKnownSquares) {
