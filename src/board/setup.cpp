@@ -80,11 +80,24 @@ int checked_ep_square(int sq) {
     return sq;
 }
 
-bool parse_fen(const char* text) {
-    PositionState& st = position.state;
-    const char* c = text;
-    std::memcpy(position.board, empty_board, sizeof position.board);
+// ---- The fields of a FEN text, each read from the cursor c, which is left
+// after the field; false at the first character that does not fit.
 
+// The piece code a placement letter names (P N B R Q K white, p n b r q k
+// black), 0 for any other character.
+int piece_of_letter(char ch) {
+    const char* white = std::strchr(PIECE_LETTERS, ch);
+    const char* black = ch >= 'a' ? std::strchr(PIECE_LETTERS, ch - 'a' + 'A') : nullptr;
+    if (white != nullptr && ch >= 'A' && ch <= 'Z')
+        return static_cast<int>(white - PIECE_LETTERS) + W_PAWN;
+    if (black != nullptr && ch >= 'a' && ch <= 'z')
+        return static_cast<int>(black - PIECE_LETTERS) + B_PAWN;
+    return 0;
+}
+
+// Rank 8 first, files a to h; a digit that overshoots the rank completes it.
+bool read_placement(const char*& c) {
+    PositionState& st = position.state;
     int file = 1, base = 80;
     for (;;) {
         const char ch = *c++;
@@ -92,15 +105,8 @@ bool parse_fen(const char* text) {
         if (ch >= '1' && ch <= '8') {
             file += ch - '0';
         } else {
-            const char* white = std::strchr(PIECE_LETTERS, ch);
-            const char* black = ch >= 'a' ? std::strchr(PIECE_LETTERS, ch - 'a' + 'A') : nullptr;
-            int code;
-            if (white != nullptr && ch >= 'A' && ch <= 'Z')
-                code = static_cast<int>(white - PIECE_LETTERS) + W_PAWN;
-            else if (black != nullptr && ch >= 'a' && ch <= 'z')
-                code = static_cast<int>(black - PIECE_LETTERS) + B_PAWN;
-            else
-                return false;
+            const int code = piece_of_letter(ch);
+            if (code == 0) return false;
             const int sq = base + file + 10;
             position.board[sq] = code;
             if (code == W_KING) st.king_square[WHITE] = sq;
@@ -109,69 +115,87 @@ bool parse_fen(const char* text) {
         }
         if (file <= 8) continue;
         base -= 10;
-        if (base < 10) break;
+        if (base < 10) return true;
         if (*c++ != '/') return false;
         file = 1;
     }
-    if (*c++ != ' ') return false;
+}
 
+bool read_side_to_move(const char*& c) {
     if (*c == 'w')
-        st.side_to_move = WHITE;
+        position.state.side_to_move = WHITE;
     else if (*c == 'b')
-        st.side_to_move = BLACK;
+        position.state.side_to_move = BLACK;
     else
         return false;
     ++c;
-    if (*c++ != ' ') return false;
+    return true;
+}
 
-    st.castle_wk = st.castle_wq = st.castle_bk = st.castle_bq = 0;
+// Each letter needs its king and rook on their home squares.
+bool read_castling(const char*& c) {
+    PositionState& st = position.state;
     const int* b = position.board;
-    if (*c == '-') {
-        if (*++c != ' ') return false;
-    } else {
-        for (; *c != ' '; ++c) {
-            if (*c == 'K' && b[E1] == W_KING && b[H1] == W_ROOK)
-                st.castle_wk = 1;
-            else if (*c == 'Q' && b[E1] == W_KING && b[A1] == W_ROOK)
-                st.castle_wq = 1;
-            else if (*c == 'k' && b[E8] == B_KING && b[H8] == B_ROOK)
-                st.castle_bk = 1;
-            else if (*c == 'q' && b[E8] == B_KING && b[A8] == B_ROOK)
-                st.castle_bq = 1;
-            else
-                return false;
-        }
-    }
-    ++c;  // the space
-
-    int ep = 0;
-    if (*c == '-') {
-        ++c;
-    } else if (*c >= 'a' && *c <= 'h' && (c[1] == '3' || c[1] == '6')) {
-        const int sq = square_from_text(c);
-        if (b[sq] == EMPTY) ep = sq;
-        c += 2;
-    } else {
-        return false;
-    }
-
-    int ply = 0;
-    if (*c == ' ') {
-        ++c;
-        if (*c == '-')
-            ++c;
+    st.castle_wk = st.castle_wq = st.castle_bk = st.castle_bq = 0;
+    if (*c == '-') return *++c == ' ';
+    for (; *c != ' '; ++c) {
+        if (*c == 'K' && b[E1] == W_KING && b[H1] == W_ROOK)
+            st.castle_wk = 1;
+        else if (*c == 'Q' && b[E1] == W_KING && b[A1] == W_ROOK)
+            st.castle_wq = 1;
+        else if (*c == 'k' && b[E8] == B_KING && b[H8] == B_ROOK)
+            st.castle_bk = 1;
+        else if (*c == 'q' && b[E8] == B_KING && b[A8] == B_ROOK)
+            st.castle_bq = 1;
         else
-            while (is_digit(*c)) ++c;
-        if (*c == ' ' && is_digit(c[1])) {
-            ++c;
-            long n = 0;
-            while (is_digit(*c) && n <= 1000) n = n * 10 + (*c++ - '0');
-            if (n >= 1 && n <= 255) ply = static_cast<int>(2 * (n - 1) + st.side_to_move);
-        }
+            return false;
     }
+    return true;
+}
+
+// The square in ep, 0 for '-' or an occupied square.
+bool read_ep_square(const char*& c, int& ep) {
+    ep = 0;
+    if (*c == '-') {
+        ++c;
+        return true;
+    }
+    if (*c < 'a' || *c > 'h' || (c[1] != '3' && c[1] != '6')) return false;
+    const int sq = square_from_text(c);
+    if (position.board[sq] == EMPTY) ep = sq;
+    c += 2;
+    return true;
+}
+
+// The optional half-move field (skipped) and full-move number; the game's ply
+// number from them, 0 when the number is missing or out of 1..255.
+int read_move_number(const char* c) {
+    if (*c != ' ') return 0;
+    ++c;
+    if (*c == '-')
+        ++c;
+    else
+        while (is_digit(*c)) ++c;
+    if (*c != ' ' || !is_digit(c[1])) return 0;
+    ++c;
+    long n = 0;
+    while (is_digit(*c) && n <= 1000) n = n * 10 + (*c++ - '0');
+    return n >= 1 && n <= 255 ? static_cast<int>(2 * (n - 1) + position.state.side_to_move) : 0;
+}
+
+bool parse_fen(const char* text) {
+    const char* c = text;
+    std::memcpy(position.board, empty_board, sizeof position.board);
+    int ep = 0;
+    if (!read_placement(c) || *c++ != ' ') return false;
+    if (!read_side_to_move(c) || *c++ != ' ') return false;
+    if (!read_castling(c)) return false;
+    ++c;  // the space
+    if (!read_ep_square(c, ep)) return false;
+    const int ply = read_move_number(c);
 
     if (!board_is_playable()) return false;
-    st.ep_square = checked_ep_square(ep);
+    position.state.ep_square = checked_ep_square(ep);
     recount();
     position.game_ply = ply;
     return true;
