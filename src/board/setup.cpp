@@ -37,7 +37,7 @@ void recount() {
     compute_keys();
     compute_square_sets();
     st.fifty_counter = 0;
-    st.game_result = 0;
+    st.game_result = GAME_RUNNING;
     std::memset(position.state_history, 0, sizeof position.state_history);
     std::memset(position.move_history, 0, sizeof position.move_history);
 }

@@ -62,8 +62,8 @@ constexpr std::array<int, N> mirror_squares(const std::array<int, N>& squares) {
 }
 // A castling move: the same kind between the mirrored squares.
 constexpr Move mirror_castling(Move m) {
-    return make_move_value(mirror_square(move_from(m)), mirror_square(move_to(m)), 0, 0,
-                           move_castle_kind(m));
+    return pack_move(mirror_square(move_from(m)), mirror_square(move_to(m)), 0, 0,
+                     move_castle_kind(m));
 }
 constexpr int COLOUR_OFFSET = B_PAWN - W_PAWN;  // a black piece's code less the white one's
 

@@ -4,7 +4,7 @@
 
 #include "board/board.h"
 
-constexpr int MAX_PAWNS_PER_SIDE = 8;
+constexpr int MAX_PAWNS_PER_SIDE = 8;  // entries of each pawn list
 
 // Per-file summary and pawn lists, filled during the square visit. Files are
 // 1..8 with empty neighbours 0 and 9; ranks are 1..8 from White's side.

@@ -120,15 +120,15 @@ void answer_ping(const char* line) {
 }
 
 void set_result(const char* line) {
-    if (position.state.game_result != 0) return;
+    if (position.state.game_result != GAME_RUNNING) return;
     const char* text = text_at(line, 7);
-    int code = 4;
+    int code = GAME_ENDED_OTHERWISE;
     if (starts_with(text, "1-0"))
-        code = 1;
+        code = WHITE_WON;
     else if (starts_with(text, "0-1"))
-        code = 2;
+        code = BLACK_WON;
     else if (starts_with(text, "1/2-1/2"))
-        code = 3;
+        code = GAME_DRAWN;
     position.state.game_result = static_cast<std::uint8_t>(code);
 }
 
@@ -408,7 +408,7 @@ void ponder_pass() {
     engine_to_move = true;
     check_game_end(legal_move_count());
     if (!found) return;
-    if (position.state.game_result == 0) play_engine_move(best_move);
+    if (position.state.game_result == GAME_RUNNING) play_engine_move(best_move);
     age_transposition_table();
     if (!engine_to_move) check_game_end(legal_move_count());
 }
@@ -462,27 +462,27 @@ void check_game_end(int legal_count) {
     if (legal_count == 0) {
         // Mate: the side that has just moved wins. No move and no check: stalemate.
         if (!in_check())
-            report_result(3, "1/2-1/2\n");
+            report_result(GAME_DRAWN, "1/2-1/2\n");
         else if (st.side_to_move == BLACK)
-            report_result(1, "1-0\n");
+            report_result(WHITE_WON, "1-0\n");
         else
-            report_result(2, "0-1\n");
+            report_result(BLACK_WON, "0-1\n");
         return;
     }
     // The history must keep room for a search above the game.
     if (position.game_ply >= MAX_GAME_PLY) {
-        report_result(3, "1/2-1/2 {game too long}\n");
+        report_result(GAME_DRAWN, "1/2-1/2 {game too long}\n");
         return;
     }
     if (st.fifty_counter >= 100) {
-        report_result(3, "1/2-1/2\n");
+        report_result(GAME_DRAWN, "1/2-1/2\n");
         return;
     }
     int repeats = 0;
     for (int ply = std::max(0, position.game_ply - st.fifty_counter); ply < position.game_ply;
          ++ply)
         if (position.state_history[ply].key == st.key) ++repeats;
-    if (repeats >= 2) report_result(3, "1/2-1/2\n");
+    if (repeats >= 2) report_result(GAME_DRAWN, "1/2-1/2\n");
 }
 
 void xboard_loop() {
@@ -494,13 +494,15 @@ void xboard_loop() {
     // the interface while it searches (and so neither ponders nor analyses).
     start_input_reader();
     for (;;) {
-        if (!force_mode && engine_to_move && !analyze_mode && position.state.game_result == 0) {
+        if (!force_mode && engine_to_move && !analyze_mode &&
+            position.state.game_result == GAME_RUNNING) {
             engine_move();
             check_game_end(legal_move_count());
         }
         if (analyze_mode)
             analysis_pass();
-        else if (force_mode || engine_to_move || position.state.game_result != 0 || !ponder_enabled)
+        else if (force_mode || engine_to_move || position.state.game_result != GAME_RUNNING ||
+                 !ponder_enabled)
             read_line_or_quit();
         else
             ponder_pass();

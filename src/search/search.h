@@ -9,9 +9,9 @@
 #include "eval/cache.h"
 
 // ---- Score scale (centipawns, side to move's view).
-constexpr int INFINITE_SCORE = 32000;
-constexpr int MATE_SCORE = 30000;  // mated at ply p scores p - MATE_SCORE
-constexpr int MATE_BOUND = 29000;  // |score| >= MATE_BOUND is a forced mate
+constexpr int INFINITE_SCORE = 32000;  // above every score: the widest window's bounds
+constexpr int MATE_SCORE = 30000;      // mated at ply p scores p - MATE_SCORE
+constexpr int MATE_BOUND = 29000;      // |score| >= MATE_BOUND is a forced mate
 
 // ---- Search-control globals (one search at a time).
 constexpr int MAX_PLY = 64;              // slots of the killer tables
@@ -32,13 +32,13 @@ constexpr int UNLIMITED_TIME_BUDGET = 259200000;  // 30 days, centiseconds
 // A timed search stops at once when the clock (clock_ms) reaches this value,
 // whatever the budget says; written before time_limited is set (milliseconds).
 extern std::atomic<std::int64_t> hard_deadline_ms;
-constexpr std::int64_t NO_DEADLINE = INT64_MAX;
+constexpr std::int64_t NO_DEADLINE = INT64_MAX;  // hard_deadline_ms of a search without one
 
 extern Move best_move;    // the root's best move; after think() returns true, the move to play
-extern int report_depth;  // depth of the iteration in progress
-extern int max_depth;     // deepest iteration (default 32)
-constexpr int DEFAULT_MAX_DEPTH = 32;
-constexpr int MIN_SEARCH_DEPTH = 2;  // think always completes this depth before it may stop
+extern int report_depth;  // depth of the iteration in progress, plies
+extern int max_depth;     // deepest iteration, plies (default 32)
+constexpr int DEFAULT_MAX_DEPTH = 32;  // max_depth when no depth limit is set, plies
+constexpr int MIN_SEARCH_DEPTH = 2;    // plies think always completes before it may stop
 
 // Refreshes last_clock and elapsed_cs from the clock.
 void update_elapsed();
@@ -52,8 +52,9 @@ bool deadline_passed();          // last_clock has reached hard_deadline_ms
 bool poll_stop();
 
 // ---- Transposition table (the evaluation caches: eval/cache.h).
+// What a stored score is: none, the exact score, at least it (a cutoff), at most it.
 constexpr int BOUND_NONE = 0, BOUND_EXACT = 1, BOUND_LOWER = 2, BOUND_UPPER = 3;
-constexpr int AGE_FRESH = 15;
+constexpr int AGE_FRESH = 15;  // age of an entry just written; each aging lowers it by 1
 
 struct TtEntry {
     std::uint64_t key;
@@ -62,10 +63,10 @@ struct TtEntry {
 };
 static_assert(sizeof(TtEntry) == 16, "TtEntry is 16 bytes, four to a 64-byte bucket");
 
-constexpr std::uint32_t DEFAULT_TT_ENTRY_COUNT = 2097152;  // 32 MB
-extern std::uint32_t tt_entry_count;                       // entries, a power of two
-extern std::uint32_t tt_bucket_mask;
-extern TtEntry* tt_table;
+constexpr std::uint32_t DEFAULT_TT_ENTRY_COUNT = 2097152;  // entries of the default 32 MB table
+extern std::uint32_t tt_entry_count;                       // entries of tt_table, a power of two
+extern std::uint32_t tt_bucket_mask;  // tt_entry_count / 4 - 1: low key bits to a 4-entry bucket
+extern TtEntry* tt_table;             // tt_entry_count entries; nullptr before allocation
 
 // Start loading the transposition-table bucket of the current position (a
 // child that searches on is about to probe it), so that the memory access
@@ -87,9 +88,11 @@ void age_transposition_table();
 void tt_clear_all();  // the transposition table and both evaluation caches
 
 // ---- Move ordering.
-constexpr int HASH_MOVE_SCORE = 30000;
+constexpr int HASH_MOVE_SCORE = 30000;  // ordering score of the table's move: searched first
+// Ordering scores of a quiet move that is the first, second or third killer of its ply.
 constexpr int KILLER_1_SCORE = 8500, KILLER_2_SCORE = 8300, KILLER_3_SCORE = 8100;
-constexpr int KILLER_LIMIT = 9000;
+constexpr int KILLER_LIMIT = 9000;  // a move ordered below this score may become a killer
+// [ply]: the quiet moves that last caused a cutoff there, newest in killer_1; 0 = none.
 extern Move killer_1[MAX_PLY], killer_2[MAX_PLY], killer_3[MAX_PLY];
 void score_moves(int count, Move hash_move, MoveEntry* list);
 void pick_next_move(int index, int count, MoveEntry* list);

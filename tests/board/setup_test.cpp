@@ -91,14 +91,14 @@ TEST(MoveText, ParseNeedsLowerCasePromotionLetters) {
     set_fen("4k3/P7/8/8/8/8/8/4K3 w - - 0 1");
     EXPECT_EQ(parse_move_text("a7a8"), 0u);
     EXPECT_EQ(parse_move_text("a7a8Q"), 0u);
-    EXPECT_EQ(parse_move_text("a7a8q"), make_move_value(81, 91, 0, W_QUEEN));
-    EXPECT_EQ(parse_move_text("a7a8n"), make_move_value(81, 91, 0, W_KNIGHT));
-    EXPECT_EQ(parse_move_text("e1e2"), make_move_value(E1, 35));
+    EXPECT_EQ(parse_move_text("a7a8q"), pack_move(81, 91, 0, W_QUEEN));
+    EXPECT_EQ(parse_move_text("a7a8n"), pack_move(81, 91, 0, W_KNIGHT));
+    EXPECT_EQ(parse_move_text("e1e2"), pack_move(E1, 35));
     EXPECT_EQ(parse_move_text("e1e3"), 0u);
     EXPECT_EQ(parse_move_text("e1"), 0u);
     EXPECT_EQ(parse_move_text("z9z9"), 0u);
     set_fen("4k3/8/8/8/8/8/p7/4K3 b - - 0 1");
-    EXPECT_EQ(parse_move_text("a2a1r"), make_move_value(31, 21, 0, B_ROOK));
+    EXPECT_EQ(parse_move_text("a2a1r"), pack_move(31, 21, 0, B_ROOK));
     init_position();
     EXPECT_EQ(parse_move_text("e1g1"), 0u);
     EXPECT_EQ(text_of(parse_move_text("g1f3")), "g1f3");

@@ -77,7 +77,7 @@ inline std::string board_fen(bool mirrored) {
 }
 
 inline Move mirror_move(Move m) {
-    return make_move_value(mirror_square(move_from(m)), mirror_square(move_to(m)),
-                           swap_colour(move_captured(m)), swap_colour(move_promotion(m)),
-                           move_castle_kind(m), move_is_ep(m));
+    return pack_move(mirror_square(move_from(m)), mirror_square(move_to(m)),
+                     swap_colour(move_captured(m)), swap_colour(move_promotion(m)),
+                     move_castle_kind(m), move_is_ep(m));
 }

@@ -14,7 +14,7 @@ int sq(const char* name) {
 }
 
 Move capture(const char* from, const char* to) {
-    return make_move_value(sq(from), sq(to), position.board[sq(to)]);
+    return pack_move(sq(from), sq(to), position.board[sq(to)]);
 }
 
 std::vector<int> white_list() {
@@ -65,7 +65,7 @@ TEST(StaticExchange, BlackToMove) {
 
 TEST(StaticExchange, EnPassantWinsNothing) {
     set_fen("4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1");
-    const Move ep = make_move_value(sq("e5"), sq("d6"), 0, 0, 0, true);
+    const Move ep = pack_move(sq("e5"), sq("d6"), 0, 0, 0, true);
     EXPECT_EQ(static_exchange(ep), 0);
 }
 
