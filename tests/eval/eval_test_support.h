@@ -12,6 +12,7 @@
 #include "eval/cache.h"
 #include "eval/eval.h"
 #include "search/search.h"
+#include "support/board_helpers.h"
 
 inline void ensure_tables() {
     if (tt_table == nullptr || eval_cache == nullptr || pawn_cache == nullptr) {
@@ -19,9 +20,10 @@ inline void ensure_tables() {
     }
 }
 
-inline void set_fen(const std::string& fen) {
+// The position from the text, with both evaluation caches empty.
+inline void set_fen_for_eval(const std::string& fen) {
     ensure_tables();
-    ASSERT_TRUE(set_position_from_fen(fen.c_str())) << fen;
+    set_fen(fen.c_str());
     // Only the two evaluation caches: clearing the whole transposition table
     // for every sampled position would dominate the run time.
     clear_eval_caches();

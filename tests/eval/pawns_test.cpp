@@ -9,7 +9,7 @@
 namespace {
 
 PawnSummary summary_of(const std::string& placement) {
-    set_fen(placement + " w - - 0 1");
+    set_fen_for_eval(placement + " w - - 0 1");
     PawnSummary pawns;
     clear_pawn_summary(pawns);
     for (const int sq : squares_a1_h8) {

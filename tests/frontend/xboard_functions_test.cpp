@@ -10,21 +10,10 @@
 
 namespace {
 
-int legal_moves() {
-    MoveEntry list[MOVE_LIST_CAPACITY];
-    return filter_legal(generate_moves(list), list);
-}
-
-void play(const char* text) {
-    const Move m = parse_move_text(text);
-    ASSERT_NE(m, 0u) << text;
-    make_move(m);
-}
-
 // The line check_game_end prints and the code it leaves in the position.
 std::string game_end_line() {
     testing::internal::CaptureStdout();
-    check_game_end(legal_moves());
+    check_game_end(legal_move_count());
     return testing::internal::GetCapturedStdout();
 }
 
