@@ -54,6 +54,15 @@ bool castling_path_attacked(int castle_kind) {
     }
 }
 
+// After a move of Mover: its king is not attacked, nor, for castling, the
+// squares the king started from and passed over.
+template <int Mover>
+inline bool mover_king_safe(int castle_kind) {
+    constexpr int By = Mover ^ 1;
+    if (attacked_by<By>(position.state.king_square[Mover])) return false;
+    return castle_kind == 0 || !castling_path_attacked<By>(castle_kind);
+}
+
 }  // namespace
 
 bool attacked_by_white(int square) {
@@ -74,13 +83,8 @@ bool move_gives_check() {
 }
 
 bool last_move_legal(int castle_kind) {
-    const PositionState& st = position.state;
-    if (st.side_to_move == BLACK) {  // white has just moved
-        if (attacked_by<BLACK>(st.king_square[WHITE])) return false;
-        return castle_kind == 0 || !castling_path_attacked<BLACK>(castle_kind);
-    }
-    if (attacked_by<WHITE>(st.king_square[BLACK])) return false;
-    return castle_kind == 0 || !castling_path_attacked<WHITE>(castle_kind);
+    return position.state.side_to_move == BLACK ? mover_king_safe<WHITE>(castle_kind)
+                                                : mover_king_safe<BLACK>(castle_kind);
 }
 
 int filter_legal(int count, MoveEntry* list) {

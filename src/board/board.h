@@ -10,7 +10,8 @@
 using Move = std::uint32_t;  // packed move, 0 = no move (layout below)
 
 // ---- Squares: 10x12 mailbox, a1 = 21 .. h8 = 98; border squares hold OFF_BOARD.
-constexpr int BOARD_SIZE = 120;
+constexpr int BOARD_SIZE = 120;  // squares of the mailbox, border included
+// The mailbox squares of the first and the eighth rank.
 constexpr int A1 = 21, B1 = 22, C1 = 23, D1 = 24, E1 = 25, F1 = 26, G1 = 27, H1 = 28;
 constexpr int A8 = 91, B8 = 92, C8 = 93, D8 = 94, E8 = 95, F8 = 96, G8 = 97, H8 = 98;
 
@@ -23,6 +24,12 @@ constexpr int file_of(int sq) {
 constexpr int rank_of(int sq) {
     return sq / 10 - 2;
 }  // 0 = first rank .. 7 = eighth
+
+// The square that coordinate text such as "e4" names: file letter, rank digit.
+// Nothing is checked; callers test the characters first.
+constexpr int square_from_text(const char* text) {
+    return 10 * (text[1] - '0') + (text[0] - 'a') + 11;
+}
 
 extern const int square64[BOARD_SIZE];  // mailbox -> 0..63 (a1 = 0, h8 = 63); border -> 0
 extern const int squares_a1_h8[64];     // 0..63 -> mailbox
@@ -45,7 +52,12 @@ enum PieceCode : int {
     B_QUEEN,
     B_KING,
 };
-constexpr int WHITE = 0, BLACK = 1;
+constexpr int WHITE = 0, BLACK = 1;  // colours, as side_to_move holds them
+
+// Piece kind 1..6 (pawn .. king) of a code of either colour; 0 stays 0.
+constexpr int piece_kind(int code) {
+    return code > 6 ? code - 6 : code;
+}
 
 extern const int piece_material_value[13];  // N, B 300, R 500, Q 1200; phase material
 
@@ -68,25 +80,37 @@ constexpr int move_castle_kind(Move m) {
 constexpr bool move_is_ep(Move m) {
     return ((m >> 28) & 1) != 0;
 }
-constexpr Move make_move_value(int from, int to, int captured = 0, int promotion = 0,
-                               int castle_kind = 0, bool ep = false) {
+// The Move with these fields, read back by the functions above (make_move plays one).
+constexpr Move pack_move(int from, int to, int captured = 0, int promotion = 0, int castle_kind = 0,
+                         bool ep = false) {
     return static_cast<Move>(from) | static_cast<Move>(to) << 8 |
            static_cast<Move>(captured) << 16 | static_cast<Move>(promotion) << 20 |
            static_cast<Move>(castle_kind) << 24 | static_cast<Move>(ep ? 1 : 0) << 28;
 }
-constexpr int CASTLE_KING_SIDE = 1, CASTLE_QUEEN_SIDE = 2;
-constexpr Move EP_FLAG = 1u << 28;
-constexpr Move W_CASTLE_KING_SIDE = 0x1001B19;   // e1g1
-constexpr Move W_CASTLE_QUEEN_SIDE = 0x2001719;  // e1c1
-constexpr Move B_CASTLE_KING_SIDE = 0x100615F;   // e8g8
-constexpr Move B_CASTLE_QUEEN_SIDE = 0x2005D5F;  // e8c8
+// Move text names a promotion by a lowercase letter, 'n', 'b', 'r' or 'q',
+// whatever the colour.
+constexpr char promotion_letter(int code) {  // NUL for no promotion (or not a piece one can be)
+    const int kind = piece_kind(code);
+    return kind >= W_KNIGHT && kind <= W_QUEEN ? "nbrq"[kind - W_KNIGHT] : '\0';
+}
+constexpr int promotion_of_letter(char letter) {  // W_KNIGHT .. W_QUEEN; 0 for any other
+    for (int code = W_KNIGHT; code <= W_QUEEN; ++code)
+        if (promotion_letter(code) == letter) return code;
+    return 0;
+}
+constexpr int CASTLE_KING_SIDE = 1, CASTLE_QUEEN_SIDE = 2;  // move_castle_kind; 0 = none
+constexpr Move EP_FLAG = 1u << 28;                          // the en-passant bit of a move
+constexpr Move W_CASTLE_KING_SIDE = 0x1001B19;              // e1g1
+constexpr Move W_CASTLE_QUEEN_SIDE = 0x2001719;             // e1c1
+constexpr Move B_CASTLE_KING_SIDE = 0x100615F;              // e8g8
+constexpr Move B_CASTLE_QUEEN_SIDE = 0x2005D5F;             // e8c8
 
 // ---- Move lists.
 // With set-up refusing impossible material (see set_position_from_fen), the
 // most pseudo-legal moves a side can have is 9 queens x 27 + 2 rooks x 14 +
 // 2 bishops x 13 + 2 knights x 8 + king 8 + 2 castlings = 323.
 constexpr int MAX_PSEUDO_LEGAL_MOVES = 9 * 27 + 2 * 14 + 2 * 13 + 2 * 8 + 8 + 2;
-constexpr int MOVE_LIST_CAPACITY = 324;
+constexpr int MOVE_LIST_CAPACITY = 324;  // entries of every move list
 static_assert(MAX_PSEUDO_LEGAL_MOVES <= MOVE_LIST_CAPACITY, "a move list could overflow");
 
 struct MoveEntry {
@@ -106,7 +130,7 @@ struct PositionState {
     std::int32_t ep_square;       // square passed over by the last double push, 0 if none
     std::uint8_t castle_wk, castle_wq, castle_bk, castle_bq;
     std::uint8_t side_to_move;  // WHITE or BLACK
-    std::uint8_t game_result;   // 0 running, 1 "1-0", 2 "0-1", 3 draw, 4 other
+    std::uint8_t game_result;   // GAME_RUNNING or how the game ended (below)
 };
 static_assert(sizeof(PositionState) == 48, "PositionState is copied whole on every move");
 static_assert(offsetof(PositionState, key) == 0 && offsetof(PositionState, pawn_key) == 8 &&
@@ -114,11 +138,18 @@ static_assert(offsetof(PositionState, key) == 0 && offsetof(PositionState, pawn_
                   offsetof(PositionState, game_result) == 41,
               "PositionState field order");
 
+// Codes of game_result.
+constexpr int GAME_RUNNING = 0;
+constexpr int WHITE_WON = 1;             // "1-0"
+constexpr int BLACK_WON = 2;             // "0-1"
+constexpr int GAME_DRAWN = 3;            // "1/2-1/2"
+constexpr int GAME_ENDED_OTHERWISE = 4;  // another result the interface announced
+
 constexpr int HISTORY_CAPACITY = 1024;  // plies of state_history and move_history
 // A search stacks at most MAX_SEARCH_PLY plies (moves and null moves) on top of
 // the game; the game itself may not grow past MAX_GAME_PLY so that room is left.
-constexpr int MAX_SEARCH_PLY = 128;
-constexpr int MAX_GAME_PLY = HISTORY_CAPACITY - MAX_SEARCH_PLY - 16;
+constexpr int MAX_SEARCH_PLY = 128;                                   // plies
+constexpr int MAX_GAME_PLY = HISTORY_CAPACITY - MAX_SEARCH_PLY - 16;  // plies
 
 struct Position {
     std::int32_t board[BOARD_SIZE];
@@ -134,8 +165,8 @@ struct Position {
 extern Position position;  // the one position the whole engine works on
 
 // ---- Tables of the board.
-extern const int initial_board[BOARD_SIZE];
-extern const int empty_board[BOARD_SIZE];
+extern const int initial_board[BOARD_SIZE];  // [square]: piece codes of the start position
+extern const int empty_board[BOARD_SIZE];    // [square]: EMPTY on the board, OFF_BOARD around it
 struct ZobristTable {
     std::uint64_t v[64][16];  // [square64][piece code]; code 0 holds side, castling, en passant
     constexpr const std::uint64_t* operator[](int i) const { return v[i]; }
@@ -165,10 +196,13 @@ void compute_square_sets();  // piece_squares and colour_squares from the board
 // ---- Set-up and move text.
 void init_position();
 bool set_position_from_fen(const char* text);  // false: rejected, position untouched
-// Runs xboard's edit mode on lines from read_line(); false when the edited board
-// is impossible (the position from before "edit" is then kept).
-bool edit_position();
-extern char move_text[6];
+// Where edit mode takes its lines from: the next line, or nullptr at the end
+// of input. The front end hands in its own line reader.
+using LineSource = const char* (*)();
+// Runs xboard's edit mode on lines from next_line up to "."; false when the
+// edited board is impossible (the position from before "edit" is then kept).
+bool edit_position(LineSource next_line);
+extern char move_text[6];  // text of the last move_to_text: "e2e4" or "e7e8q", NUL-ended
 void move_to_text(Move m);
 Move parse_move_text(const char* text);
 bool looks_like_move(const char* text);  // letter, digit, letter, digit

@@ -33,10 +33,40 @@ inline std::uint64_t castle_key(int which) {
     return zobrist[CASTLE_KEY_SQUARE[which]][0];
 }
 
-inline void clear_castle(std::uint8_t& flag, int which, std::uint64_t& key) {
-    if (flag) {
-        flag = 0;
-        key ^= castle_key(which);
+// The four castling flags in the order of their keys, and as bits of a mask.
+constexpr std::uint8_t PositionState::*CASTLE_FLAGS[4] = {
+    &PositionState::castle_wk, &PositionState::castle_wq, &PositionState::castle_bk,
+    &PositionState::castle_bq};
+constexpr int WK = 1, WQ = 2, BK = 4, BQ = 8;
+constexpr int SIDE_CASTLINGS[2] = {WK | WQ, BK | BQ};  // [colour]
+
+// [square]: the castlings given up when a piece of the side they belong to
+// leaves it: the king's home square gives up both of its side, a rook's home
+// square the one on that side. (While a side may castle its king stands on
+// its home square, so only the king can leave it.)
+struct CastleMasks {
+    std::uint8_t lost[BOARD_SIZE];
+};
+constexpr CastleMasks make_castle_masks() {
+    CastleMasks t{};
+    t.lost[E1] = WK | WQ;
+    t.lost[H1] = WK;
+    t.lost[A1] = WQ;
+    t.lost[E8] = BK | BQ;
+    t.lost[H8] = BK;
+    t.lost[A8] = BQ;
+    return t;
+}
+constexpr CastleMasks castle_masks = make_castle_masks();
+
+// Clears the flags of the mask that are still set, with their keys.
+void clear_castlings(int lost, std::uint64_t& key) {
+    for (int which = 0; which < 4; ++which) {
+        std::uint8_t& flag = position.state.*CASTLE_FLAGS[which];
+        if ((lost >> which & 1) && flag) {
+            flag = 0;
+            key ^= castle_key(which);
+        }
     }
 }
 
@@ -69,129 +99,121 @@ inline void push_history(Move m) {
     ++position.state.fifty_counter;
 }
 
+// The keys of the position, kept in registers while a move is made and
+// written back once.
+struct Keys {
+    std::uint64_t key;
+    std::uint32_t pawn_key;
+};
+
+constexpr int PAWN_PUSH[2] = {10, -10};         // [colour]: a pawn's step forwards
+constexpr int PAWN_CODE[2] = {W_PAWN, B_PAWN};  // [colour]
+
 // A pawn move that promotes or takes en passant; the pawn already stands on to.
-void finish_special_pawn_move(Move m, int mover, int pawn, std::uint64_t& key,
-                              std::uint32_t& pawn_key) {
+void finish_special_pawn_move(Move m, int mover, int pawn, Keys& keys) {
     PositionState& st = position.state;
     int* board = position.board;
     const int to = move_to(m);
     if (const int promotion = move_promotion(m)) {
         board[to] = promotion;
-        key ^= z(to, pawn) ^ z(to, promotion);
-        pawn_key ^= z32(to, pawn);
+        keys.key ^= z(to, pawn) ^ z(to, promotion);
+        keys.pawn_key ^= z32(to, pawn);
         position.piece_squares[pawn] ^= square_bit[to];
         position.piece_squares[promotion] ^= square_bit[to];
         st.piece_material += piece_material_value[promotion];
         --st.pawn_count;
         return;
     }
-    const int victim_sq = mover == BLACK ? to + 10 : to - 10;
-    const int victim = mover == BLACK ? W_PAWN : B_PAWN;
+    const int victim_sq = to - PAWN_PUSH[mover];
+    const int victim = PAWN_CODE[mover ^ 1];
     board[victim_sq] = EMPTY;
-    key ^= z(victim_sq, victim);
-    pawn_key ^= z32(victim_sq, victim);
+    keys.key ^= z(victim_sq, victim);
+    keys.pawn_key ^= z32(victim_sq, victim);
     toggle(victim, mover ^ 1, square_bit[victim_sq]);
     --st.pawn_count;
 }
 
-// The king leaving its home square gives up both castlings of its side, a
-// piece leaving a rook's home square the castling on that side.
-void clear_castling_rights(int mover, int from, bool king_moves, std::uint64_t& key) {
+inline void clear_ep_square(Keys& keys) {
     PositionState& st = position.state;
-    if (mover == WHITE) {
-        if (king_moves) {
-            if (from == E1) {
-                clear_castle(st.castle_wk, 0, key);
-                clear_castle(st.castle_wq, 1, key);
-            }
-        } else if (from == H1) {
-            clear_castle(st.castle_wk, 0, key);
-        } else if (from == A1) {
-            clear_castle(st.castle_wq, 1, key);
-        }
-    } else {
-        if (king_moves) {
-            if (from == E8) {
-                clear_castle(st.castle_bk, 2, key);
-                clear_castle(st.castle_bq, 3, key);
-            }
-        } else if (from == H8) {
-            clear_castle(st.castle_bk, 2, key);
-        } else if (from == A8) {
-            clear_castle(st.castle_bq, 3, key);
-        }
+    if (st.ep_square) {
+        keys.key ^= z(st.ep_square, 0);
+        st.ep_square = 0;
     }
 }
 
-// The squares whose leaving can give up a castling: e1, h1, a1, e8, h8, a8.
-constexpr SquareSet CASTLING_SQUARES = square_bit[E1] | square_bit[H1] | square_bit[A1] |
-                                       square_bit[E8] | square_bit[H8] | square_bit[A8];
+inline void move_piece(int piece, int mover, int from, int to, Keys& keys) {
+    position.board[to] = piece;
+    position.board[from] = EMPTY;
+    keys.key ^= z(from, piece) ^ z(to, piece);
+    toggle(piece, mover, square_bit[from] | square_bit[to]);
+}
+
+inline void take_captured(int captured, int mover, int to, Keys& keys) {
+    PositionState& st = position.state;
+    st.fifty_counter = 0;
+    keys.key ^= z(to, captured);
+    st.piece_material -= piece_material_value[captured];
+    toggle(captured, mover ^ 1, square_bit[to]);
+    if (is_pawn(captured)) {
+        keys.pawn_key ^= z32(to, captured);
+        --st.pawn_count;
+    }
+}
+
+// Pawn moves reset the fifty-move count; a double push leaves the square it
+// passed over for an en-passant capture.
+inline void finish_pawn_move(Move m, int mover, int pawn, Keys& keys) {
+    PositionState& st = position.state;
+    const int from = move_from(m), to = move_to(m);
+    st.fifty_counter = 0;
+    keys.pawn_key ^= z32(from, pawn) ^ z32(to, pawn);
+    if (m & SPECIAL_FIELDS) {
+        finish_special_pawn_move(m, mover, pawn, keys);
+    } else if (to - from == 20 || from - to == 20) {
+        st.ep_square = (from + to) / 2;
+        keys.key ^= z(st.ep_square, 0);
+    }
+}
+
+// The king is in the pawn key; castling moves the rook too.
+inline void finish_king_move(Move m, int mover, int king, Keys& keys) {
+    int* board = position.board;
+    const int from = move_from(m), to = move_to(m);
+    position.state.king_square[mover] = to;
+    keys.pawn_key ^= z32(from, king) ^ z32(to, king);
+    if (const int kind = move_castle_kind(m)) {
+        const int rook_from = castling_rook_from(kind, to), rook_to = castling_rook_to(kind, to);
+        const int rook = board[rook_from];
+        board[rook_to] = rook;
+        board[rook_from] = EMPTY;
+        keys.key ^= z(rook_from, rook) ^ z(rook_to, rook);
+        toggle(rook, mover, square_bit[rook_from] | square_bit[rook_to]);
+    }
+}
 
 }  // namespace
 
 void make_move(Move m) {
     PositionState& st = position.state;
-    int* board = position.board;
     const int from = move_from(m), to = move_to(m);
-    const int captured = move_captured(m);
     const int mover = st.side_to_move;
-    const int piece = board[from];
-    const SquareSet to_bit = square_bit[to];
+    const int piece = position.board[from];
 
     push_history(m);
-    // The keys are kept in registers and written back once.
-    std::uint64_t key = st.key ^ side_key();
-    std::uint32_t pawn_key = st.pawn_key;
-    if (st.ep_square) {
-        key ^= z(st.ep_square, 0);
-        st.ep_square = 0;
-    }
-
+    Keys keys{st.key ^ side_key(), st.pawn_key};
+    clear_ep_square(keys);
     // The piece moves; a promotion or an en-passant capture is finished below.
-    board[to] = piece;
-    board[from] = EMPTY;
-    key ^= z(from, piece) ^ z(to, piece);
-    toggle(piece, mover, square_bit[from] | to_bit);
+    move_piece(piece, mover, from, to, keys);
+    if (const int captured = move_captured(m)) take_captured(captured, mover, to, keys);
+    if (is_pawn(piece))
+        finish_pawn_move(m, mover, piece, keys);
+    else if (from == st.king_square[mover])
+        finish_king_move(m, mover, piece, keys);
+    if (const int lost = castle_masks.lost[from] & SIDE_CASTLINGS[mover])
+        clear_castlings(lost, keys.key);
 
-    if (captured) {
-        st.fifty_counter = 0;
-        key ^= z(to, captured);
-        st.piece_material -= piece_material_value[captured];
-        toggle(captured, mover ^ 1, to_bit);
-        if (is_pawn(captured)) {
-            pawn_key ^= z32(to, captured);
-            --st.pawn_count;
-        }
-    }
-
-    bool king_moves = false;
-    if (is_pawn(piece)) {
-        st.fifty_counter = 0;
-        pawn_key ^= z32(from, piece) ^ z32(to, piece);
-        if (m & SPECIAL_FIELDS) {
-            finish_special_pawn_move(m, mover, piece, key, pawn_key);
-        } else if (to - from == 20 || from - to == 20) {
-            st.ep_square = (from + to) / 2;
-            key ^= z(st.ep_square, 0);
-        }
-    } else if (from == st.king_square[mover]) {
-        king_moves = true;
-        st.king_square[mover] = to;
-        pawn_key ^= z32(from, piece) ^ z32(to, piece);
-        if (const int kind = move_castle_kind(m)) {
-            const int rook_from = castling_rook_from(kind, to),
-                      rook_to = castling_rook_to(kind, to);
-            const int rook = board[rook_from];
-            board[rook_to] = rook;
-            board[rook_from] = EMPTY;
-            key ^= z(rook_from, rook) ^ z(rook_to, rook);
-            toggle(rook, mover, square_bit[rook_from] | square_bit[rook_to]);
-        }
-    }
-    if (square_bit[from] & CASTLING_SQUARES) clear_castling_rights(mover, from, king_moves, key);
-
-    st.key = key;
-    st.pawn_key = pawn_key;
+    st.key = keys.key;
+    st.pawn_key = keys.pawn_key;
     st.side_to_move = static_cast<std::uint8_t>(mover ^ 1);
     QV_ASSERT_POSITION();
 }
@@ -206,7 +228,7 @@ void unmake_special_move(Move m, int mover) {
     const SquareSet from_bit = square_bit[from], to_bit = square_bit[to];
     const int piece = board[to];
     if (move_promotion(m)) {
-        const int pawn = mover == BLACK ? B_PAWN : W_PAWN;
+        const int pawn = PAWN_CODE[mover];
         const int captured = move_captured(m);
         board[from] = pawn;
         board[to] = captured;
@@ -215,8 +237,8 @@ void unmake_special_move(Move m, int mover) {
         position.colour_squares[mover] ^= from_bit | to_bit;
         if (captured) toggle(captured, mover ^ 1, to_bit);
     } else if (move_is_ep(m)) {
-        const int victim_sq = mover == BLACK ? to + 10 : to - 10;
-        const int victim = mover == BLACK ? W_PAWN : B_PAWN;
+        const int victim_sq = to - PAWN_PUSH[mover];
+        const int victim = PAWN_CODE[mover ^ 1];
         board[from] = piece;
         board[to] = EMPTY;
         board[victim_sq] = victim;
@@ -294,8 +316,6 @@ void compute_keys() {
     }
     if (st.side_to_move == BLACK) st.key ^= side_key();
     if (st.ep_square) st.key ^= z(st.ep_square, 0);
-    if (st.castle_wk) st.key ^= castle_key(0);
-    if (st.castle_wq) st.key ^= castle_key(1);
-    if (st.castle_bk) st.key ^= castle_key(2);
-    if (st.castle_bq) st.key ^= castle_key(3);
+    for (int which = 0; which < 4; ++which)
+        if (st.*CASTLE_FLAGS[which]) st.key ^= castle_key(which);
 }

@@ -53,8 +53,8 @@ constexpr bool visits_in_scan_order() {
 static_assert(visits_in_scan_order<WHITE>() && visits_in_scan_order<BLACK>(),
               "square sets are visited in each side's scan order");
 
-template <int N>
-constexpr bool all_are_rays(const int (&steps)[N]) {
+template <std::size_t N>
+constexpr bool all_are_rays(const std::array<int, N>& steps) {
     for (const int step : steps)
         if (RAY_STEPS[ray_of_step(step)] != step) return false;
     return true;
@@ -77,8 +77,7 @@ inline bool is_victim(int code) {
 template <int Side>
 inline void add_promotions(MoveEntry*& out, int from, int to, int captured) {
     for (int i = 0; i < 4; ++i)
-        add(out, make_move_value(from, to, captured, SideTraits<Side>::knight + i),
-            PROMOTION_SCORES[i]);
+        add(out, pack_move(from, to, captured, SideTraits<Side>::knight + i), PROMOTION_SCORES[i]);
 }
 
 template <int Side>
@@ -91,10 +90,10 @@ inline void pawn_capture(MoveEntry*& out, int s, int t) {
         } else {
             const int score = full_capture_score[1][piece_kind(victim)];
             const bool seventh = t >= T::seventh_low && t <= T::seventh_high;
-            add(out, make_move_value(s, t, victim), seventh ? score + 1 : score);
+            add(out, pack_move(s, t, victim), seventh ? score + 1 : score);
         }
     }
-    if (position.state.ep_square == t) add(out, make_move_value(s, t) | EP_FLAG, EP_SCORE);
+    if (position.state.ep_square == t) add(out, pack_move(s, t) | EP_FLAG, EP_SCORE);
 }
 
 template <int Side>
@@ -105,40 +104,40 @@ inline void pawn_moves(MoveEntry*& out, int s) {
         if (t >= T::promotion_low && t <= T::promotion_high) {
             add_promotions<Side>(out, s, t, 0);
         } else if (t >= T::seventh_low && t <= T::seventh_high) {
-            add(out, make_move_value(s, t), 1);
+            add(out, pack_move(s, t), 1);
         } else {
-            add(out, make_move_value(s, t), 0);
+            add(out, pack_move(s, t), 0);
             if (s >= T::start_low && s <= T::start_high && position.board[t + T::push] == EMPTY)
-                add(out, make_move_value(s, t + T::push), 0);
+                add(out, pack_move(s, t + T::push), 0);
         }
     }
     pawn_capture<Side>(out, s, s + T::capture_first);
     pawn_capture<Side>(out, s, s + T::capture_second);
 }
 
-template <int Side, int N>
-inline void step_moves(MoveEntry*& out, int s, int kind, const int (&dirs)[N]) {
+template <int Side, std::size_t N>
+inline void step_moves(MoveEntry*& out, int s, int kind, const std::array<int, N>& dirs) {
     for (int d : dirs) {
         const int t = s + d;
         const int code = position.board[t];
         if (code == EMPTY)
-            add(out, make_move_value(s, t), 0);
+            add(out, pack_move(s, t), 0);
         else if (is_victim<Side>(code))
-            add(out, make_move_value(s, t, code), full_capture_score[kind][piece_kind(code)]);
+            add(out, pack_move(s, t, code), full_capture_score[kind][piece_kind(code)]);
     }
 }
 
-template <int Side, int N>
-inline void slide_moves(MoveEntry*& out, int s, int kind, const int (&dirs)[N]) {
+template <int Side, std::size_t N>
+inline void slide_moves(MoveEntry*& out, int s, int kind, const std::array<int, N>& dirs) {
     for (int d : dirs) {
         int t = s + d;
         while (position.board[t] == EMPTY) {
-            add(out, make_move_value(s, t), 0);
+            add(out, pack_move(s, t), 0);
             t += d;
         }
         const int code = position.board[t];
         if (is_victim<Side>(code))
-            add(out, make_move_value(s, t, code), full_capture_score[kind][piece_kind(code)]);
+            add(out, pack_move(s, t, code), full_capture_score[kind][piece_kind(code)]);
     }
 }
 
@@ -198,12 +197,11 @@ inline void pawn_capture_only(MoveEntry*& out, int s, int t) {
     const int victim = position.board[t];
     if (is_victim<Side>(victim)) {
         if (t >= T::promotion_low && t <= T::promotion_high)
-            add(out, make_move_value(s, t, victim, T::queen), CAPTURE_PROMOTION_SCORE);
+            add(out, pack_move(s, t, victim, T::queen), CAPTURE_PROMOTION_SCORE);
         else
-            add(out, make_move_value(s, t, victim),
-                quiet_search_capture_score[1][piece_kind(victim)]);
+            add(out, pack_move(s, t, victim), quiet_search_capture_score[1][piece_kind(victim)]);
     }
-    if (position.state.ep_square == t) add(out, make_move_value(s, t) | EP_FLAG, CAPTURE_EP_SCORE);
+    if (position.state.ep_square == t) add(out, pack_move(s, t) | EP_FLAG, CAPTURE_EP_SCORE);
 }
 
 template <int Side>
@@ -211,25 +209,24 @@ inline void pawn_captures(MoveEntry*& out, int s) {
     using T = SideTraits<Side>;
     const int t = s + T::push;
     if (t >= T::promotion_low && t <= T::promotion_high && position.board[t] == EMPTY)
-        add(out, make_move_value(s, t, 0, T::queen), CAPTURE_PROMOTION_SCORE);
+        add(out, pack_move(s, t, 0, T::queen), CAPTURE_PROMOTION_SCORE);
     pawn_capture_only<Side>(out, s, s + T::capture_first);
     pawn_capture_only<Side>(out, s, s + T::capture_second);
 }
 
-template <int Side, int N>
-inline void step_captures(MoveEntry*& out, int s, int kind, const int (&dirs)[N]) {
+template <int Side, std::size_t N>
+inline void step_captures(MoveEntry*& out, int s, int kind, const std::array<int, N>& dirs) {
     for (int d : dirs) {
         const int code = position.board[s + d];
         if (is_victim<Side>(code))
-            add(out, make_move_value(s, s + d, code),
-                quiet_search_capture_score[kind][piece_kind(code)]);
+            add(out, pack_move(s, s + d, code), quiet_search_capture_score[kind][piece_kind(code)]);
     }
 }
 
 // The first piece along each line, found from the square sets instead of a
 // walk over the empty squares; it gives a capture when it is a victim.
-template <int Side, int N>
-inline void slide_captures(MoveEntry*& out, int s, int kind, const int (&dirs)[N],
+template <int Side, std::size_t N>
+inline void slide_captures(MoveEntry*& out, int s, int kind, const std::array<int, N>& dirs,
                            SquareSet occupied, SquareSet victims) {
     const int i = square64[s];
     for (int d : dirs) {
@@ -240,7 +237,7 @@ inline void slide_captures(MoveEntry*& out, int s, int kind, const int (&dirs)[N
         if ((victims >> b & 1) == 0) continue;
         const int t = squares_a1_h8[b];
         const int code = position.board[t];
-        add(out, make_move_value(s, t, code), quiet_search_capture_score[kind][piece_kind(code)]);
+        add(out, pack_move(s, t, code), quiet_search_capture_score[kind][piece_kind(code)]);
     }
 }
 

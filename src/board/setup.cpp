@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "board/board.h"
-#include "frontend/frontend.h"
 
 char move_text[6];
 
@@ -38,7 +37,7 @@ void recount() {
     compute_keys();
     compute_square_sets();
     st.fifty_counter = 0;
-    st.game_result = 0;
+    st.game_result = GAME_RUNNING;
     std::memset(position.state_history, 0, sizeof position.state_history);
     std::memset(position.move_history, 0, sizeof position.move_history);
 }
@@ -81,11 +80,24 @@ int checked_ep_square(int sq) {
     return sq;
 }
 
-bool parse_fen(const char* text) {
-    PositionState& st = position.state;
-    const char* c = text;
-    std::memcpy(position.board, empty_board, sizeof position.board);
+// ---- The fields of a FEN text, each read from the cursor c, which is left
+// after the field; false at the first character that does not fit.
 
+// The piece code a placement letter names (P N B R Q K white, p n b r q k
+// black), 0 for any other character.
+int piece_of_letter(char ch) {
+    const char* white = std::strchr(PIECE_LETTERS, ch);
+    const char* black = ch >= 'a' ? std::strchr(PIECE_LETTERS, ch - 'a' + 'A') : nullptr;
+    if (white != nullptr && ch >= 'A' && ch <= 'Z')
+        return static_cast<int>(white - PIECE_LETTERS) + W_PAWN;
+    if (black != nullptr && ch >= 'a' && ch <= 'z')
+        return static_cast<int>(black - PIECE_LETTERS) + B_PAWN;
+    return 0;
+}
+
+// Rank 8 first, files a to h; a digit that overshoots the rank completes it.
+bool read_placement(const char*& c) {
+    PositionState& st = position.state;
     int file = 1, base = 80;
     for (;;) {
         const char ch = *c++;
@@ -93,15 +105,8 @@ bool parse_fen(const char* text) {
         if (ch >= '1' && ch <= '8') {
             file += ch - '0';
         } else {
-            const char* white = std::strchr(PIECE_LETTERS, ch);
-            const char* black = ch >= 'a' ? std::strchr(PIECE_LETTERS, ch - 'a' + 'A') : nullptr;
-            int code;
-            if (white != nullptr && ch >= 'A' && ch <= 'Z')
-                code = static_cast<int>(white - PIECE_LETTERS) + W_PAWN;
-            else if (black != nullptr && ch >= 'a' && ch <= 'z')
-                code = static_cast<int>(black - PIECE_LETTERS) + B_PAWN;
-            else
-                return false;
+            const int code = piece_of_letter(ch);
+            if (code == 0) return false;
             const int sq = base + file + 10;
             position.board[sq] = code;
             if (code == W_KING) st.king_square[WHITE] = sq;
@@ -110,69 +115,87 @@ bool parse_fen(const char* text) {
         }
         if (file <= 8) continue;
         base -= 10;
-        if (base < 10) break;
+        if (base < 10) return true;
         if (*c++ != '/') return false;
         file = 1;
     }
-    if (*c++ != ' ') return false;
+}
 
+bool read_side_to_move(const char*& c) {
     if (*c == 'w')
-        st.side_to_move = WHITE;
+        position.state.side_to_move = WHITE;
     else if (*c == 'b')
-        st.side_to_move = BLACK;
+        position.state.side_to_move = BLACK;
     else
         return false;
     ++c;
-    if (*c++ != ' ') return false;
+    return true;
+}
 
-    st.castle_wk = st.castle_wq = st.castle_bk = st.castle_bq = 0;
+// Each letter needs its king and rook on their home squares.
+bool read_castling(const char*& c) {
+    PositionState& st = position.state;
     const int* b = position.board;
-    if (*c == '-') {
-        if (*++c != ' ') return false;
-    } else {
-        for (; *c != ' '; ++c) {
-            if (*c == 'K' && b[E1] == W_KING && b[H1] == W_ROOK)
-                st.castle_wk = 1;
-            else if (*c == 'Q' && b[E1] == W_KING && b[A1] == W_ROOK)
-                st.castle_wq = 1;
-            else if (*c == 'k' && b[E8] == B_KING && b[H8] == B_ROOK)
-                st.castle_bk = 1;
-            else if (*c == 'q' && b[E8] == B_KING && b[A8] == B_ROOK)
-                st.castle_bq = 1;
-            else
-                return false;
-        }
-    }
-    ++c;  // the space
-
-    int ep = 0;
-    if (*c == '-') {
-        ++c;
-    } else if (*c >= 'a' && *c <= 'h' && (c[1] == '3' || c[1] == '6')) {
-        const int sq = 10 * (c[1] - '0') + (c[0] - 'a') + 11;
-        if (b[sq] == EMPTY) ep = sq;
-        c += 2;
-    } else {
-        return false;
-    }
-
-    int ply = 0;
-    if (*c == ' ') {
-        ++c;
-        if (*c == '-')
-            ++c;
+    st.castle_wk = st.castle_wq = st.castle_bk = st.castle_bq = 0;
+    if (*c == '-') return *++c == ' ';
+    for (; *c != ' '; ++c) {
+        if (*c == 'K' && b[E1] == W_KING && b[H1] == W_ROOK)
+            st.castle_wk = 1;
+        else if (*c == 'Q' && b[E1] == W_KING && b[A1] == W_ROOK)
+            st.castle_wq = 1;
+        else if (*c == 'k' && b[E8] == B_KING && b[H8] == B_ROOK)
+            st.castle_bk = 1;
+        else if (*c == 'q' && b[E8] == B_KING && b[A8] == B_ROOK)
+            st.castle_bq = 1;
         else
-            while (is_digit(*c)) ++c;
-        if (*c == ' ' && is_digit(c[1])) {
-            ++c;
-            long n = 0;
-            while (is_digit(*c) && n <= 1000) n = n * 10 + (*c++ - '0');
-            if (n >= 1 && n <= 255) ply = static_cast<int>(2 * (n - 1) + st.side_to_move);
-        }
+            return false;
     }
+    return true;
+}
+
+// The square in ep, 0 for '-' or an occupied square.
+bool read_ep_square(const char*& c, int& ep) {
+    ep = 0;
+    if (*c == '-') {
+        ++c;
+        return true;
+    }
+    if (*c < 'a' || *c > 'h' || (c[1] != '3' && c[1] != '6')) return false;
+    const int sq = square_from_text(c);
+    if (position.board[sq] == EMPTY) ep = sq;
+    c += 2;
+    return true;
+}
+
+// The optional half-move field (skipped) and full-move number; the game's ply
+// number from them, 0 when the number is missing or out of 1..255.
+int read_move_number(const char* c) {
+    if (*c != ' ') return 0;
+    ++c;
+    if (*c == '-')
+        ++c;
+    else
+        while (is_digit(*c)) ++c;
+    if (*c != ' ' || !is_digit(c[1])) return 0;
+    ++c;
+    long n = 0;
+    while (is_digit(*c) && n <= 1000) n = n * 10 + (*c++ - '0');
+    return n >= 1 && n <= 255 ? static_cast<int>(2 * (n - 1) + position.state.side_to_move) : 0;
+}
+
+bool parse_fen(const char* text) {
+    const char* c = text;
+    std::memcpy(position.board, empty_board, sizeof position.board);
+    int ep = 0;
+    if (!read_placement(c) || *c++ != ' ') return false;
+    if (!read_side_to_move(c) || *c++ != ' ') return false;
+    if (!read_castling(c)) return false;
+    ++c;  // the space
+    if (!read_ep_square(c, ep)) return false;
+    const int ply = read_move_number(c);
 
     if (!board_is_playable()) return false;
-    st.ep_square = checked_ep_square(ep);
+    position.state.ep_square = checked_ep_square(ep);
     recount();
     position.game_ply = ply;
     return true;
@@ -180,7 +203,7 @@ bool parse_fen(const char* text) {
 
 int edit_square(const char* line) {
     if (line[1] < 'a' || line[1] > 'h' || line[2] < '1' || line[2] > '8') return 0;
-    return 10 * (line[2] - '0') + (line[1] - 'a') + 11;
+    return square_from_text(line + 1);
 }
 
 }  // namespace
@@ -213,12 +236,11 @@ bool set_position_from_fen(const char* text) {
     return false;
 }
 
-bool edit_position() {
+bool edit_position(LineSource next_line) {
     saved_position = position;
     int colour_offset = 0;  // 0 white, 6 black
     int last_code = 0;
-    while (read_line()) {
-        const char* line = input_line;
+    while (const char* line = next_line()) {
         if (std::strcmp(line, ".") == 0) break;
         if (std::strcmp(line, "c") == 0) {
             colour_offset = 6 - colour_offset;
@@ -258,14 +280,12 @@ bool edit_position() {
 }
 
 void move_to_text(Move m) {
-    static constexpr char PROMOTION_LETTER[13] = {0, 0,   'n', 'b', 'r', 'q', 0,
-                                                  0, 'n', 'b', 'r', 'q', 0};
     const int from = move_from(m), to = move_to(m);
     move_text[0] = static_cast<char>('a' - 1 + from % 10);
     move_text[1] = static_cast<char>('0' - 1 + from / 10);
     move_text[2] = static_cast<char>('a' - 1 + to % 10);
     move_text[3] = static_cast<char>('0' - 1 + to / 10);
-    move_text[4] = PROMOTION_LETTER[move_promotion(m) % 13];
+    move_text[4] = promotion_letter(move_promotion(m));
     move_text[5] = '\0';
 }
 
@@ -275,25 +295,9 @@ bool looks_like_move(const char* text) {
 
 Move parse_move_text(const char* text) {
     if (!looks_like_move(text)) return 0;
-    const int from = (10 * (text[1] - '0') + (text[0] - 'a') + 11) & 0xFF;
-    const int to = (10 * (text[3] - '0') + (text[2] - 'a') + 11) & 0xFF;
-    int promotion = 0;
-    switch (text[4]) {
-        case 'q':
-            promotion = W_QUEEN;
-            break;
-        case 'r':
-            promotion = W_ROOK;
-            break;
-        case 'b':
-            promotion = W_BISHOP;
-            break;
-        case 'n':
-            promotion = W_KNIGHT;
-            break;
-        default:
-            break;
-    }
+    const int from = square_from_text(text) & 0xFF;
+    const int to = square_from_text(text + 2) & 0xFF;
+    int promotion = promotion_of_letter(text[4]);
     if (promotion && position.state.side_to_move == BLACK) promotion += 6;
     MoveEntry list[MOVE_LIST_CAPACITY];
     const int count = filter_legal(generate_moves(list), list);

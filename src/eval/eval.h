@@ -7,10 +7,11 @@
 constexpr int OPENING_LIMIT = 4400;  // piece_material above: opening
 constexpr int ENDGAME_LIMIT = 2600;  // piece_material at most: endgame
 
+// Material of the evaluation, centipawns.
 constexpr int PAWN_VALUE = 100, KNIGHT_VALUE = 310, BISHOP_VALUE = 320, ROOK_VALUE = 500,
               QUEEN_VALUE = 900;
-constexpr int BLOCKED_ROOK_PENALTY = 40;
-constexpr int PAWN_SCORE_BIAS = 32000;
+constexpr int BLOCKED_ROOK_PENALTY = 40;  // centipawns (blocked_rook_term)
+constexpr int PAWN_SCORE_BIAS = 32000;    // added to the pawn part stored in the pawn cache
 
 // Through the evaluation cache; the evaluator is chosen by piece_material.
 int evaluate();
@@ -24,11 +25,13 @@ int count_rook_rays(int square);
 int count_bishop_rays(int square);
 
 // Static exchange evaluation.
-constexpr int SWAP_LIST_CAPACITY = 16;
-constexpr int SWAP_SENTINEL = 0x55555555;
-constexpr int KING_EXCHANGE_VALUE = 10000;
-extern const int piece_value[13];
+constexpr int SWAP_LIST_CAPACITY = 16;      // entries of each exchange list
+constexpr int SWAP_SENTINEL = 0x55555555;   // fills the unused entries: above every value
+constexpr int KING_EXCHANGE_VALUE = 10000;  // the king's value in an exchange, centipawns
+extern const int piece_value[13];           // [piece code]: exchange value, centipawns
+// Entry 0: the piece on the target (the mover's own list: the moving piece);
+// then the values of that colour's attackers in capture order, centipawns.
 extern int swap_list_white[SWAP_LIST_CAPACITY], swap_list_black[SWAP_LIST_CAPACITY];
-extern int swap_count_white, swap_count_black;
+extern int swap_count_white, swap_count_black;  // used entries of each list
 void collect_attackers(int square);
 int static_exchange(Move m);

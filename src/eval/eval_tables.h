@@ -165,6 +165,7 @@ constexpr PieceSquareSet make_piece_square_set(const int (&pawn)[64], const int 
 // The opening and the middlegame share every piece-square value.
 inline constexpr PieceSquareSet pst_opening_middlegame = make_piece_square_set(
     PAWN_PRINTED, KNIGHT_PRINTED, BISHOP_PRINTED, ROOK_PRINTED, QUEEN_PRINTED, KING_PRINTED);
+// The endgame's piece-square values, centipawns.
 inline constexpr PieceSquareSet pst_endgame =
     make_piece_square_set(PAWN_PRINTED, KNIGHT_ENDGAME_PRINTED, BISHOP_ENDGAME_PRINTED,
                           ROOK_PRINTED, QUEEN_ENDGAME_PRINTED, KING_ENDGAME_PRINTED);
@@ -175,31 +176,39 @@ inline constexpr int eval_material[13] = {
     0, PAWN_VALUE, KNIGHT_VALUE, BISHOP_VALUE, ROOK_VALUE, QUEEN_VALUE,
     0};
 
-// Mobility by the number of empty squares on the piece's rays; 5 is neutral.
+// Mobility by the number of empty squares on the piece's rays; 5 is neutral
+// (centipawns): the bishop's in every phase, then the rook's in the opening
+// and in the later phases.
 inline constexpr int bishop_mobility[14] = {-20, -16, -12, -8, -4, 0, 4, 8, 12, 16, 20, 20, 20, 20};
 inline constexpr int rook_mobility_opening[15] = {-10, -8, -6, -4, -2, 0,  2, 4,
                                                   6,   8,  10, 10, 10, 10, 10};
 inline constexpr int rook_mobility_middlegame_endgame[15] = {-20, -16, -12, -8, -4, 0,  4, 8,
                                                              12,  16,  20,  20, 20, 20, 20};
 
-// Pawn structure. Files are indexed 0..9 (a = 1, h = 8, 0 and 9 are the empty
-// neighbours of the edge files); ranks 1..8 relative to the pawn's side.
+// Pawn structure, centipawns. Files are indexed 0..9 (a = 1, h = 8, 0 and 9
+// are the empty neighbours of the edge files); ranks 1..8 relative to the
+// pawn's side.
+// [file]: an isolated pawn with an enemy pawn on its file.
 inline constexpr int isolated_closed_penalty[10] = {0, 4, 6, 8, 10, 10, 8, 6, 4, 0};
+// [file]: an isolated pawn without enemy pawns on its file, but not passed.
 inline constexpr int isolated_open_penalty[10] = {0, 10, 12, 14, 16, 16, 14, 12, 10, 0};
+// [relative rank]: an isolated passed pawn.
 inline constexpr int isolated_passed_bonus[8] = {0, 0, 0, 0, 10, 20, 30, 40};
+// [relative rank]: a passed pawn with a friendly pawn beside, opening; then
+// middlegame and endgame.
 inline constexpr int passed_bonus_opening[8] = {0, 0, 10, 20, 30, 40, 50, 50};
 inline constexpr int passed_bonus_middlegame_endgame[8] = {0, 0, 10, 23, 36, 49, 62, 65};
-constexpr int DOUBLED_PENALTY = 10;
-constexpr int DOUBLED_ISOLATED_PENALTY = 20;
-constexpr int BACKWARD_PENALTY = 10;
+constexpr int DOUBLED_PENALTY = 10;           // centipawns: doubled, a friendly pawn beside
+constexpr int DOUBLED_ISOLATED_PENALTY = 20;  // centipawns: doubled and isolated
+constexpr int BACKWARD_PENALTY = 10;          // centipawns: behind all pawns beside it
 
-// King shelter, by the distance from the king's rank to the rearmost own pawn
-// of a shelter file.
+// King shelter, centipawns, by the distance from the king's rank to the
+// rearmost own pawn of a shelter file: a main file, then an outer one.
 inline constexpr int shelter_penalty[8] = {0, 0, 10, 20, 30, 40, 50, 0};
 inline constexpr int shelter_outer_penalty[8] = {0, 0, 5, 10, 12, 14, 15, 0};
 constexpr int SHELTER_PAWN_BEHIND_PENALTY = 40;  // rearmost own pawn behind the king
-constexpr int SHELTER_MAIN_EMPTY_PENALTY = 50;
-constexpr int SHELTER_OUTER_EMPTY_PENALTY = 15;
+constexpr int SHELTER_MAIN_EMPTY_PENALTY = 50;   // main shelter file without own pawns
+constexpr int SHELTER_OUTER_EMPTY_PENALTY = 15;  // outer shelter file without own pawns
 
 // Which files shelter a king on a given file (1..8); outer 0 means none.
 struct ShelterFiles {
@@ -221,8 +230,8 @@ inline constexpr ShelterFiles shelter_files[9] = {
 
 // In the middlegame the kings' terms fade with the material:
 // K * (piece_material - 1700) / 2700, full weight at 4400.
-constexpr int KING_WEIGHT_OFFSET = 1700;
-constexpr int KING_WEIGHT_DIVISOR = 2700;
+constexpr int KING_WEIGHT_OFFSET = 1700;   // piece_material at which the king terms vanish
+constexpr int KING_WEIGHT_DIVISOR = 2700;  // piece_material above the offset for full weight
 
 // What each phase's evaluator reads and which terms it includes.
 struct OpeningEval {

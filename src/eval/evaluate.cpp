@@ -1,10 +1,10 @@
 #include <cstdint>
 
+#include "eval/cache.h"
 #include "eval/eval.h"
 #include "eval/eval_tables.h"
 #include "eval/eval_terms.h"
 #include "eval/pawns.h"
-#include "search/search.h"
 
 namespace {
 
@@ -94,11 +94,11 @@ int evaluate_phase() {
         clear_pawn_summary(pawns);
         for_each_square(position.piece_squares[W_PAWN], [&](int sq, int) {
             pawn_part += PAWN_VALUE + Phase::pst.piece[W_PAWN].value[sq];
-            add_white_pawn(pawns, sq);
+            add_pawn<WHITE>(pawns, sq);
         });
         for_each_square(position.piece_squares[B_PAWN], [&](int sq, int) {
             pawn_part -= PAWN_VALUE + Phase::pst.piece[B_PAWN].value[sq];
-            add_black_pawn(pawns, sq);
+            add_pawn<BLACK>(pawns, sq);
         });
         const int white_king = position.state.king_square[WHITE];
         const int black_king = position.state.king_square[BLACK];
@@ -106,8 +106,8 @@ int evaluate_phase() {
             Phase::pst.piece[W_KING].value[white_king] - Phase::pst.piece[B_KING].value[black_king];
         pawn_part += pawn_structure(pawns, Phase::passed_bonus);
         if (Phase::king_shelter) {
-            king_term -= white_shelter_penalty(pawns, white_king);
-            king_term += black_shelter_penalty(pawns, black_king);
+            king_term -= king_shelter_penalty<WHITE>(pawns, white_king);
+            king_term += king_shelter_penalty<BLACK>(pawns, black_king);
         }
         if (Phase::scale_king_term)
             king_term = king_term * (position.state.piece_material - KING_WEIGHT_OFFSET) /

@@ -2,52 +2,46 @@
 
 #include "eval/eval_tables.h"
 
-int pawn_structure(const PawnSummary& pawns, const int (&passed_bonus)[8]) {
-    const int* white_on_file = pawns.white_on_file;
-    const int* black_on_file = pawns.black_on_file;
-    const int* white_rearmost = pawns.white_rearmost;
-    const int* black_rearmost = pawns.black_rearmost;
-    int score = 0;
+namespace {
 
-    for (int i = 0; i < pawns.white_count; ++i) {
-        const int f = pawns.white_file[i], r = pawns.white_rank[i];
-        if (white_on_file[f - 1] != 0 || white_on_file[f + 1] != 0) {
-            if (white_on_file[f] > 1) score -= DOUBLED_PENALTY;
+// The structure terms of Side's pawns, from Side's view.
+template <int Side>
+int side_structure(const PawnSummary& pawns, const int (&passed_bonus)[8]) {
+    using Own = PawnSide<Side>;
+    using Enemy = PawnSide<Side ^ 1>;
+    const int* own_on_file = pawns.*Own::on_file;
+    const int* enemy_on_file = pawns.*Enemy::on_file;
+    const int* own_rearmost = pawns.*Own::rearmost;
+    const int* enemy_rearmost = pawns.*Enemy::rearmost;
+    int score = 0;
+    for (int i = 0; i < pawns.*Own::count; ++i) {
+        const int f = (pawns.*Own::file)[i], r = (pawns.*Own::rank)[i];
+        if (own_on_file[f - 1] != 0 || own_on_file[f + 1] != 0) {
+            if (own_on_file[f] > 1) score -= DOUBLED_PENALTY;
             // An enemy pawn anywhere on the file, even behind, rules out
             // both backward and passed.
-            if (black_on_file[f] != 0) continue;
-            if (r < white_rearmost[f - 1] && r < white_rearmost[f + 1]) score -= BACKWARD_PENALTY;
-            if (black_rearmost[f - 1] <= r && black_rearmost[f + 1] <= r) score += passed_bonus[r];
+            if (enemy_on_file[f] != 0) continue;
+            if (Own::behind(r, own_rearmost[f - 1]) && Own::behind(r, own_rearmost[f + 1]))
+                score -= BACKWARD_PENALTY;
+            if (!Own::behind(r, enemy_rearmost[f - 1]) && !Own::behind(r, enemy_rearmost[f + 1]))
+                score += passed_bonus[Own::relative_rank(r)];
         } else {
-            if (white_on_file[f] > 1) score -= DOUBLED_ISOLATED_PENALTY;
-            if (black_on_file[f] != 0)
+            if (own_on_file[f] > 1) score -= DOUBLED_ISOLATED_PENALTY;
+            if (enemy_on_file[f] != 0)
                 score -= isolated_closed_penalty[f];
-            else if (black_rearmost[f - 1] > r || black_rearmost[f + 1] > r)
+            else if (Own::behind(r, enemy_rearmost[f - 1]) || Own::behind(r, enemy_rearmost[f + 1]))
                 score -= isolated_open_penalty[f];
             else
-                score += isolated_passed_bonus[r];
-        }
-    }
-
-    for (int i = 0; i < pawns.black_count; ++i) {
-        const int f = pawns.black_file[i], r = pawns.black_rank[i];
-        if (black_on_file[f - 1] != 0 || black_on_file[f + 1] != 0) {
-            if (black_on_file[f] > 1) score += DOUBLED_PENALTY;
-            if (white_on_file[f] != 0) continue;
-            if (r > black_rearmost[f - 1] && r > black_rearmost[f + 1]) score += BACKWARD_PENALTY;
-            if (white_rearmost[f - 1] >= r && white_rearmost[f + 1] >= r)
-                score -= passed_bonus[9 - r];
-        } else {
-            if (black_on_file[f] > 1) score += DOUBLED_ISOLATED_PENALTY;
-            if (white_on_file[f] != 0)
-                score += isolated_closed_penalty[f];
-            else if (white_rearmost[f - 1] < r || white_rearmost[f + 1] < r)
-                score += isolated_open_penalty[f];
-            else
-                score -= isolated_passed_bonus[9 - r];
+                score += isolated_passed_bonus[Own::relative_rank(r)];
         }
     }
     return score;
+}
+
+}  // namespace
+
+int pawn_structure(const PawnSummary& pawns, const int (&passed_bonus)[8]) {
+    return side_structure<WHITE>(pawns, passed_bonus) - side_structure<BLACK>(pawns, passed_bonus);
 }
 
 namespace {
@@ -64,36 +58,24 @@ int shelter_file_penalty(int pawns_on_file, int distance, bool main_file) {
 
 }  // namespace
 
-int white_shelter_penalty(const PawnSummary& pawns, int king_square) {
+template <int Side>
+int king_shelter_penalty(const PawnSummary& pawns, int king_square) {
+    using Own = PawnSide<Side>;
     const ShelterFiles& files = shelter_files[pawn_file(king_square)];
     const int king_rank = pawn_rank(king_square);
+    const int* on_file = pawns.*Own::on_file;
+    const int* rearmost = pawns.*Own::rearmost;
     int penalty = 0;
     for (int i = 0; i < files.main_count; ++i) {
         const int x = files.main[i];
-        penalty +=
-            shelter_file_penalty(pawns.white_on_file[x], pawns.white_rearmost[x] - king_rank, true);
+        penalty += shelter_file_penalty(on_file[x], Own::ahead(king_rank, rearmost[x]), true);
     }
     if (files.outer != 0) {
         const int x = files.outer;
-        penalty += shelter_file_penalty(pawns.white_on_file[x], pawns.white_rearmost[x] - king_rank,
-                                        false);
+        penalty += shelter_file_penalty(on_file[x], Own::ahead(king_rank, rearmost[x]), false);
     }
     return penalty;
 }
 
-int black_shelter_penalty(const PawnSummary& pawns, int king_square) {
-    const ShelterFiles& files = shelter_files[pawn_file(king_square)];
-    const int king_rank = pawn_rank(king_square);
-    int penalty = 0;
-    for (int i = 0; i < files.main_count; ++i) {
-        const int x = files.main[i];
-        penalty +=
-            shelter_file_penalty(pawns.black_on_file[x], king_rank - pawns.black_rearmost[x], true);
-    }
-    if (files.outer != 0) {
-        const int x = files.outer;
-        penalty += shelter_file_penalty(pawns.black_on_file[x], king_rank - pawns.black_rearmost[x],
-                                        false);
-    }
-    return penalty;
-}
+template int king_shelter_penalty<WHITE>(const PawnSummary& pawns, int king_square);
+template int king_shelter_penalty<BLACK>(const PawnSummary& pawns, int king_square);

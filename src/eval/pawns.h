@@ -2,7 +2,9 @@
 // only on pawns and kings, computed on a pawn-cache miss.
 #pragma once
 
-constexpr int MAX_PAWNS_PER_SIDE = 8;
+#include "board/board.h"
+
+constexpr int MAX_PAWNS_PER_SIDE = 8;  // entries of each pawn list
 
 // Per-file summary and pawn lists, filled during the square visit. Files are
 // 1..8 with empty neighbours 0 and 9; ranks are 1..8 from White's side.
@@ -35,31 +37,54 @@ inline void clear_pawn_summary(PawnSummary& pawns) {
     pawns.black_count = 0;
 }
 
-inline void add_white_pawn(PawnSummary& pawns, int square) {
-    const int file = pawn_file(square), rank = pawn_rank(square);
-    if (pawns.white_count < MAX_PAWNS_PER_SIDE) {
-        pawns.white_file[pawns.white_count] = file;
-        pawns.white_rank[pawns.white_count] = rank;
-        ++pawns.white_count;
-    }
-    ++pawns.white_on_file[file];
-    if (rank < pawns.white_rearmost[file]) pawns.white_rearmost[file] = rank;
-}
+// One colour's half of the summary, and which way its pawns advance.
+template <int Side>
+struct PawnSide;
+template <>
+struct PawnSide<WHITE> {
+    static constexpr auto rearmost = &PawnSummary::white_rearmost;
+    static constexpr auto on_file = &PawnSummary::white_on_file;
+    static constexpr auto file = &PawnSummary::white_file;
+    static constexpr auto rank = &PawnSummary::white_rank;
+    static constexpr auto count = &PawnSummary::white_count;
+    // Rank a is nearer White's first rank than rank b.
+    static constexpr bool behind(int a, int b) { return a < b; }
+    // Ranks from rank a forwards to rank b.
+    static constexpr int ahead(int a, int b) { return b - a; }
+    static constexpr int relative_rank(int rank) { return rank; }
+};
+template <>
+struct PawnSide<BLACK> {
+    static constexpr auto rearmost = &PawnSummary::black_rearmost;
+    static constexpr auto on_file = &PawnSummary::black_on_file;
+    static constexpr auto file = &PawnSummary::black_file;
+    static constexpr auto rank = &PawnSummary::black_rank;
+    static constexpr auto count = &PawnSummary::black_count;
+    static constexpr bool behind(int a, int b) { return a > b; }
+    static constexpr int ahead(int a, int b) { return a - b; }
+    static constexpr int relative_rank(int rank) { return 9 - rank; }
+};
 
-inline void add_black_pawn(PawnSummary& pawns, int square) {
+// Appends a pawn of Side to its list and counts it on its file; its rank
+// becomes the file's rearmost when no own pawn there stands further back.
+template <int Side>
+inline void add_pawn(PawnSummary& pawns, int square) {
+    using Own = PawnSide<Side>;
     const int file = pawn_file(square), rank = pawn_rank(square);
-    if (pawns.black_count < MAX_PAWNS_PER_SIDE) {
-        pawns.black_file[pawns.black_count] = file;
-        pawns.black_rank[pawns.black_count] = rank;
-        ++pawns.black_count;
+    int& count = pawns.*Own::count;
+    if (count < MAX_PAWNS_PER_SIDE) {
+        (pawns.*Own::file)[count] = file;
+        (pawns.*Own::rank)[count] = rank;
+        ++count;
     }
-    ++pawns.black_on_file[file];
-    if (rank > pawns.black_rearmost[file]) pawns.black_rearmost[file] = rank;
+    ++(pawns.*Own::on_file)[file];
+    int& rearmost = (pawns.*Own::rearmost)[file];
+    if (Own::behind(rank, rearmost)) rearmost = rank;
 }
 
 // Doubled, isolated, backward and passed pawns, White's view.
 int pawn_structure(const PawnSummary& pawns, const int (&passed_bonus)[8]);
 
-// Shelter penalties, each from its own king's side (positive = worse).
-int white_shelter_penalty(const PawnSummary& pawns, int king_square);
-int black_shelter_penalty(const PawnSummary& pawns, int king_square);
+// Shelter penalty of Side's king, from that side (positive = worse).
+template <int Side>
+int king_shelter_penalty(const PawnSummary& pawns, int king_square);

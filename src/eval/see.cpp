@@ -25,14 +25,32 @@ constexpr Ray SEE_RAYS[8] = {{-11, true, ray_of_step(-11)},  {-9, true, ray_of_s
 static_assert(RAY_STEPS[SEE_RAYS[0].index] == -11 && RAY_STEPS[SEE_RAYS[7].index] == 10,
               "the exchange lines are the board's lines");
 constexpr int SWAP_LOOP_START = 32000;
+// The pawns that attack the target, white's from below, black's from above,
+// in the order they are listed.
+struct PawnAttack {
+    int from;  // step from the target to the pawn
+    int piece;
+};
+constexpr PawnAttack PAWN_ATTACKS[4] = {{-11, W_PAWN}, {-9, W_PAWN}, {9, B_PAWN}, {11, B_PAWN}};
 
-void append(int* list, int& count, int value) {
-    if (count < SWAP_LIST_CAPACITY) list[count++] = value;
+// The two exchange lists and their lengths, by colour.
+constexpr int* SWAP_LISTS[2] = {swap_list_white, swap_list_black};
+constexpr int* SWAP_COUNTS[2] = {&swap_count_white, &swap_count_black};
+
+inline int colour_of(int piece) {
+    return piece <= W_KING ? WHITE : BLACK;
+}
+
+void append(int colour, int value) {
+    int& count = *SWAP_COUNTS[colour];
+    if (count < SWAP_LIST_CAPACITY) SWAP_LISTS[colour][count++] = value;
 }
 
 // Sorted insertion from the ray's cursor: equal values go after those already
 // there, and a piece further along the ray after the one in front of it.
-void insert(int* list, int& count, int& cursor, int value) {
+void insert(int colour, int& cursor, int value) {
+    int* list = SWAP_LISTS[colour];
+    int& count = *SWAP_COUNTS[colour];
     if (count >= SWAP_LIST_CAPACITY) return;
     while (cursor < count && list[cursor] <= value) ++cursor;
     for (int i = count; i > cursor; --i) list[i] = list[i - 1];
@@ -49,28 +67,21 @@ bool is_slider_of_ray(int piece, bool diagonal) {
 
 // One ray from the target: sliders found along it (x-rays included) are
 // inserted behind the pawns and knights, starting from the cursors.
-void walk_ray(int square, int step, bool diagonal, int white_start, int black_start) {
+void walk_ray(int square, int step, bool diagonal, const int (&start)[2]) {
     const int* board = position.board;
-    int white_cursor = white_start, black_cursor = black_start;
+    int cursor[2] = {start[WHITE], start[BLACK]};
     int sq = square + step;
     for (;;) {
         while (board[sq] == EMPTY) sq += step;
         const int piece = board[sq];
         const bool next_to_target = sq == square + step;
         if (is_slider_of_ray(piece, diagonal)) {
-            if (piece <= W_KING)
-                insert(swap_list_white, swap_count_white, white_cursor, piece_value[piece]);
-            else
-                insert(swap_list_black, swap_count_black, black_cursor, piece_value[piece]);
+            insert(colour_of(piece), cursor[colour_of(piece)], piece_value[piece]);
             sq += step;
             continue;
         }
         if (piece == W_KING || piece == B_KING) {
-            if (!next_to_target) return;
-            if (piece == W_KING)
-                append(swap_list_white, swap_count_white, KING_EXCHANGE_VALUE);
-            else
-                append(swap_list_black, swap_count_black, KING_EXCHANGE_VALUE);
+            if (next_to_target) append(colour_of(piece), KING_EXCHANGE_VALUE);
             return;
         }
         // A pawn that attacks the target was counted already; look past it
@@ -95,20 +106,15 @@ void collect_attackers(int square) {
     const int* board = position.board;
     const SquareSet* pieces = position.piece_squares;
     const int i = square64[square];
-    if (board[square - 11] == W_PAWN)
-        append(swap_list_white, swap_count_white, PAWN_EXCHANGE_VALUE);
-    if (board[square - 9] == W_PAWN) append(swap_list_white, swap_count_white, PAWN_EXCHANGE_VALUE);
-    if (board[square + 9] == B_PAWN) append(swap_list_black, swap_count_black, PAWN_EXCHANGE_VALUE);
-    if (board[square + 11] == B_PAWN)
-        append(swap_list_black, swap_count_black, PAWN_EXCHANGE_VALUE);
+    for (const PawnAttack& pawn : PAWN_ATTACKS)
+        if (board[square + pawn.from] == pawn.piece)
+            append(colour_of(pawn.piece), PAWN_EXCHANGE_VALUE);
 
     if (knight_reach[square] & (pieces[W_KNIGHT] | pieces[B_KNIGHT])) {
         for (const int jump : KNIGHT_JUMPS) {
             const int piece = board[square + jump];
-            if (piece == W_KNIGHT)
-                append(swap_list_white, swap_count_white, KNIGHT_EXCHANGE_VALUE);
-            else if (piece == B_KNIGHT)
-                append(swap_list_black, swap_count_black, KNIGHT_EXCHANGE_VALUE);
+            if (piece == W_KNIGHT || piece == B_KNIGHT)
+                append(colour_of(piece), KNIGHT_EXCHANGE_VALUE);
         }
     }
 
@@ -117,16 +123,14 @@ void collect_attackers(int square) {
     const SquareSet queens = pieces[W_QUEEN] | pieces[B_QUEEN];
     const SquareSet diagonal_sliders = pieces[W_BISHOP] | pieces[B_BISHOP] | queens;
     const SquareSet straight_sliders = pieces[W_ROOK] | pieces[B_ROOK] | queens;
-    const int white_start = swap_count_white, black_start = swap_count_black;
+    const int start[2] = {swap_count_white, swap_count_black};
     for (const Ray& ray : SEE_RAYS) {
         const SquareSet sliders = ray.diagonal ? diagonal_sliders : straight_sliders;
-        if (ray_squares[ray.index][i] & sliders) {
-            walk_ray(square, ray.step, ray.diagonal, white_start, black_start);
-        } else if (board[square + ray.step] == W_KING) {
-            append(swap_list_white, swap_count_white, KING_EXCHANGE_VALUE);
-        } else if (board[square + ray.step] == B_KING) {
-            append(swap_list_black, swap_count_black, KING_EXCHANGE_VALUE);
-        }
+        const int neighbour = board[square + ray.step];
+        if (ray_squares[ray.index][i] & sliders)
+            walk_ray(square, ray.step, ray.diagonal, start);
+        else if (neighbour == W_KING || neighbour == B_KING)
+            append(colour_of(neighbour), KING_EXCHANGE_VALUE);
     }
 }
 
@@ -143,21 +147,16 @@ int static_exchange(Move m) {
 
     swap_count_white = 1;
     swap_count_black = 1;
-    const bool white_moves = position.state.side_to_move == WHITE;
-    if (white_moves) {
-        swap_list_white[0] = piece_value[moving];
-        swap_list_black[0] = piece_value[move_captured(m)];
-    } else {
-        swap_list_black[0] = piece_value[moving];
-        swap_list_white[0] = piece_value[move_captured(m)];
-    }
+    const int side = position.state.side_to_move;
+    SWAP_LISTS[side][0] = piece_value[moving];
+    SWAP_LISTS[side ^ 1][0] = piece_value[move_captured(m)];
     collect_attackers(to);
     position.board[from] = moving;
 
-    const int* mover = white_moves ? swap_list_white : swap_list_black;
-    const int* opponent = white_moves ? swap_list_black : swap_list_white;
-    const int mover_count = white_moves ? swap_count_white : swap_count_black;
-    const int opponent_count = white_moves ? swap_count_black : swap_count_white;
+    const int* mover = SWAP_LISTS[side];
+    const int* opponent = SWAP_LISTS[side ^ 1];
+    const int mover_count = *SWAP_COUNTS[side];
+    const int opponent_count = *SWAP_COUNTS[side ^ 1];
 
     int gain = 0, best = -SWAP_LOOP_START, worst = SWAP_LOOP_START;
     int i = 0, j = 0;

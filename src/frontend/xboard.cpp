@@ -124,15 +124,15 @@ void answer_ping(const char* line) {
 }
 
 void set_result(const char* line) {
-    if (position.state.game_result != 0) return;
+    if (position.state.game_result != GAME_RUNNING) return;
     const char* text = text_at(line, 7);
-    int code = 4;
+    int code = GAME_ENDED_OTHERWISE;
     if (starts_with(text, "1-0"))
-        code = 1;
+        code = WHITE_WON;
     else if (starts_with(text, "0-1"))
-        code = 2;
+        code = BLACK_WON;
     else if (starts_with(text, "1/2-1/2"))
-        code = 3;
+        code = GAME_DRAWN;
     position.state.game_result = static_cast<std::uint8_t>(code);
 }
 
@@ -223,7 +223,10 @@ const Command COMMANDS[] = {
      nullptr, H::STOP, H::STOP, H::STOP},
     {"edit",
      [](const char*) {
-         if (!edit_position()) print_line("tellusererror Illegal position\n");
+         const LineSource input = []() -> const char* {
+             return read_line() ? input_line : nullptr;
+         };
+         if (!edit_position(input)) print_line("tellusererror Illegal position\n");
      },
      nullptr, H::STOP, H::STOP, H::STOP},
     {"undo", [](const char*) { take_back(); }, nullptr, H::STOP, H::STOP, H::STOP},
@@ -308,22 +311,10 @@ Heard hear_during_own_move(const char* line, std::int64_t) {
 bool is_predicted_move(const char* text) {
     if (!looks_like_move(text)) return false;
     const Move m = ponder_move;
-    const int from = (10 * (text[1] - '0') + (text[0] - 'a') + 11) & 0xFF;
-    const int to = (10 * (text[3] - '0') + (text[2] - 'a') + 11) & 0xFF;
+    const int from = square_from_text(text) & 0xFF;
+    const int to = square_from_text(text + 2) & 0xFF;
     if (move_from(m) != from || move_to(m) != to) return false;
-    const int promotion = move_promotion(m);
-    switch (text[4]) {
-        case 'q':
-            return promotion == W_QUEEN || promotion == B_QUEEN;
-        case 'r':
-            return promotion == W_ROOK || promotion == B_ROOK;
-        case 'b':
-            return promotion == W_BISHOP || promotion == B_BISHOP;
-        case 'n':
-            return promotion == W_KNIGHT || promotion == B_KNIGHT;
-        default:
-            return promotion == 0;
-    }
+    return piece_kind(move_promotion(m)) == promotion_of_letter(text[4]);
 }
 
 Heard hear_while_pondering(const char* line, std::int64_t arrival_ms) {
@@ -427,7 +418,7 @@ void ponder_pass() {
     engine_to_move = true;
     check_game_end(legal_move_count());
     if (!found) return;
-    if (position.state.game_result == 0) play_engine_move(best_move);
+    if (position.state.game_result == GAME_RUNNING) play_engine_move(best_move);
     age_transposition_table();
     if (!engine_to_move) check_game_end(legal_move_count());
 }
@@ -482,28 +473,26 @@ namespace {
 int game_end(int legal_count, const char*& line) {
     const PositionState& st = position.state;
     if (legal_count == 0) {
-        const bool white_to_move = st.side_to_move == WHITE;
-        const bool mated = white_to_move ? attacked_by_black(st.king_square[WHITE])
-                                         : attacked_by_white(st.king_square[BLACK]);
-        if (!mated) {
+        // Mate: the side that has just moved wins. No move and no check: stalemate.
+        if (!in_check()) {
             line = "1/2-1/2\n";
-            return 3;
+            return GAME_DRAWN;
         }
-        line = white_to_move ? "0-1\n" : "1-0\n";
-        return white_to_move ? 2 : 1;
+        line = st.side_to_move == BLACK ? "1-0\n" : "0-1\n";
+        return st.side_to_move == BLACK ? WHITE_WON : BLACK_WON;
     }
     // The history must keep room for a search above the game.
     if (position.game_ply >= MAX_GAME_PLY) {
         line = "1/2-1/2 {game too long}\n";
-        return 3;
+        return GAME_DRAWN;
     }
     line = "1/2-1/2\n";
-    if (st.fifty_counter >= 100) return 3;
+    if (st.fifty_counter >= 100) return GAME_DRAWN;
     int repeats = 0;
     for (int ply = std::max(0, position.game_ply - st.fifty_counter); ply < position.game_ply;
          ++ply)
         if (position.state_history[ply].key == st.key) ++repeats;
-    return repeats >= 2 ? 3 : 0;
+    return repeats >= 2 ? GAME_DRAWN : GAME_RUNNING;
 }
 
 }  // namespace
@@ -523,13 +512,15 @@ void xboard_session() {
     // the interface while it searches (and so neither ponders nor analyses).
     start_input_reader();
     while (!session_over) {
-        if (!force_mode && engine_to_move && !analyze_mode && position.state.game_result == 0) {
+        if (!force_mode && engine_to_move && !analyze_mode &&
+            position.state.game_result == GAME_RUNNING) {
             engine_move();
             check_game_end(legal_move_count());
         }
         if (analyze_mode)
             analysis_pass();
-        else if (force_mode || engine_to_move || position.state.game_result != 0 || !ponder_enabled)
+        else if (force_mode || engine_to_move || position.state.game_result != GAME_RUNNING ||
+                 !ponder_enabled)
             read_line_or_quit();
         else
             ponder_pass();

@@ -57,41 +57,128 @@ bool repeats_earlier_position() {
     return false;
 }
 
-int alpha_beta(int alpha, int beta, int depth, int null_ok, int in_check) {
-    // Draws.
-    if (insufficient_material()) return 0;
-    if (position.state.fifty_counter >= 100) return 0;
-    if (repeats_earlier_position()) return 0;
+namespace {
 
-    // No score can be better than mating at once nor worse than being mated here.
+// Draws by the rules, or by too little material to mate.
+inline bool drawn_here() {
+    return insufficient_material() || position.state.fifty_counter >= 100 ||
+           repeats_earlier_position();
+}
+
+// No score can be better than mating at once nor worse than being mated here.
+inline void bound_by_mate_distance(int& alpha, int& beta) {
     if (alpha <= search_ply - MATE_SCORE) alpha = search_ply - MATE_SCORE;
     if (beta >= MATE_SCORE - 1 - search_ply) beta = MATE_SCORE - 1 - search_ply;
-    if (alpha >= beta) return alpha;
+}
 
-    // Horizon. Chains of checks can run past the killer tables: those nodes end here too.
-    if (depth <= 0 || search_ply >= MAX_PLY) {
-        if (search_ply > sel_depth) sel_depth = search_ply;
-        return quiescence(alpha, beta);
+// The capture search takes over; the deepest ply reached is recorded.
+inline int horizon_score(int alpha, int beta) {
+    if (search_ply > sel_depth) sel_depth = search_ply;
+    return quiescence(alpha, beta);
+}
+
+inline bool outside_mate_range(int score) {
+    return score >= -(MATE_BOUND - 1) && score <= MATE_BOUND - 1;
+}
+
+// Null move: if passing still fails high, the position is good enough. True
+// when the node ends here, with its score in result.
+inline bool null_move_cutoff(int alpha, int beta, int depth, int& result) {
+    make_null_move();
+    ++search_ply;
+    const int s = -alpha_beta(-beta, -beta + 1, depth - null_move_reduction(depth), 0, 0);
+    unmake_null_move();
+    --search_ply;
+    if (child_done()) {
+        result = alpha;
+        return true;
     }
+    result = beta;
+    return s >= beta;
+}
+
+// Futility: close to the horizon, quiet moves cannot lift a hopeless static
+// score. True when later quiet moves may be skipped; best is then that score.
+inline bool futile(int alpha, int depth, int& best) {
+    const int e = evaluate() + futility_margin[depth];
+    if (e > alpha) return false;
+    best = e;
+    return true;
+}
+
+enum class Child { SEARCHED, SKIPPED, STOPPED };
+
+// Plays the move and searches it: the first legal move with the full window,
+// later ones with a zero window first and again with the full one when they
+// land inside it. Illegal moves, and quiet moves once futility has been found,
+// are SKIPPED; STOPPED when the search must stop.
+inline Child search_child(Move m, int sc, int depth, int alpha, int beta, bool prune,
+                          bool& searched, int& s) {
+    make_move(m);
+    // Below depth 2 the child is most likely a capture-search node.
+    if (depth >= 2)
+        tt_prefetch();
+    else
+        eval_cache_prefetch();
+    if (!last_move_legal(move_castle_kind(m))) {
+        unmake_move();
+        return Child::SKIPPED;
+    }
+    ++search_ply;
+    const int gc = move_gives_check() ? 1 : 0;
+    // Checks and pushes to the seventh rank (odd score) are not reduced.
+    const int nd = (gc || (sc & 1)) ? depth : depth - 1;
+    if (!searched) {
+        searched = true;
+        s = -alpha_beta(-beta, -alpha, nd, 1, gc);
+    } else if (prune && !gc && sc == 0) {
+        unmake_move();
+        --search_ply;
+        return Child::SKIPPED;
+    } else {
+        s = -alpha_beta(-alpha - 1, -alpha, nd, 1, gc);
+        if (s > alpha && s < beta) s = -alpha_beta(-beta, -alpha, nd, 1, gc);
+    }
+    unmake_move();
+    --search_ply;
+    return child_done() ? Child::STOPPED : Child::SEARCHED;
+}
+
+// The result of a node that did not fail high: exact with its best move when
+// some move raised alpha (mates stored as distance from this position), else
+// an upper bound.
+inline void store_result(int best, int depth, bool raised, Move best_move_here) {
+    if (!raised) {
+        tt_store(clamp_to_mate_bound(best), depth, BOUND_UPPER, 0);
+        return;
+    }
+    int stored = best;
+    if (best >= MATE_BOUND) {
+        stored = best + search_ply;
+    } else if (best <= -MATE_BOUND) {
+        stored = best - search_ply;
+    }
+    tt_store(stored, depth, BOUND_EXACT, best_move_here);
+}
+
+}  // namespace
+
+int alpha_beta(int alpha, int beta, int depth, int null_ok, int in_check) {
+    if (drawn_here()) return 0;
+    bound_by_mate_distance(alpha, beta);
+    if (alpha >= beta) return alpha;
+    // Chains of checks can run past the killer tables: those nodes end here too.
+    if (depth <= 0 || search_ply >= MAX_PLY) return horizon_score(alpha, beta);
 
     int score = 0;
     Move hash_move = 0;
     if (tt_probe(alpha, beta, depth, score, hash_move)) return score;
 
     const bool zero_window = beta == alpha + 1;
-
-    // Null move: if passing still fails high, the position is good enough.
     if (zero_window && null_ok && !in_check && depth >= 2 &&
-        position.state.piece_material > NULL_MOVE_MIN_MATERIAL && beta >= -(MATE_BOUND - 1) &&
-        beta <= MATE_BOUND - 1) {
-        make_null_move();
-        ++search_ply;
-        const int s = -alpha_beta(-beta, -beta + 1, depth - null_move_reduction(depth), 0, 0);
-        unmake_null_move();
-        --search_ply;
-        if (child_done()) return alpha;
-        if (s >= beta) return beta;
-    }
+        position.state.piece_material > NULL_MOVE_MIN_MATERIAL && outside_mate_range(beta) &&
+        null_move_cutoff(alpha, beta, depth, score))
+        return score;
 
     // Internal iterative deepening finds a move to search first.
     if (hash_move == 0 && depth >= IID_MIN_DEPTH) {
@@ -99,17 +186,9 @@ int alpha_beta(int alpha, int beta, int depth, int null_ok, int in_check) {
         hash_move = tt_probe_move();
     }
 
-    // Futility: close to the horizon, quiet moves cannot lift a hopeless static score.
     int best = -INFINITE_SCORE;
-    bool prune = false;
-    if (depth <= FUTILITY_MAX_DEPTH && zero_window && !in_check && alpha >= -(MATE_BOUND - 1) &&
-        alpha <= MATE_BOUND - 1) {
-        const int e = evaluate() + futility_margin[depth];
-        if (e <= alpha) {
-            best = e;
-            prune = true;
-        }
-    }
+    const bool prune = depth <= FUTILITY_MAX_DEPTH && zero_window && !in_check &&
+                       outside_mate_range(alpha) && futile(alpha, depth, best);
 
     MoveEntry list[MOVE_LIST_CAPACITY];
     const int count = generate_moves(list);
@@ -122,65 +201,24 @@ int alpha_beta(int alpha, int beta, int depth, int null_ok, int in_check) {
         pick_next_move(index, count, list);
         const Move m = list[index].move;
         const int sc = list[index].score;
-        make_move(m);
-        // Below depth 2 the child is most likely a capture-search node.
-        if (depth >= 2)
-            tt_prefetch();
-        else
-            eval_cache_prefetch();
-        if (!last_move_legal(move_castle_kind(m))) {
-            unmake_move();
-            continue;
+        int s = 0;
+        const Child child = search_child(m, sc, depth, alpha, beta, prune, searched, s);
+        if (child == Child::SKIPPED) continue;
+        if (child == Child::STOPPED) return alpha;
+        if (s <= best) continue;
+        best = s;
+        if (s <= alpha) continue;
+        if (sc < KILLER_LIMIT) update_killers(m, search_ply);
+        if (s >= beta) {
+            tt_store(clamp_to_mate_bound(s), depth, BOUND_LOWER, m);
+            return s;
         }
-        ++search_ply;
-        const int gc = move_gives_check() ? 1 : 0;
-        // Checks and pushes to the seventh rank (odd score) are not reduced.
-        const int nd = (gc || (sc & 1)) ? depth : depth - 1;
-
-        int s;
-        if (!searched) {
-            searched = true;
-            s = -alpha_beta(-beta, -alpha, nd, 1, gc);
-        } else if (prune && !gc && sc == 0) {
-            unmake_move();
-            --search_ply;
-            continue;
-        } else {
-            s = -alpha_beta(-alpha - 1, -alpha, nd, 1, gc);
-            if (s > alpha && s < beta) s = -alpha_beta(-beta, -alpha, nd, 1, gc);
-        }
-        unmake_move();
-        --search_ply;
-        if (child_done()) return alpha;
-
-        if (s > best) {
-            best = s;
-            if (s > alpha) {
-                if (sc < KILLER_LIMIT) update_killers(m, search_ply);
-                if (s >= beta) {
-                    tt_store(clamp_to_mate_bound(s), depth, BOUND_LOWER, m);
-                    return s;
-                }
-                alpha = s;
-                raised = true;
-                best_move_here = m;
-            }
-        }
+        alpha = s;
+        raised = true;
+        best_move_here = m;
     }
 
     if (!searched) return in_check ? search_ply - MATE_SCORE : 0;
-
-    if (raised) {
-        // Exact mates are stored as distance from this position.
-        int stored = best;
-        if (best >= MATE_BOUND) {
-            stored = best + search_ply;
-        } else if (best <= -MATE_BOUND) {
-            stored = best - search_ply;
-        }
-        tt_store(stored, depth, BOUND_EXACT, best_move_here);
-    } else {
-        tt_store(clamp_to_mate_bound(best), depth, BOUND_UPPER, 0);
-    }
+    store_result(best, depth, raised, best_move_here);
     return best;
 }

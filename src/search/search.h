@@ -6,11 +6,12 @@
 #include <cstdint>
 
 #include "board/board.h"
+#include "eval/cache.h"
 
 // ---- Score scale (centipawns, side to move's view).
-constexpr int INFINITE_SCORE = 32000;
-constexpr int MATE_SCORE = 30000;  // mated at ply p scores p - MATE_SCORE
-constexpr int MATE_BOUND = 29000;  // |score| >= MATE_BOUND is a forced mate
+constexpr int INFINITE_SCORE = 32000;  // above every score: the widest window's bounds
+constexpr int MATE_SCORE = 30000;      // mated at ply p scores p - MATE_SCORE
+constexpr int MATE_BOUND = 29000;      // |score| >= MATE_BOUND is a forced mate
 
 // ---- Search-control globals (one search at a time).
 constexpr int MAX_PLY = 64;              // slots of the killer tables
@@ -31,18 +32,18 @@ constexpr int UNLIMITED_TIME_BUDGET = 259200000;  // 30 days, centiseconds
 // A timed search stops at once when the clock (clock_ms) reaches this value,
 // whatever the budget says; written before time_limited is set (milliseconds).
 extern std::atomic<std::int64_t> hard_deadline_ms;
-constexpr std::int64_t NO_DEADLINE = INT64_MAX;
+constexpr std::int64_t NO_DEADLINE = INT64_MAX;  // hard_deadline_ms of a search without one
 // The search stops once move_nodes + capture_nodes reach this many nodes (set
 // by the front end before think; checked after every child of the full-width
 // search and every 1024 capture-search nodes); NO_NODE_LIMIT: none.
 extern std::uint64_t node_limit;
-constexpr std::uint64_t NO_NODE_LIMIT = UINT64_MAX;
+constexpr std::uint64_t NO_NODE_LIMIT = UINT64_MAX;  // node_limit of a search without one
 
 extern Move best_move;    // the root's best move; after think() returns true, the move to play
-extern int report_depth;  // depth of the iteration in progress
-extern int max_depth;     // deepest iteration (default 32)
-constexpr int DEFAULT_MAX_DEPTH = 32;
-constexpr int MIN_SEARCH_DEPTH = 2;  // think always completes this depth before it may stop
+extern int report_depth;  // depth of the iteration in progress, plies
+extern int max_depth;     // deepest iteration, plies (default 32)
+constexpr int DEFAULT_MAX_DEPTH = 32;  // max_depth when no depth limit is set, plies
+constexpr int MIN_SEARCH_DEPTH = 2;    // plies think always completes before it may stop
 
 // Refreshes last_clock and elapsed_cs from the clock.
 void update_elapsed();
@@ -59,9 +60,10 @@ inline bool node_limit_reached() {
 // deadline, sets stop_search once it has passed; true when the search must stop.
 bool poll_stop();
 
-// ---- Transposition table and caches.
+// ---- Transposition table (the evaluation caches: eval/cache.h).
+// What a stored score is: none, the exact score, at least it (a cutoff), at most it.
 constexpr int BOUND_NONE = 0, BOUND_EXACT = 1, BOUND_LOWER = 2, BOUND_UPPER = 3;
-constexpr int AGE_FRESH = 15;
+constexpr int AGE_FRESH = 15;  // age of an entry just written; each aging lowers it by 1
 
 struct TtEntry {
     std::uint64_t key;
@@ -70,58 +72,36 @@ struct TtEntry {
 };
 static_assert(sizeof(TtEntry) == 16, "TtEntry is 16 bytes, four to a 64-byte bucket");
 
-struct EvalCacheEntry {
-    std::uint64_t key;
-    std::int32_t score;  // side-to-move view
-};
-static_assert(sizeof(EvalCacheEntry) == 16, "EvalCacheEntry is 16 bytes");
+constexpr std::uint32_t DEFAULT_TT_ENTRY_COUNT = 2097152;  // entries of the default 32 MB table
+extern std::uint32_t tt_entry_count;                       // entries of tt_table, a power of two
+extern std::uint32_t tt_bucket_mask;  // tt_entry_count / 4 - 1: low key bits to a 4-entry bucket
+extern TtEntry* tt_table;             // tt_entry_count entries; nullptr before allocation
 
-struct PawnCacheEntry {
-    std::uint32_t pawn_key;
-    std::uint32_t packed;  // bits 0-17 pawn part + 32000 (White's view), 18-31 piece_material
-};
-static_assert(sizeof(PawnCacheEntry) == 8, "PawnCacheEntry is 8 bytes");
-
-constexpr std::uint32_t DEFAULT_TT_ENTRY_COUNT = 2097152;  // 32 MB
-extern std::uint32_t tt_entry_count;                       // entries, a power of two
-extern std::uint32_t tt_bucket_mask;
-extern TtEntry* tt_table;
-constexpr std::uint32_t EVAL_CACHE_COUNT = 32768;
-constexpr std::uint32_t PAWN_CACHE_COUNT = 32768;
-extern std::uint32_t eval_cache_count, eval_cache_mask;
-extern std::uint32_t pawn_cache_count, pawn_cache_mask;
-extern EvalCacheEntry* eval_cache;
-extern PawnCacheEntry* pawn_cache;
-
-// Start loading what the next probes in the current position will read, so
-// that the memory accesses overlap the work before them: the transposition-
-// table bucket (a child that searches on), or the evaluation-cache slot and,
-// for its misses, the pawn-cache slot (a capture-search child).
+// Start loading the transposition-table bucket of the current position (a
+// child that searches on is about to probe it), so that the memory access
+// overlaps the work before it. A capture-search child prefetches the
+// evaluation caches instead (eval_cache_prefetch).
 inline void tt_prefetch() {
     __builtin_prefetch(tt_table +
                        (static_cast<std::uint32_t>(position.state.key) & tt_bucket_mask) * 4);
 }
-inline void eval_cache_prefetch() {
-    __builtin_prefetch(eval_cache +
-                       (static_cast<std::uint32_t>(position.state.key) & eval_cache_mask));
-    __builtin_prefetch(pawn_cache + (position.state.pawn_key & pawn_cache_mask));
-}
 
-// Allocates the three tables zero-filled from the current counts; false on failure.
+// Allocates the transposition table and the two evaluation caches zero-filled
+// from the current counts; false on failure.
 bool allocate_tables();
 bool tt_probe(int alpha, int beta, int depth, int& score, Move& move);
 void tt_store(int score, int depth, int bound, Move move);
 Move tt_probe_move();
 void tt_clear_entry();
 void age_transposition_table();
-void tt_clear_all();
-bool pawn_cache_probe(int& score);
-void pawn_cache_store(int score);
+void tt_clear_all();  // the transposition table and both evaluation caches
 
 // ---- Move ordering.
-constexpr int HASH_MOVE_SCORE = 30000;
+constexpr int HASH_MOVE_SCORE = 30000;  // ordering score of the table's move: searched first
+// Ordering scores of a quiet move that is the first, second or third killer of its ply.
 constexpr int KILLER_1_SCORE = 8500, KILLER_2_SCORE = 8300, KILLER_3_SCORE = 8100;
-constexpr int KILLER_LIMIT = 9000;
+constexpr int KILLER_LIMIT = 9000;  // a move ordered below this score may become a killer
+// [ply]: the quiet moves that last caused a cutoff there, newest in killer_1; 0 = none.
 extern Move killer_1[MAX_PLY], killer_2[MAX_PLY], killer_3[MAX_PLY];
 void score_moves(int count, Move hash_move, MoveEntry* list);
 void pick_next_move(int index, int count, MoveEntry* list);

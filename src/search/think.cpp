@@ -118,7 +118,9 @@ const SearchReport console_report = {console_new_best, console_iteration_done, c
                                      console_book_move};
 const SearchReport* search_report = &console_report;
 
-bool think() {
+namespace {
+
+void start_search() {
     search_start_clock = clock_ms();
     move_nodes = 0;
     capture_nodes = 0;
@@ -126,17 +128,92 @@ bool think() {
     std::memset(killer_1, 0, sizeof killer_1);
     std::memset(killer_2, 0, sizeof killer_2);
     std::memset(killer_3, 0, sizeof killer_3);
+}
 
+// Deeper iterations start with a window around the last score; a mate score
+// keeps only the bound on its side.
+void aspiration_window(int depth, int prev, int& alpha, int& beta) {
+    alpha = -INFINITE_SCORE;
+    beta = INFINITE_SCORE;
+    if (depth < ASPIRATION_MIN_DEPTH) return;
+    if (prev >= MATE_BOUND) {
+        alpha = MATE_BOUND;
+    } else if (prev <= -MATE_BOUND) {
+        beta = -MATE_BOUND;
+    } else {
+        alpha = prev - ASPIRATION_HALF_WIDTH;
+        beta = prev + ASPIRATION_HALF_WIDTH;
+    }
+}
+
+// Plays the root move and searches it; only a check extends at the root.
+int search_root_move(Move m, int index, int depth, int& alpha, int& beta) {
+    make_move(m);
+    search_ply = 1;
+    const int gc = move_gives_check() ? 1 : 0;
+    const int nd = gc ? depth : depth - 1;
+    const int s = index == 0 ? search_first_root_move(alpha, beta, nd, gc)
+                             : search_later_root_move(alpha, nd, gc);
+    unmake_move();
+    search_ply = 0;
+    ++move_nodes;
+    return s;
+}
+
+// The root move m raised alpha to s: it becomes the move to play and is
+// reported. False when the clock says the search must end.
+bool take_new_best(Move m, int sc, int s, int& alpha) {
+    if (sc < KILLER_LIMIT) update_killers(m, 0);
+    alpha = s;
+    best_move = m;
+    update_elapsed();
+    if (posting()) report_new_best(m, s);
+    return !(timed() && (search_time_exceeded() || deadline_passed()));
+}
+
+// One iteration over the root moves, the table's move first; alpha ends as
+// the iteration's score. False when the search must end at once.
+bool search_root_moves(int depth, int count, const MoveEntry* root_list, Move hash_move, int& alpha,
+                       int& beta) {
+    MoveEntry list[MOVE_LIST_CAPACITY];
+    std::copy(root_list, root_list + count, list);
+    score_moves(count, hash_move, list);
+    best_move = hash_move;
+    for (int index = 0; index < count; ++index) {
+        pick_next_move(index, count, list);
+        const Move m = list[index].move;
+        const int s = search_root_move(m, index, depth, alpha, beta);
+        if (stopped()) {
+            // Stopped before any move was chosen and without a usable table
+            // move: play the move that was being searched rather than none.
+            if (!in_list(best_move, count, root_list)) best_move = list[0].move;
+            return false;
+        }
+        if (s > alpha && !take_new_best(m, list[index].score, s, alpha)) return false;
+    }
+    return true;
+}
+
+// After a completed iteration: out of time, a forced move searched deep
+// enough, or the last depth done.
+bool last_iteration(int depth, int count, int last_depth) {
+    if (timed() && (iteration_time_exceeded() || deadline_passed())) return true;
+    if (count == 1 && depth >= SINGLE_MOVE_DEPTH) return true;
+    return depth + 1 > last_depth;
+}
+
+}  // namespace
+
+bool think() {
+    start_search();
     MoveEntry root_list[MOVE_LIST_CAPACITY];
     const int count = filter_legal(generate_moves(root_list), root_list);
     if (count == 0) return false;
 
     // Below depth 2 there would be no iteration and so no move to play.
     const int last_depth = std::max(max_depth, MIN_SEARCH_DEPTH);
-    MoveEntry list[MOVE_LIST_CAPACITY];
     int prev = 0;
     Move hash_move = 0;
-
     for (int depth = MIN_SEARCH_DEPTH;; ++depth) {
         // An exact result of this depth already in the table need not be searched
         // again, except for the last iteration.
@@ -148,52 +225,9 @@ bool think() {
         }
         report_depth = depth;
         sel_depth = depth;
-
-        int alpha = -INFINITE_SCORE, beta = INFINITE_SCORE;
-        if (depth >= ASPIRATION_MIN_DEPTH) {
-            if (prev >= MATE_BOUND) {
-                alpha = MATE_BOUND;
-            } else if (prev <= -MATE_BOUND) {
-                beta = -MATE_BOUND;
-            } else {
-                alpha = prev - ASPIRATION_HALF_WIDTH;
-                beta = prev + ASPIRATION_HALF_WIDTH;
-            }
-        }
-
-        std::copy(root_list, root_list + count, list);
-        score_moves(count, hash_move, list);
-        best_move = hash_move;
-
-        for (int index = 0; index < count; ++index) {
-            pick_next_move(index, count, list);
-            const Move m = list[index].move;
-            const int sc = list[index].score;
-            make_move(m);
-            search_ply = 1;
-            const int gc = move_gives_check() ? 1 : 0;
-            // At the root only a check extends.
-            const int nd = gc ? depth : depth - 1;
-            const int s = index == 0 ? search_first_root_move(alpha, beta, nd, gc)
-                                     : search_later_root_move(alpha, nd, gc);
-            unmake_move();
-            search_ply = 0;
-            ++move_nodes;
-            if (stopped()) {
-                // Stopped before any move was chosen and without a usable table
-                // move: play the move that was being searched rather than none.
-                if (!in_list(best_move, count, root_list)) best_move = list[0].move;
-                return true;
-            }
-            if (s > alpha) {
-                if (sc < KILLER_LIMIT) update_killers(m, 0);
-                alpha = s;
-                best_move = m;
-                update_elapsed();
-                if (posting()) report_new_best(m, s);
-                if (timed() && (search_time_exceeded() || deadline_passed())) return true;
-            }
-        }
+        int alpha = 0, beta = 0;
+        aspiration_window(depth, prev, alpha, beta);
+        if (!search_root_moves(depth, count, root_list, hash_move, alpha, beta)) return true;
 
         tt_store(alpha, depth, BOUND_EXACT, best_move);
         prev = alpha;
@@ -201,10 +235,7 @@ bool think() {
         if (posting())
             search_report->iteration_done(report_depth, sel_depth, alpha, elapsed_cs,
                                           move_nodes + capture_nodes);
-
-        if (timed() && (iteration_time_exceeded() || deadline_passed())) return true;
-        if (count == 1 && depth >= SINGLE_MOVE_DEPTH) return true;
-        if (depth + 1 > last_depth) return true;
+        if (last_iteration(depth, count, last_depth)) return true;
     }
 }
 

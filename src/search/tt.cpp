@@ -1,4 +1,4 @@
-// The transposition table and the two evaluation caches.
+// The transposition table.
 #include <cstdlib>
 #include <cstring>
 
@@ -8,10 +8,6 @@
 std::uint32_t tt_entry_count = DEFAULT_TT_ENTRY_COUNT;
 std::uint32_t tt_bucket_mask = 0;
 TtEntry* tt_table = nullptr;
-std::uint32_t eval_cache_count = EVAL_CACHE_COUNT, eval_cache_mask = 0;
-std::uint32_t pawn_cache_count = PAWN_CACHE_COUNT, pawn_cache_mask = 0;
-EvalCacheEntry* eval_cache = nullptr;
-PawnCacheEntry* pawn_cache = nullptr;
 
 namespace {
 
@@ -55,20 +51,13 @@ TtEntry* find_entry(std::uint64_t key) {
 
 bool allocate_tables() {
     // The sizes the tables were allocated with: the counts may have changed since.
-    static std::size_t tt_bytes = 0, eval_cache_bytes = 0, pawn_cache_bytes = 0;
+    static std::size_t tt_bytes = 0;
     free_table(tt_table, tt_bytes);
-    free_table(eval_cache, eval_cache_bytes);
-    free_table(pawn_cache, pawn_cache_bytes);
     tt_bucket_mask = (tt_entry_count - 1) >> 2;
-    eval_cache_mask = eval_cache_count - 1;
-    pawn_cache_mask = pawn_cache_count - 1;
     tt_bytes = std::size_t{tt_entry_count} * sizeof(TtEntry);
-    eval_cache_bytes = std::size_t{eval_cache_count} * sizeof(EvalCacheEntry);
-    pawn_cache_bytes = std::size_t{pawn_cache_count} * sizeof(PawnCacheEntry);
     tt_table = static_cast<TtEntry*>(allocate_table(tt_bytes));
-    eval_cache = static_cast<EvalCacheEntry*>(allocate_table(eval_cache_bytes));
-    pawn_cache = static_cast<PawnCacheEntry*>(allocate_table(pawn_cache_bytes));
-    return tt_table != nullptr && eval_cache != nullptr && pawn_cache != nullptr;
+    const bool caches = allocate_eval_caches();
+    return tt_table != nullptr && caches;
 }
 
 bool tt_probe(int alpha, int beta, int depth, int& score, Move& move) {
@@ -164,24 +153,5 @@ void age_transposition_table() {
 
 void tt_clear_all() {
     std::memset(static_cast<void*>(tt_table), 0, sizeof(TtEntry) * tt_entry_count);
-    std::memset(static_cast<void*>(eval_cache), 0, sizeof(EvalCacheEntry) * eval_cache_count);
-    std::memset(static_cast<void*>(pawn_cache), 0, sizeof(PawnCacheEntry) * pawn_cache_count);
-}
-
-bool pawn_cache_probe(int& score) {
-    const PawnCacheEntry& slot = pawn_cache[position.state.pawn_key & pawn_cache_mask];
-    // The material must match too: the pawn part depends on the phase.
-    if (slot.pawn_key != position.state.pawn_key ||
-        (slot.packed >> 18) != static_cast<std::uint32_t>(position.state.piece_material)) {
-        return false;
-    }
-    score = static_cast<int>(slot.packed & SCORE_MASK) - SCORE_BIAS;
-    return true;
-}
-
-void pawn_cache_store(int score) {
-    PawnCacheEntry& slot = pawn_cache[position.state.pawn_key & pawn_cache_mask];
-    slot.pawn_key = position.state.pawn_key;
-    slot.packed = static_cast<std::uint32_t>(position.state.piece_material) << 18 |
-                  (static_cast<std::uint32_t>(score + SCORE_BIAS) & SCORE_MASK);
+    clear_eval_caches();
 }

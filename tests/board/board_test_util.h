@@ -3,25 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "board/board.h"
-
-inline std::string text_of(Move m) {
-    move_to_text(m);
-    return move_text;
-}
-
-inline std::vector<std::string> texts(const MoveEntry* list, int count) {
-    std::vector<std::string> out;
-    for (int i = 0; i < count; ++i) out.push_back(text_of(list[i].move));
-    return out;
-}
-
-inline void set_fen(const char* fen) {
-    ASSERT_TRUE(set_position_from_fen(fen)) << fen;
-}
+#include "support/board_helpers.h"
 
 inline bool same_state(const PositionState& a, const PositionState& b) {
     return a.key == b.key && a.pawn_key == b.pawn_key && a.piece_material == b.piece_material &&
@@ -43,11 +26,4 @@ inline bool same_position(const Position& a, const Position& b) {
             a.move_history[i] != b.move_history[i])
             return false;
     return true;
-}
-
-// Plays a move given in coordinate text; fails the test if it is not legal.
-inline void play(const char* text) {
-    const Move m = parse_move_text(text);
-    ASSERT_NE(m, 0u) << text;
-    make_move(m);
 }

@@ -34,7 +34,7 @@ TEST(MakeMove, RandomPlayoutsKeepKeysAndUnmakeRestores) {
             int made = 0;
             for (int ply = 0; ply < 200; ++ply) {
                 MoveEntry list[MOVE_LIST_CAPACITY];
-                const int n = filter_legal(generate_moves(list), list);
+                const int n = legal_moves(list);
                 if (n == 0) break;
                 const Move m = list[rng() % static_cast<unsigned>(n)].move;
                 if (rng() % 16 == 0 && !in_check()) {

@@ -20,18 +20,18 @@ TEST(Squares, NumberingAndTables) {
 }
 
 TEST(MoveEncoding, WorkedValues) {
-    EXPECT_EQ(make_move_value(35, 55), 0x3723u);                     // e2e4
-    EXPECT_EQ(make_move_value(55, 64, B_PAWN), 0x74037u);            // e4xd5
-    EXPECT_EQ(make_move_value(85, 95, 0, W_QUEEN), 0x505F55u);       // e7e8=Q
-    EXPECT_EQ(make_move_value(85, 94, B_ROOK, W_QUEEN), 0x5A5E55u);  // e7xd8=Q
-    EXPECT_EQ(make_move_value(65, 74, 0, 0, 0, true), 0x10004A41u);  // e5xd6 e.p.
-    EXPECT_EQ(make_move_value(E1, G1, 0, 0, CASTLE_KING_SIDE), W_CASTLE_KING_SIDE);
-    EXPECT_EQ(make_move_value(E1, C1, 0, 0, CASTLE_QUEEN_SIDE), W_CASTLE_QUEEN_SIDE);
-    EXPECT_EQ(make_move_value(E8, G8, 0, 0, CASTLE_KING_SIDE), B_CASTLE_KING_SIDE);
-    EXPECT_EQ(make_move_value(E8, C8, 0, 0, CASTLE_QUEEN_SIDE), B_CASTLE_QUEEN_SIDE);
+    EXPECT_EQ(pack_move(35, 55), 0x3723u);                     // e2e4
+    EXPECT_EQ(pack_move(55, 64, B_PAWN), 0x74037u);            // e4xd5
+    EXPECT_EQ(pack_move(85, 95, 0, W_QUEEN), 0x505F55u);       // e7e8=Q
+    EXPECT_EQ(pack_move(85, 94, B_ROOK, W_QUEEN), 0x5A5E55u);  // e7xd8=Q
+    EXPECT_EQ(pack_move(65, 74, 0, 0, 0, true), 0x10004A41u);  // e5xd6 e.p.
+    EXPECT_EQ(pack_move(E1, G1, 0, 0, CASTLE_KING_SIDE), W_CASTLE_KING_SIDE);
+    EXPECT_EQ(pack_move(E1, C1, 0, 0, CASTLE_QUEEN_SIDE), W_CASTLE_QUEEN_SIDE);
+    EXPECT_EQ(pack_move(E8, G8, 0, 0, CASTLE_KING_SIDE), B_CASTLE_KING_SIDE);
+    EXPECT_EQ(pack_move(E8, C8, 0, 0, CASTLE_QUEEN_SIDE), B_CASTLE_QUEEN_SIDE);
     EXPECT_EQ(text_of(W_CASTLE_KING_SIDE), "e1g1");
     EXPECT_EQ(text_of(B_CASTLE_QUEEN_SIDE), "e8c8");
-    EXPECT_EQ(text_of(make_move_value(87, 98, B_ROOK, W_KNIGHT)), "g7h8n");
+    EXPECT_EQ(text_of(pack_move(87, 98, B_ROOK, W_KNIGHT)), "g7h8n");
 }
 
 TEST(Zobrist, FixedValues) {
@@ -73,16 +73,16 @@ TEST(GenerateMoves, PromotionsInOrderWithScores) {
     ASSERT_GE(n, 8);
     const int scores[4] = {9000, 9100, 9200, 19000};
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(list[i].move, make_move_value(85, 95, 0, W_KNIGHT + i));
+        EXPECT_EQ(list[i].move, pack_move(85, 95, 0, W_KNIGHT + i));
         EXPECT_EQ(list[i].score, scores[i]);
-        EXPECT_EQ(list[4 + i].move, make_move_value(85, 94, B_ROOK, W_KNIGHT + i));
+        EXPECT_EQ(list[4 + i].move, pack_move(85, 94, B_ROOK, W_KNIGHT + i));
         EXPECT_EQ(list[4 + i].score, scores[i]);
     }
     // The capture generator: queen promotions only, and the push before the capture.
     const int c = generate_captures(list);
     ASSERT_EQ(c, 2);
-    EXPECT_EQ(list[0].move, make_move_value(85, 95, 0, W_QUEEN));
-    EXPECT_EQ(list[1].move, make_move_value(85, 94, B_ROOK, W_QUEEN));
+    EXPECT_EQ(list[0].move, pack_move(85, 95, 0, W_QUEEN));
+    EXPECT_EQ(list[1].move, pack_move(85, 94, B_ROOK, W_QUEEN));
     EXPECT_EQ(list[0].score, 10001);
     EXPECT_EQ(list[1].score, 10001);
 
@@ -102,7 +102,7 @@ TEST(GenerateMoves, EnPassantAndSeventhRankMarks) {
     const int n = generate_moves(list);
     ASSERT_GE(n, 2);
     EXPECT_EQ(text_of(list[0].move), "e5e6");
-    EXPECT_EQ(list[1].move, make_move_value(65, 74, 0, 0, 0, true));
+    EXPECT_EQ(list[1].move, pack_move(65, 74, 0, 0, 0, true));
     EXPECT_EQ(list[1].score, 15000);
 
     // A push onto the seventh rank scores 1; a capture landing there gets +1.

@@ -91,32 +91,35 @@ TEST(MoveText, ParseNeedsLowerCasePromotionLetters) {
     set_fen("4k3/P7/8/8/8/8/8/4K3 w - - 0 1");
     EXPECT_EQ(parse_move_text("a7a8"), 0u);
     EXPECT_EQ(parse_move_text("a7a8Q"), 0u);
-    EXPECT_EQ(parse_move_text("a7a8q"), make_move_value(81, 91, 0, W_QUEEN));
-    EXPECT_EQ(parse_move_text("a7a8n"), make_move_value(81, 91, 0, W_KNIGHT));
-    EXPECT_EQ(parse_move_text("e1e2"), make_move_value(E1, 35));
+    EXPECT_EQ(parse_move_text("a7a8q"), pack_move(81, 91, 0, W_QUEEN));
+    EXPECT_EQ(parse_move_text("a7a8n"), pack_move(81, 91, 0, W_KNIGHT));
+    EXPECT_EQ(parse_move_text("e1e2"), pack_move(E1, 35));
     EXPECT_EQ(parse_move_text("e1e3"), 0u);
     EXPECT_EQ(parse_move_text("e1"), 0u);
     EXPECT_EQ(parse_move_text("z9z9"), 0u);
     set_fen("4k3/8/8/8/8/8/p7/4K3 b - - 0 1");
-    EXPECT_EQ(parse_move_text("a2a1r"), make_move_value(31, 21, 0, B_ROOK));
+    EXPECT_EQ(parse_move_text("a2a1r"), pack_move(31, 21, 0, B_ROOK));
     init_position();
     EXPECT_EQ(parse_move_text("e1g1"), 0u);
     EXPECT_EQ(text_of(parse_move_text("g1f3")), "g1f3");
 }
 
-// Edit mode reads its lines from standard input.
-void feed_stdin(const char* text) {
-    std::FILE* f = std::fopen("edit_input.txt", "w");
-    ASSERT_NE(f, nullptr);
-    std::fputs(text, f);
-    std::fclose(f);
-    ASSERT_NE(std::freopen("edit_input.txt", "r", stdin), nullptr);
+// Edit mode takes its lines from the source it is handed: here a list of
+// lines, ended by nullptr.
+const char* const* edit_lines = nullptr;
+const char* next_edit_line() {
+    return *edit_lines != nullptr ? *edit_lines++ : nullptr;
+}
+bool edit(const char* const* lines) {
+    edit_lines = lines;
+    return edit_position(next_edit_line);
 }
 
 TEST(EditMode, PlacesPiecesAndSetsCastlingFromTheBoard) {
     init_position();
-    feed_stdin("#\nKe1\nRh1\nPa2\nxa2\nc\nKe8\nRa8\nbb7\nzz9\n.\n");
-    ASSERT_TRUE(edit_position());
+    const char* const placing[] = {"#",   "Ke1", "Rh1", "Pa2", "xa2", "c",
+                                   "Ke8", "Ra8", "bb7", "zz9", ".",   nullptr};
+    ASSERT_TRUE(edit(placing));
     EXPECT_EQ(position.board[E1], W_KING);
     EXPECT_EQ(position.board[H1], W_ROOK);
     EXPECT_EQ(position.board[31], EMPTY);                // xa2 empties a2
@@ -133,10 +136,16 @@ TEST(EditMode, PlacesPiecesAndSetsCastlingFromTheBoard) {
     init_position();
     play("e2e4");
     const Position before = position;
-    feed_stdin("#\nKe1\n.\n");
-    EXPECT_FALSE(edit_position());
+    const char* const one_king[] = {"#", "Ke1", ".", nullptr};
+    EXPECT_FALSE(edit(one_king));
     EXPECT_TRUE(same_position(before, position));
-    std::remove("edit_input.txt");
+
+    // The end of input ends edit mode like ".".
+    init_position();
+    const char* const unfinished[] = {"#", "Ke1", "c", "Ke8", nullptr};
+    ASSERT_TRUE(edit(unfinished));
+    EXPECT_EQ(position.board[E8], B_KING);
+    EXPECT_EQ(position.board[D1], EMPTY);
 }
 
 }  // namespace

@@ -50,7 +50,7 @@ void random_playouts(int games, int plies, Check check) {
             int made = 0;
             for (int ply = 0; ply < plies; ++ply) {
                 MoveEntry list[MOVE_LIST_CAPACITY];
-                const int n = filter_legal(generate_moves(list), list);
+                const int n = legal_moves(list);
                 if (n == 0) break;
                 if (rng() % 8 == 0 && !in_check()) {
                     make_null_move();

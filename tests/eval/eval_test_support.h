@@ -9,8 +9,10 @@
 #include <string>
 
 #include "board/board.h"
+#include "eval/cache.h"
 #include "eval/eval.h"
 #include "search/search.h"
+#include "support/board_helpers.h"
 
 inline void ensure_tables() {
     if (tt_table == nullptr || eval_cache == nullptr || pawn_cache == nullptr) {
@@ -18,16 +20,12 @@ inline void ensure_tables() {
     }
 }
 
-// Only the two evaluation caches: clearing the whole transposition table for
-// every sampled position would dominate the run time.
-inline void clear_eval_caches() {
-    std::memset(static_cast<void*>(eval_cache), 0, sizeof(EvalCacheEntry) * eval_cache_count);
-    std::memset(static_cast<void*>(pawn_cache), 0, sizeof(PawnCacheEntry) * pawn_cache_count);
-}
-
-inline void set_fen(const std::string& fen) {
+// The position from the text, with both evaluation caches empty.
+inline void set_fen_for_eval(const std::string& fen) {
     ensure_tables();
-    ASSERT_TRUE(set_position_from_fen(fen.c_str())) << fen;
+    set_fen(fen.c_str());
+    // Only the two evaluation caches: clearing the whole transposition table
+    // for every sampled position would dominate the run time.
     clear_eval_caches();
 }
 
@@ -81,7 +79,7 @@ inline std::string board_fen(bool mirrored) {
 }
 
 inline Move mirror_move(Move m) {
-    return make_move_value(mirror_square(move_from(m)), mirror_square(move_to(m)),
-                           swap_colour(move_captured(m)), swap_colour(move_promotion(m)),
-                           move_castle_kind(m), move_is_ep(m));
+    return pack_move(mirror_square(move_from(m)), mirror_square(move_to(m)),
+                     swap_colour(move_captured(m)), swap_colour(move_promotion(m)),
+                     move_castle_kind(m), move_is_ep(m));
 }

@@ -12,56 +12,56 @@ const char* const START_FEN = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w KQk
 const char* const MIDDLEGAME_FEN = "r2q2k1/5p1p/8/8/8/8/5PPP/R2Q2K1 w - - 0 1";
 
 TEST(Evaluate, StartPositionIsLevelForEitherSide) {
-    set_fen(START_FEN);
+    set_fen_for_eval(START_FEN);
     EXPECT_EQ(evaluate(), 0);
-    set_fen("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 1");
+    set_fen_for_eval("rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR b KQkq - 0 1");
     EXPECT_EQ(evaluate(), 0);
 }
 
 TEST(Evaluate, KingAndPawnAgainstKing) {
     // 100 + 20 (e4) + 10 (isolated passed, rank 4); the kings on e1/e8 cancel.
-    set_fen("4k3/8/8/8/4P3/8/8/4K3 w - - 0 1");
+    set_fen_for_eval("4k3/8/8/8/4P3/8/8/4K3 w - - 0 1");
     EXPECT_EQ(evaluate(), 130);
-    set_fen("4k3/8/8/8/4P3/8/8/4K3 b - - 0 1");
+    set_fen_for_eval("4k3/8/8/8/4P3/8/8/4K3 b - - 0 1");
     EXPECT_EQ(evaluate(), -130);
 }
 
 TEST(Evaluate, KingAndRookAgainstKingCountsMobility) {
     // The rook on a1 sees a2..a8 and b1..d1: 10 squares, +20 in the endgame.
-    set_fen("4k3/8/8/8/8/8/8/R3K3 w - - 0 1");
+    set_fen_for_eval("4k3/8/8/8/8/8/8/R3K3 w - - 0 1");
     EXPECT_FALSE(insufficient_material());
     EXPECT_EQ(evaluate(), 520);
 }
 
 TEST(Evaluate, LoneMinorPieceIsInsufficientButStillEvaluates) {
-    set_fen("4k3/8/8/8/3B4/8/8/4K3 w - - 0 1");
+    set_fen_for_eval("4k3/8/8/8/3B4/8/8/4K3 w - - 0 1");
     EXPECT_TRUE(insufficient_material());
     EXPECT_EQ(evaluate(), 360);  // 320 + 20 (d4) + 20 (13 squares)
-    set_fen("4k3/8/8/8/3N4/8/8/4K3 b - - 0 1");
+    set_fen_for_eval("4k3/8/8/8/3N4/8/8/4K3 b - - 0 1");
     EXPECT_TRUE(insufficient_material());
-    set_fen("4k3/8/8/8/8/8/8/4K3 w - - 0 1");
+    set_fen_for_eval("4k3/8/8/8/8/8/8/4K3 w - - 0 1");
     EXPECT_TRUE(insufficient_material());
-    set_fen("4k3/8/8/8/2NN4/8/8/4K3 w - - 0 1");  // two knights are played on
+    set_fen_for_eval("4k3/8/8/8/2NN4/8/8/4K3 w - - 0 1");  // two knights are played on
     EXPECT_FALSE(insufficient_material());
-    set_fen("4k3/8/8/8/3N4/8/4P3/4K3 w - - 0 1");
+    set_fen_for_eval("4k3/8/8/8/3N4/8/4P3/4K3 w - - 0 1");
     EXPECT_FALSE(insufficient_material());
 }
 
 TEST(Evaluate, MiddlegameExampleScalesTheKingTerm) {
     // Pawns 105, structure +12, Black's missing g-pawn 50 scaled to 31.
-    set_fen(MIDDLEGAME_FEN);
+    set_fen_for_eval(MIDDLEGAME_FEN);
     ASSERT_EQ(position.state.piece_material, 3400);
     EXPECT_EQ(evaluate(), 148);
     EXPECT_EQ(fresh(evaluate_middlegame), 148);
-    set_fen("r2q2k1/5p1p/8/8/8/8/5PPP/R2Q2K1 b - - 0 1");
+    set_fen_for_eval("r2q2k1/5p1p/8/8/8/8/5PPP/R2Q2K1 b - - 0 1");
     EXPECT_EQ(evaluate(), -148);
 }
 
 TEST(Evaluate, MiddlegameScalingTruncatesTowardZero) {
     // The colour-swapped example: K = -50 scales to -31, not -32.
-    set_fen("r2q2k1/5ppp/8/8/8/8/5P1P/R2Q2K1 w - - 0 1");
+    set_fen_for_eval("r2q2k1/5ppp/8/8/8/8/5P1P/R2Q2K1 w - - 0 1");
     EXPECT_EQ(evaluate(), -148);
-    set_fen("r2q2k1/5ppp/8/8/8/8/5P1P/R2Q2K1 b - - 0 1");
+    set_fen_for_eval("r2q2k1/5ppp/8/8/8/8/5P1P/R2Q2K1 b - - 0 1");
     EXPECT_EQ(evaluate(), 148);
 }
 
@@ -69,7 +69,7 @@ TEST(Evaluate, MiddlegameScalingTruncatesTowardZero) {
 // h1 (blocked in the opening and middlegame), king e8 bare.
 class PhaseChoice : public ::testing::Test {
   protected:
-    void SetUp() override { set_fen("4k3/8/8/8/8/8/8/6KR w - - 0 1"); }
+    void SetUp() override { set_fen_for_eval("4k3/8/8/8/8/8/8/6KR w - - 0 1"); }
 
     int evaluate_at(int material) {
         position.state.piece_material = material;
@@ -127,19 +127,19 @@ TEST(BlockedRook, KingInFrontOfItsOwnRook) {
         {"6kr/8/8/8/8/8/8/6KR w - - 0 1", 0},      // both blocked
     };
     for (const Case& c : cases) {
-        set_fen(c.fen);
+        set_fen_for_eval(c.fen);
         EXPECT_EQ(blocked_rook_term(), c.term) << c.fen;
     }
 }
 
 TEST(BlockedRook, NotInTheEndgame) {
     // With the real material (500) the endgame evaluator runs: no penalty.
-    set_fen("4k3/8/8/8/8/8/8/6KR w - - 0 1");
+    set_fen_for_eval("4k3/8/8/8/8/8/8/6KR w - - 0 1");
     EXPECT_EQ(evaluate(), 508);
 }
 
 TEST(EvalCache, StoresAndReturnsTheSideToMoveScore) {
-    set_fen("4k3/8/8/8/4P3/8/8/4K3 b - - 0 1");
+    set_fen_for_eval("4k3/8/8/8/4P3/8/8/4K3 b - - 0 1");
     const EvalCacheEntry& slot =
         eval_cache[static_cast<std::uint32_t>(position.state.key) & eval_cache_mask];
     EXPECT_EQ(evaluate(), -130);
@@ -148,7 +148,7 @@ TEST(EvalCache, StoresAndReturnsTheSideToMoveScore) {
 }
 
 TEST(EvalCache, HitIsReturnedWithoutEvaluating) {
-    set_fen(START_FEN);
+    set_fen_for_eval(START_FEN);
     EvalCacheEntry& slot =
         eval_cache[static_cast<std::uint32_t>(position.state.key) & eval_cache_mask];
     slot.key = position.state.key;
@@ -160,7 +160,7 @@ TEST(EvalCache, HitIsReturnedWithoutEvaluating) {
 }
 
 TEST(PawnCache, StoresTheWhiteViewWithTheMaterial) {
-    set_fen("4k3/8/8/8/4P3/8/8/4K3 b - - 0 1");
+    set_fen_for_eval("4k3/8/8/8/4P3/8/8/4K3 b - - 0 1");
     EXPECT_EQ(evaluate(), -130);
     int pawn_part = 0;
     ASSERT_TRUE(pawn_cache_probe(pawn_part));
@@ -168,7 +168,7 @@ TEST(PawnCache, StoresTheWhiteViewWithTheMaterial) {
 }
 
 TEST(PawnCache, HitSkipsPawnsAndKingsButCountsPieces) {
-    set_fen("4k3/8/8/8/4P3/8/8/R3K3 w - - 0 1");
+    set_fen_for_eval("4k3/8/8/8/4P3/8/8/R3K3 w - - 0 1");
     pawn_cache_store(1000);
     // Rook a1: 500 + 0 + 20 (a2..a8, b1..d1) on top of the cached pawn part.
     EXPECT_EQ(evaluate_endgame(), 1520);
@@ -178,7 +178,7 @@ TEST(PawnCache, HitSkipsPawnsAndKingsButCountsPieces) {
 
 TEST(PawnCache, MissesAfterAPieceIsExchanged) {
     // Same pawns and kings, one rook fewer: the entry of 1000 must not be used.
-    set_fen("r3k3/8/8/8/4P3/8/8/R3K3 w - - 0 1");
+    set_fen_for_eval("r3k3/8/8/8/4P3/8/8/R3K3 w - - 0 1");
     pawn_cache_store(1000);
     const std::uint32_t pawn_key = position.state.pawn_key;
     ASSERT_TRUE(set_position_from_fen("4k3/8/8/8/4P3/8/8/R3K3 w - - 0 1"));
@@ -193,7 +193,7 @@ TEST(Evaluate, SidesToMoveGiveOppositeScores) {
         "8/5pk1/6p1/8/3P4/8/5PPK/8",
     };
     for (const char* placement : placements) {
-        set_fen(std::string(placement) + " w - - 0 1");
+        set_fen_for_eval(std::string(placement) + " w - - 0 1");
         const int white = evaluate();
         // The pawn cache entry written from White's side serves Black too.
         ASSERT_TRUE(set_position_from_fen((std::string(placement) + " b - - 0 1").c_str()));
@@ -202,7 +202,7 @@ TEST(Evaluate, SidesToMoveGiveOppositeScores) {
 }
 
 TEST(Evaluate, LeavesThePositionUntouched) {
-    set_fen(MIDDLEGAME_FEN);
+    set_fen_for_eval(MIDDLEGAME_FEN);
     const Position before = position;
     evaluate_opening();
     evaluate_middlegame();

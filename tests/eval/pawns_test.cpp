@@ -9,12 +9,12 @@
 namespace {
 
 PawnSummary summary_of(const std::string& placement) {
-    set_fen(placement + " w - - 0 1");
+    set_fen_for_eval(placement + " w - - 0 1");
     PawnSummary pawns;
     clear_pawn_summary(pawns);
     for (const int sq : squares_a1_h8) {
-        if (position.board[sq] == W_PAWN) add_white_pawn(pawns, sq);
-        if (position.board[sq] == B_PAWN) add_black_pawn(pawns, sq);
+        if (position.board[sq] == W_PAWN) add_pawn<WHITE>(pawns, sq);
+        if (position.board[sq] == B_PAWN) add_pawn<BLACK>(pawns, sq);
     }
     return pawns;
 }
@@ -99,11 +99,11 @@ TEST(PawnStructure, BlackPawnLevelWithWhiteStillLetsItPass) {
 
 int white_shelter(const std::string& placement) {
     const PawnSummary pawns = summary_of(placement);
-    return white_shelter_penalty(pawns, position.state.king_square[WHITE]);
+    return king_shelter_penalty<WHITE>(pawns, position.state.king_square[WHITE]);
 }
 int black_shelter(const std::string& placement) {
     const PawnSummary pawns = summary_of(placement);
-    return black_shelter_penalty(pawns, position.state.king_square[BLACK]);
+    return king_shelter_penalty<BLACK>(pawns, position.state.king_square[BLACK]);
 }
 
 TEST(KingShelter, StartPositionIsSheltered) {

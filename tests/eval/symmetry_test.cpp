@@ -99,7 +99,7 @@ TEST(ColourSymmetry, RandomGamesInEveryPhase) {
             // Next move: legal, and a capture more often than not, so that
             // the games reach the middlegame and the endgame.
             MoveEntry list[MOVE_LIST_CAPACITY];
-            const int count = filter_legal(generate_moves(list), list);
+            const int count = legal_moves(list);
             if (count == 0 || insufficient_material()) break;
             std::vector<Move> captures;
             for (int i = 0; i < count; ++i)

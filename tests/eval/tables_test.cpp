@@ -48,7 +48,7 @@ TEST(PieceSquareTables, BorderSquaresAreZero) {
 }
 
 int at(const PieceSquareSet& set, int piece, const char* square) {
-    return set.piece[piece].value[square_of(square[0] - 'a', square[1] - '1')];
+    return set.piece[piece].value[square_from_text(square)];
 }
 
 TEST(PieceSquareTables, ValuesAtKnownSquares) {
@@ -92,18 +92,18 @@ TEST(Mobility, TablesFollowTheirRule) {
 }
 
 TEST(Mobility, RayCountsStopAtAnyPiece) {
-    set_fen("7k/8/8/8/8/8/7K/R7 w - - 0 1");
+    set_fen_for_eval("7k/8/8/8/8/8/7K/R7 w - - 0 1");
     EXPECT_EQ(count_rook_rays(A1), 14);
     EXPECT_EQ(count_bishop_rays(A1), 6);  // b2..g7: the king on h8 stops the ray
-    set_fen(BOXED_BISHOP);                // pawns of both colours on every diagonal
+    set_fen_for_eval(BOXED_BISHOP);       // pawns of both colours on every diagonal
     EXPECT_EQ(count_bishop_rays(square_of(2, 2)), 0);
-    set_fen("4k3/8/8/8/8/8/8/R3K3 w - - 0 1");
+    set_fen_for_eval("4k3/8/8/8/8/8/8/R3K3 w - - 0 1");
     EXPECT_EQ(count_rook_rays(A1), 10);  // the king on e1 is not counted
 }
 
 TEST(Mobility, ScoresPerPhase) {
     // Rook a1 seeing 14 squares: opening +10, middlegame and endgame +20.
-    set_fen("7k/8/8/8/8/8/7K/R7 w - - 0 1");
+    set_fen_for_eval("7k/8/8/8/8/8/7K/R7 w - - 0 1");
     // Kings h2 and h8: endgame -10 - (-20); earlier 0 - 2, both shelters 100.
     EXPECT_EQ(fresh(evaluate_endgame), 500 + 0 + 20 + 10);
     EXPECT_EQ(fresh(evaluate_opening), 500 + 0 + 10 - 2);
@@ -114,9 +114,9 @@ TEST(Mobility, ScoresPerPhase) {
 TEST(Mobility, BoxedInBishop) {
     // The bishop's whole term is the difference between the board with and
     // without it: material, c3's value and -20 for no mobility.
-    set_fen(BOXED_BISHOP);
+    set_fen_for_eval(BOXED_BISHOP);
     const int endgame = fresh(evaluate_endgame), opening = fresh(evaluate_opening);
-    set_fen("7k/8/8/8/1p1p4/8/1P1P4/7K w - - 0 1");
+    set_fen_for_eval("7k/8/8/8/1p1p4/8/1P1P4/7K w - - 0 1");
     EXPECT_EQ(endgame - fresh(evaluate_endgame), 320 + 15 - 20);
     EXPECT_EQ(opening - fresh(evaluate_opening), 320 + 3 - 20);
 }

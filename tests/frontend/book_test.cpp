@@ -19,12 +19,12 @@ struct Positions {
     Positions() {
         init_position();
         start = position.state.key;
-        e2e4 = legal("e2e4");
-        d2d4 = legal("d2d4");
-        g1f3 = legal("g1f3");
+        e2e4 = named_move("e2e4");
+        d2d4 = named_move("d2d4");
+        g1f3 = named_move("g1f3");
         make_move(e2e4);
         after_e4 = position.state.key;
-        e7e5 = legal("e7e5");
+        e7e5 = named_move("e7e5");
         unmake_move();
         make_move(d2d4);
         after_d4 = position.state.key;
@@ -39,8 +39,14 @@ class Book : public BookDirTest {
     Positions p;
     // A start record with eight moves, slot order as given.
     std::vector<Move> eight_moves() {
-        return {p.e2e4,        p.d2d4,        p.g1f3,        legal("c2c4"),
-                legal("b1c3"), legal("g2g3"), legal("b2b3"), legal("f2f4")};
+        return {p.e2e4,
+                p.d2d4,
+                p.g1f3,
+                named_move("c2c4"),
+                named_move("b1c3"),
+                named_move("g2g3"),
+                named_move("b2b3"),
+                named_move("f2f4")};
     }
 };
 

@@ -3,10 +3,9 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdint>
-#include <filesystem>
+#include <cstdio>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -14,6 +13,8 @@
 #include "frontend/frontend.h"
 #include "platform/platform.h"
 #include "search/search.h"
+#include "support/board_helpers.h"
+#include "support/scratch_dir.h"
 
 namespace book_test {
 
@@ -71,16 +72,7 @@ inline std::string encode_polyglot(const std::vector<Entry>& entries) {
     return bytes;
 }
 
-inline Move legal(const char* text) {
-    const Move m = parse_move_text(text);
-    EXPECT_NE(m, 0u) << text;
-    return m;
-}
-
-inline std::string text_of(Move m) {
-    move_to_text(m);
-    return move_text;
-}
+using ::text_of;  // support/board_helpers.h, also as book_test::text_of
 
 // Successive seconds from a start the test sets, one per reading.
 inline std::int64_t next_second = 0;
@@ -94,16 +86,11 @@ inline std::int64_t fixed_calendar() {
 
 // Runs each test in an empty working directory, with the book module and the
 // position as a fresh engine has them, and leaves no book behind.
-class BookDirTest : public ::testing::Test {
+class BookDirTest : public ScratchDirTest {
   protected:
     void SetUp() override {
-        char here[4096];
-        ASSERT_NE(getcwd(here, sizeof here), nullptr);
-        char pattern[] = "/tmp/qv_book_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        ASSERT_EQ(chdir(pattern), 0);
-        old_dir_ = here;
-        dir_ = pattern;
+        ScratchDirTest::SetUp();
+        if (!in_scratch_dir()) return;
         book_settings = BookSettings{};
         post_thinking.store(true);
         pondering.store(false);
@@ -114,20 +101,14 @@ class BookDirTest : public ::testing::Test {
         set_book_message_hook(nullptr);
         book_settings = BookSettings{};
         // Skipped or failed before the scratch directory: touch no file here.
-        if (dir_.empty() || old_dir_.empty()) return;
+        if (!in_scratch_dir()) return ScratchDirTest::TearDown();
         std::remove(WHITE_BOOK_NAME);
         std::remove(BLACK_BOOK_NAME);
         load_quietly();
         pondering.store(false);
         book_enabled = true;
-        EXPECT_EQ(chdir(old_dir_.c_str()), 0);
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
+        ScratchDirTest::TearDown();
         init_position();
-    }
-    const std::string& dir() const { return dir_; }
-    static void write(const std::string& name, const std::string& bytes) {
-        std::ofstream(name, std::ios::binary) << bytes;
     }
     // load_books() with what it prints.
     static std::string load_quietly() {
@@ -148,9 +129,6 @@ class BookDirTest : public ::testing::Test {
         found = probe_book();
         return testing::internal::GetCapturedStdout();
     }
-
-  private:
-    std::string old_dir_, dir_;
 };
 
 }  // namespace book_test

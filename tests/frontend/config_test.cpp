@@ -1,40 +1,29 @@
 // The configuration file, read from a scratch working directory.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <climits>
-#include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "frontend/frontend.h"
 #include "search/search.h"
+#include "support/scratch_dir.h"
 
 namespace {
 
 constexpr std::uint32_t MB = 1048576 / sizeof(TtEntry);  // entries per megabyte
 
-class ConfigFile : public ::testing::Test {
+class ConfigFile : public ScratchDirTest {
   protected:
     void SetUp() override {
-        char here[4096];
-        ASSERT_NE(getcwd(here, sizeof here), nullptr);
-        old_dir_ = here;
-        char pattern[] = "/tmp/qv_config_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        ASSERT_EQ(chdir(dir_.c_str()), 0);
         saved_count_ = tt_entry_count;
+        ScratchDirTest::SetUp();
         book_settings = BookSettings{};
     }
     void TearDown() override {
         tt_entry_count = saved_count_;
         book_settings = BookSettings{};
-        if (!old_dir_.empty()) {
-            EXPECT_EQ(chdir(old_dir_.c_str()), 0);
-        }
-        std::error_code ignored;
-        if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);
+        ScratchDirTest::TearDown();
     }
     // The size the file gives, starting from the default.
     std::uint32_t size_from(const std::string& contents) {
@@ -45,7 +34,6 @@ class ConfigFile : public ::testing::Test {
     }
 
   private:
-    std::string old_dir_, dir_;
     std::uint32_t saved_count_ = 0;
 };
 

@@ -41,13 +41,13 @@ TEST(PolyglotKey, MatchesThePublishedKeysFromTextAndFromPlay) {
     const char* const line[] = {"e2e4", "d7d5", "e4e5", "f7f5", "e1e2", "e8f7"};
     EXPECT_EQ(polyglot_key(), PUBLISHED_KEYS[0].key);
     for (int i = 0; i < 6; ++i) {
-        make_move(legal(line[i]));
+        make_move(named_move(line[i]));
         EXPECT_EQ(polyglot_key(), PUBLISHED_KEYS[i + 1].key) << line[i];
     }
     init_position();
-    for (const char* m : {"a2a4", "b7b5", "h2h4", "b5b4", "c2c4"}) make_move(legal(m));
+    for (const char* m : {"a2a4", "b7b5", "h2h4", "b5b4", "c2c4"}) make_move(named_move(m));
     EXPECT_EQ(polyglot_key(), PUBLISHED_KEYS[7].key);
-    for (const char* m : {"b4c3", "a1a3"}) make_move(legal(m));
+    for (const char* m : {"b4c3", "a1a3"}) make_move(named_move(m));
     EXPECT_EQ(polyglot_key(), PUBLISHED_KEYS[8].key);
     init_position();
 }
@@ -60,7 +60,7 @@ TEST(PolyglotKey, CastlingCountsOnlyWhileKingAndRookAreHome) {
     ASSERT_TRUE(set_position_from_fen("r3k2R/8/8/8/8/8/8/R3K3 b Qq - 0 1"));
     const std::uint64_t after_capture_text = polyglot_key();
     ASSERT_TRUE(set_position_from_fen("r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1"));
-    make_move(legal("h1h8"));
+    make_move(named_move("h1h8"));
     EXPECT_EQ(polyglot_key(), after_capture_text);
     EXPECT_NE(polyglot_key(), all_rights);
     init_position();
@@ -75,7 +75,7 @@ TEST(PolyglotMove, EveryLegalMoveRoundTrips) {
         init_position();
         for (int ply = 0; ply < 120; ++ply) {
             MoveEntry list[MOVE_LIST_CAPACITY];
-            const int count = filter_legal(generate_moves(list), list);
+            const int count = legal_moves(list);
             if (count == 0) break;
             for (int i = 0; i < count; ++i) {
                 const Move m = list[i].move;
@@ -101,13 +101,13 @@ TEST(PolyglotMove, CastlingWrittenEitherWayAndNothingIllegal) {
     EXPECT_EQ(move_from_polyglot(polyglot_field("e1a1")), W_CASTLE_QUEEN_SIDE);
     EXPECT_EQ(move_from_polyglot(polyglot_field("e1c1")), W_CASTLE_QUEEN_SIDE);
     EXPECT_EQ(move_from_polyglot(polyglot_field("e1f2")), 0u);  // own pawn there
-    EXPECT_EQ(move_from_polyglot(polyglot_field("e1e2")), legal("e1e2"));
+    EXPECT_EQ(move_from_polyglot(polyglot_field("e1e2")), named_move("e1e2"));
     EXPECT_EQ(move_from_polyglot(polyglot_field("e8g8")), 0u);  // black's move
     // A promotion needs its piece; the field names it.
     ASSERT_TRUE(set_position_from_fen("4k3/1P6/8/8/8/8/8/4K3 w - - 0 1"));
     EXPECT_EQ(move_from_polyglot(polyglot_field("b7b8")), 0u);
-    EXPECT_EQ(move_from_polyglot(polyglot_field("b7b8n")), legal("b7b8n"));
-    EXPECT_EQ(move_from_polyglot(polyglot_field("b7b8q")), legal("b7b8q"));
+    EXPECT_EQ(move_from_polyglot(polyglot_field("b7b8n")), named_move("b7b8n"));
+    EXPECT_EQ(move_from_polyglot(polyglot_field("b7b8q")), named_move("b7b8q"));
     init_position();
 }
 
@@ -167,7 +167,7 @@ TEST_F(PolyglotBook, OnlyLegalMovesWithWeightArePlayed) {
     }
     // With nothing playable left, the own book answers.
     write("book.bin", encode_polyglot({{start, "d2d4", 0}}));
-    write(WHITE_BOOK_NAME, encode({{position.state.key, 1, {legal("c2c4")}}}));
+    write(WHITE_BOOK_NAME, encode({{position.state.key, 1, {named_move("c2c4")}}}));
     book_settings.polyglot_path = "book.bin";
     load_quietly();
     bool found = false;
@@ -256,7 +256,7 @@ TEST_F(DebianBook, CastlingComesOutAsTheEnginesCastlingMove) {
     ASSERT_TRUE(load_polyglot_book(DEBIAN_BOOK));
     // Ruy Lopez after 4...Nf6: the book's main move is castling, stored as e1h1.
     for (const char* m : {"e2e4", "e7e5", "g1f3", "b8c6", "f1b5", "a7a6", "b5a4", "g8f6"})
-        make_move(legal(m));
+        make_move(named_move(m));
     std::vector<PolyglotEntry> entries;
     std::string problem;
     ASSERT_TRUE(read_polyglot_book(DEBIAN_BOOK, entries, problem));
@@ -272,7 +272,7 @@ TEST_F(DebianBook, CastlingComesOutAsTheEnginesCastlingMove) {
             const int n = polyglot_choices(entries.data(), entries.size(), choices);
             if (n == 0) break;
             MoveEntry list[MOVE_LIST_CAPACITY];
-            const int legal_count = filter_legal(generate_moves(list), list);
+            const int legal_count = legal_moves(list);
             for (int i = 0; i < n; ++i) {
                 bool is_legal = false;
                 for (int j = 0; j < legal_count; ++j) is_legal |= list[j].move == choices[i].move;

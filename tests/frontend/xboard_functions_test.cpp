@@ -10,21 +10,10 @@
 
 namespace {
 
-int legal_moves() {
-    MoveEntry list[MOVE_LIST_CAPACITY];
-    return filter_legal(generate_moves(list), list);
-}
-
-void play(const char* text) {
-    const Move m = parse_move_text(text);
-    ASSERT_NE(m, 0u) << text;
-    make_move(m);
-}
-
 // The line check_game_end prints and the code it leaves in the position.
 std::string game_end_line() {
     testing::internal::CaptureStdout();
-    check_game_end(legal_moves());
+    check_game_end(legal_move_count());
     return testing::internal::GetCapturedStdout();
 }
 
@@ -34,11 +23,11 @@ TEST(CheckGameEnd, MateAndStalemateForEitherSide) {
         const char* line;
         int code;
     } const cases[] = {
-        {"3R2k1/5ppp/8/8/8/8/8/6K1 b - - 0 1", "1-0\n", 1},
-        {"6k1/8/8/8/8/8/5PPP/3r2K1 w - - 0 1", "0-1\n", 2},
-        {"7k/5Q2/8/8/8/8/8/6K1 b - - 0 1", "1/2-1/2\n", 3},
-        {"k7/8/8/8/8/8/5q2/7K w - - 0 1", "1/2-1/2\n", 3},
-        {"6k1/5ppp/8/8/8/8/8/3R2K1 w - - 0 1", "", 0},
+        {"3R2k1/5ppp/8/8/8/8/8/6K1 b - - 0 1", "1-0\n", WHITE_WON},
+        {"6k1/8/8/8/8/8/5PPP/3r2K1 w - - 0 1", "0-1\n", BLACK_WON},
+        {"7k/5Q2/8/8/8/8/8/6K1 b - - 0 1", "1/2-1/2\n", GAME_DRAWN},
+        {"k7/8/8/8/8/8/5q2/7K w - - 0 1", "1/2-1/2\n", GAME_DRAWN},
+        {"6k1/5ppp/8/8/8/8/8/3R2K1 w - - 0 1", "", GAME_RUNNING},
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(set_position_from_fen(c.fen)) << c.fen;
@@ -53,7 +42,7 @@ TEST(CheckGameEnd, FiftyMovesAndThreefoldRepetition) {
     EXPECT_EQ(game_end_line(), "");
     position.state.fifty_counter = 100;
     EXPECT_EQ(game_end_line(), "1/2-1/2\n");
-    EXPECT_EQ(position.state.game_result, 3);
+    EXPECT_EQ(position.state.game_result, GAME_DRAWN);
 
     init_position();
     const char* const cycle[] = {"g1f3", "g8f6", "f3g1", "f6g8"};
@@ -81,7 +70,7 @@ TEST(CheckGameEnd, GameTooLongForTheHistoryIsDrawn) {
     EXPECT_EQ(game_end_line(), "");
     position.game_ply = MAX_GAME_PLY;
     EXPECT_EQ(game_end_line(), "1/2-1/2 {game too long}\n");
-    EXPECT_EQ(position.state.game_result, 3);
+    EXPECT_EQ(position.state.game_result, GAME_DRAWN);
     // Mate on the last ply is still a mate.
     ASSERT_TRUE(set_position_from_fen("3R2k1/5ppp/8/8/8/8/8/6K1 b - - 0 1"));
     position.game_ply = MAX_GAME_PLY;

@@ -154,7 +154,7 @@ TEST_F(AlphaBetaTest, FutilityStillSearchesChecksAndCaptures) {
     set_fen("rnbqkbnr/ppp2ppp/8/3pp3/4P3/8/PPPP1PPP/RNBQKBNR w KQkq - 0 1");
     EXPECT_LE(alpha_beta(2000, 2001, 1, 1, 0), 2000);
     MoveEntry list[MOVE_LIST_CAPACITY];
-    const int count = filter_legal(generate_moves(list), list);
+    const int count = legal_moves(list);
     unsigned searched = 0, checks = 0;
     for (int i = 0; i < count; ++i) {
         make_move(list[i].move);

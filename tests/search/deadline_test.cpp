@@ -67,7 +67,7 @@ TEST_F(DeadlineTest, TheCaptureSearchStopsWithin1024NodesOfTheDeadline) {
     EXPECT_TRUE(stop_search.load());
     EXPECT_GE(capture_nodes, capture_threshold);
     EXPECT_LE(capture_nodes, capture_threshold + 1024);
-    EXPECT_TRUE(is_legal_root_move(best_move));
+    EXPECT_TRUE(is_legal(best_move));
 }
 
 TEST_F(DeadlineTest, OnlyADeadlineMakesTheCaptureSearchReadTheClock) {

@@ -159,7 +159,7 @@ TEST_F(OrderingTest, ScoringAndPickingFollowThePlainRulesOnGeneratedLists) {
                 ++picks;
             }
             MoveEntry legal[MOVE_LIST_CAPACITY];
-            const int n = filter_legal(generate_moves(legal), legal);
+            const int n = legal_moves(legal);
             if (n == 0) break;
             make_move(legal[rng() % static_cast<unsigned>(n)].move);
         }

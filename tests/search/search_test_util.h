@@ -9,8 +9,8 @@
 #include "board/board.h"
 #include "eval/eval.h"
 #include "search/search.h"
+#include "support/board_helpers.h"
 
-// A namespace of their own: other test folders have helpers of the same names.
 namespace search_test {
 
 // Node counts depend on the table size, so the search tests run on the default one.
@@ -53,22 +53,8 @@ class SearchTest : public ::testing::Test {
     }
 };
 
-inline void set_fen(const char* fen) {
-    ASSERT_TRUE(set_position_from_fen(fen)) << fen;
-}
-
-inline std::string text_of(Move m) {
-    move_to_text(m);
-    return move_text;
-}
-
-inline bool is_legal_root_move(Move m) {
-    MoveEntry list[MOVE_LIST_CAPACITY];
-    const int count = filter_legal(generate_moves(list), list);
-    for (int i = 0; i < count; ++i)
-        if (list[i].move == m) return true;
-    return false;
-}
+using ::set_fen;  // support/board_helpers.h, also as search_test::set_fen
+using ::text_of;
 
 // Runs think() with the thinking lines on and returns what it printed.
 inline std::string think_output(bool& result) {

@@ -43,7 +43,7 @@ TEST_F(ThinkTest, StartPositionAtDepthTwo) {
     bool result = false;
     const std::string out = think_output(result);
     ASSERT_TRUE(result);
-    EXPECT_TRUE(is_legal_root_move(best_move));
+    EXPECT_TRUE(is_legal(best_move));
     const std::vector<std::string> lines = lines_of(out);
     ASSERT_GE(lines.size(), 2u);
     for (size_t i = 0; i + 1 < lines.size(); ++i) {
@@ -77,7 +77,7 @@ TEST_F(ThinkTest, MaxDepthBelowTwoStillSearchesDepthTwo) {
         bool result = false;
         const std::string out = think_output(result);
         ASSERT_TRUE(result);
-        EXPECT_TRUE(is_legal_root_move(best_move));
+        EXPECT_TRUE(is_legal(best_move));
         EXPECT_EQ(completed_depths(out), std::vector<int>{2});
     }
 }
@@ -116,7 +116,7 @@ TEST_F(ThinkTest, NopostPrintsNothingButCounts) {
     ::testing::internal::CaptureStdout();
     ASSERT_TRUE(think());
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-    EXPECT_TRUE(is_legal_root_move(best_move));
+    EXPECT_TRUE(is_legal(best_move));
     EXPECT_GT(move_nodes, 0u);
     EXPECT_GT(capture_nodes, 0u);
 }
@@ -157,7 +157,7 @@ TEST_F(ThinkTest, StopBeforeAnyMoveStillLeavesALegalMove) {
     bool result = false;
     const std::string out = think_output(result);
     EXPECT_TRUE(result);
-    EXPECT_TRUE(is_legal_root_move(best_move));
+    EXPECT_TRUE(is_legal(best_move));
     EXPECT_EQ(move_nodes, 2u);  // the first root move, cut off after its first child
     EXPECT_EQ(completed_depths(out), std::vector<int>{});
 }
@@ -178,7 +178,7 @@ TEST_F(ThinkTest, TimedSearchWithNoBudgetEndsQuickly) {
     ASSERT_TRUE(think());
     const auto spent = std::chrono::steady_clock::now() - start;
     EXPECT_LT(spent, std::chrono::seconds(10));
-    EXPECT_TRUE(is_legal_root_move(best_move));
+    EXPECT_TRUE(is_legal(best_move));
 }
 
 TEST_F(ThinkTest, UntimedSearchIgnoresAZeroBudget) {

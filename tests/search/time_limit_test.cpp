@@ -44,7 +44,7 @@ class TimeLimitTest : public SearchTest {
         bool found = false;
         std::string out = think_output(found);
         EXPECT_TRUE(found);
-        EXPECT_TRUE(is_legal_root_move(best_move));
+        EXPECT_TRUE(is_legal(best_move));
         return out;
     }
     std::string with_jump(std::int64_t ms, int budget_cs, int depth) {

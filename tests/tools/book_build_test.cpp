@@ -15,6 +15,7 @@
 
 #include "platform/platform.h"
 #include "protocol/engine_process.h"
+#include "support/board_helpers.h"
 #include "tools/book/book_tool.h"
 
 namespace {
@@ -52,11 +53,6 @@ std::string file_bytes(const std::string& path) {
     std::ostringstream s;
     s << in.rdbuf();
     return s.str();
-}
-
-std::string text_of(Move m) {
-    move_to_text(m);
-    return move_text;
 }
 
 std::vector<std::string> moves_of(const BookRecord& r) {
@@ -380,7 +376,7 @@ TEST_F(BookTool, PolyglotOutputMatchesDebiansPolyglot) {
         games += "[Result \"1/2-1/2\"]\n\n";
         for (int ply = 0; ply < 50; ++ply) {
             MoveEntry list[MOVE_LIST_CAPACITY];
-            const int count = filter_legal(generate_moves(list), list);
+            const int count = legal_moves(list);
             if (count == 0) break;
             seed = seed * 1103515245u + 12345u;
             // Mostly the first few moves, so lines share their openings.

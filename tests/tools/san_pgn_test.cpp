@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "support/board_helpers.h"
 #include "tools/book/book_tool.h"
 
 using book_tool::GameResult;
@@ -16,11 +17,6 @@ using book_tool::san_text;
 using book_tool::SanStatus;
 
 namespace {
-
-std::string coordinate(Move m) {
-    move_to_text(m);
-    return move_text;
-}
 
 struct SanCase {
     const char* fen;
@@ -105,7 +101,7 @@ TEST(San, EveryFeatureOfTheNotation) {
         const SanStatus status = parse_san(c.san, m, detail);
         EXPECT_EQ(static_cast<int>(status), static_cast<int>(c.status)) << c.san << " in " << c.fen;
         if (c.status == SanStatus::OK) {
-            EXPECT_EQ(coordinate(m), c.expected) << c.san;
+            EXPECT_EQ(text_of(m), c.expected) << c.san;
         } else {
             EXPECT_EQ(m, 0u) << c.san;
         }
@@ -149,7 +145,7 @@ TEST(San, EveryLegalMoveRoundTripsThroughItsText) {
         init_position();
         for (int ply = 0; ply < 150; ++ply) {
             MoveEntry list[MOVE_LIST_CAPACITY];
-            const int count = filter_legal(generate_moves(list), list);
+            const int count = legal_moves(list);
             if (count == 0) break;
             for (int i = 0; i < count; ++i) {
                 const std::string text = san_text(list[i].move);

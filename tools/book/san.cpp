@@ -64,7 +64,7 @@ bool split_san(const char* s, SanParts& parts) {
         end -= 2;
     }
     if (end < i + 2 || !is_file(s[end - 2]) || !is_rank(s[end - 1])) return false;
-    parts.to = square_of(s[end - 2] - 'a', s[end - 1] - '1');
+    parts.to = square_from_text(s + end - 2);
     end -= 2;
     if (end > i && (s[end - 1] == 'x' || s[end - 1] == ':' || s[end - 1] == '-')) --end;
     if (end > i && is_file(s[i])) parts.from_file = s[i++] - 'a';
