@@ -51,7 +51,7 @@ struct PawnSide<WHITE> {
     static constexpr bool behind(int a, int b) { return a < b; }
     // Ranks from rank a forwards to rank b.
     static constexpr int ahead(int a, int b) { return b - a; }
-    static constexpr int relative_rank(int rank) { return rank; }
+    static constexpr int relative_rank(int r) { return r; }
 };
 template <>
 struct PawnSide<BLACK> {
@@ -62,7 +62,7 @@ struct PawnSide<BLACK> {
     static constexpr auto count = &PawnSummary::black_count;
     static constexpr bool behind(int a, int b) { return a > b; }
     static constexpr int ahead(int a, int b) { return a - b; }
-    static constexpr int relative_rank(int rank) { return 9 - rank; }
+    static constexpr int relative_rank(int r) { return 9 - r; }
 };
 
 // Appends a pawn of Side to its list and counts it on its file; its rank

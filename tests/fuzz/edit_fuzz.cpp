@@ -35,7 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     bool accepted = false;
     {
         const fuzz::InputFromBytes input(fuzz::bytes_of(data + 1, size - 1, 4096));
-        accepted = edit_position();
+        accepted =
+            edit_position([]() -> const char* { return read_line() ? input_line : nullptr; });
     }
     if (!accepted) {
         fuzz::check(fuzz::same_board_and_state(position, before),
