@@ -1,6 +1,8 @@
 // The benchmark and the test suite: fixed-depth searches of fixed positions,
 // reported with their time, node counts and speed.
-#include "frontend/frontend.h"
+#include "frontend/bench.h"
+
+#include "frontend/timeman.h"
 #include "platform/platform.h"
 #include "search/search.h"
 

@@ -2,10 +2,12 @@
 // order, up to eight moves a position drawn with fixed slot weights) and a
 // Polyglot book (moves drawn in proportion to their weights), asked in that
 // order: Polyglot first, then the own book of the side to move.
+#include "frontend/book.h"
+
 #include <cstdio>
 #include <cstdlib>
 
-#include "frontend/frontend.h"
+#include "frontend/xboard.h"
 #include "platform/platform.h"
 #include "search/search.h"
 

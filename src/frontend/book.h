@@ -92,3 +92,7 @@ void set_books_enabled(bool enabled);  // reads the books on first enabling
 bool load_polyglot_book(const std::string& path);
 const std::string& polyglot_book_path();  // empty when none is in use
 std::size_t polyglot_book_entries();      // entries in use
+
+// The book's moves for the position that are legal there, with their drawing
+// weights; returns how many (0 when the position is not in the book).
+int book_moves(Move* moves, int* weights, int capacity);

@@ -1,13 +1,15 @@
 // The configuration file: the size of the transposition table (which the
 // interface may also set with "memory") and the books.
 //   <quorvanite> <hash>256</hash> <book>book.bin</book> <ownbook>false</ownbook> </quorvanite>
+#include "frontend/config.h"
+
 #include <cctype>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "frontend/frontend.h"
+#include "frontend/book.h"
 #include "platform/platform.h"
 #include "search/search.h"
 

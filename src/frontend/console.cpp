@@ -1,10 +1,18 @@
 // Start-up and the console: the banner, the tables, the books, and the prompt
 // at which a person runs the self-tests or hands over to xboard.
+#include "frontend/console.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
-#include "frontend/frontend.h"
+#include "frontend/bench.h"
+#include "frontend/book.h"
+#include "frontend/config.h"
+#include "frontend/io.h"
+#include "frontend/timeman.h"
+#include "frontend/uci.h"
+#include "frontend/xboard.h"
 #include "platform/platform.h"
 #include "search/search.h"
 

@@ -1,5 +1,7 @@
 // The one line reader of the program, the reader thread that feeds it while
 // a protocol is spoken, and the way out of the program.
+#include "frontend/io.h"
+
 #include <algorithm>
 #include <atomic>
 #include <climits>
@@ -10,7 +12,6 @@
 #include <deque>
 #include <mutex>
 
-#include "frontend/frontend.h"
 #include "platform/platform.h"
 
 char input_line[LONG_LINE_SIZE];

@@ -1,4 +1,4 @@
-#include "frontend/frontend.h"
+#include "frontend/console.h"
 
 int main(int argc, char** argv) {
     return engine_main(argc, argv);

@@ -10,10 +10,12 @@
 // the engine's clock started, nor a quarter of the time left, nor more than the
 // time left less the overhead, and a little time is kept back for every move
 // still to come before the next control.
+#include "frontend/timeman.h"
+
 #include <algorithm>
 #include <cstdint>
 
-#include "frontend/frontend.h"
+#include "frontend/io.h"
 #include "search/search.h"
 
 int moves_per_control = 0;

@@ -1,6 +1,8 @@
 // The UCI driver: the command table, "position" and "go", what the engine
 // hears while it searches (isready, stop, ponderhit, quit), the options and
 // the info lines.
+#include "frontend/uci.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -8,7 +10,11 @@
 #include <cstring>
 #include <string>
 
-#include "frontend/frontend.h"
+#include "frontend/book.h"
+#include "frontend/config.h"
+#include "frontend/io.h"
+#include "frontend/timeman.h"
+#include "frontend/xboard.h"
 #include "platform/platform.h"
 #include "search/search.h"
 

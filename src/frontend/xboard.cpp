@@ -1,11 +1,16 @@
 // The xboard (WinBoard) protocol 2 driver: the command table, what the engine
 // hears while it searches, its own move, pondering, analysis, and the
 // game-end check.
+#include "frontend/xboard.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 
-#include "frontend/frontend.h"
+#include "frontend/book.h"
+#include "frontend/config.h"
+#include "frontend/io.h"
+#include "frontend/timeman.h"
 #include "platform/platform.h"
 #include "search/search.h"
 

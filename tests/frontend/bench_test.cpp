@@ -1,9 +1,11 @@
 // The benchmark's report, on searches short enough for a test.
+#include "frontend/bench.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "frontend/frontend.h"
+#include "frontend/timeman.h"
 #include "search/search.h"
 
 namespace {

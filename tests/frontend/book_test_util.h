@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "frontend/frontend.h"
+#include "frontend/book.h"
+#include "frontend/xboard.h"
 #include "platform/platform.h"
 #include "search/search.h"
 #include "support/board_helpers.h"

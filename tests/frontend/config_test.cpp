@@ -1,11 +1,13 @@
 // The configuration file, read from a scratch working directory.
+#include "frontend/config.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <fstream>
 #include <string>
 
-#include "frontend/frontend.h"
+#include "frontend/book.h"
 #include "search/search.h"
 #include "support/scratch_dir.h"
 

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "frontend/frontend.h"
+#include "frontend/io.h"
 #include "platform/platform.h"
 
 namespace {

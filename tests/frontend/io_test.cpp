@@ -1,11 +1,11 @@
 // The line reader and the little parsers every command goes through.
+#include "frontend/io.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cstdio>
 #include <string>
-
-#include "frontend/frontend.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // "memory N": the interface's hash size, rounded as the configuration file rounds.
 #include <gtest/gtest.h>
 
-#include "frontend/frontend.h"
+#include "frontend/config.h"
 #include "search/search.h"
 #include "search/search_test_util.h"
 

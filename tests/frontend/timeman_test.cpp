@@ -1,10 +1,11 @@
 // The time manager: the clock commands as interfaces write them, and the hard
 // limit that keeps every move inside its "st" and the clock inside its time.
+#include "frontend/timeman.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "frontend/frontend.h"
 #include "search/search.h"
 
 namespace {

@@ -4,7 +4,8 @@
 #include <climits>
 #include <string>
 
-#include "frontend/frontend.h"
+#include "frontend/timeman.h"
+#include "frontend/xboard.h"
 #include "search/search.h"
 #include "search/search_test_util.h"
 

@@ -10,7 +10,12 @@
 #include <string>
 
 #include "board/board.h"
-#include "frontend/frontend.h"
+#include "frontend/book.h"
+#include "frontend/config.h"
+#include "frontend/io.h"
+#include "frontend/timeman.h"
+#include "frontend/uci.h"
+#include "frontend/xboard.h"
 #include "platform/platform.h"
 #include "search/search.h"
 

@@ -1,0 +1,41 @@
+// Time manager: from the interface's clock to the limits of one search.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+extern int moves_per_control;          // moves per "level" control, 0 = the whole game
+extern std::atomic<int> time_left_cs;  // the engine's clock, centiseconds
+extern int increment_cs;               // added per move, centiseconds
+extern bool clock_control;             // "level" in force: a budget before every search
+extern int budget_half_moves;          // game_ply when the budget is computed
+extern std::int64_t move_time_ms;      // "st": time per move, milliseconds; NO_MOVE_TIME: none
+constexpr std::int64_t NO_MOVE_TIME = -1;
+constexpr int MOVE_OVERHEAD_MS = 50;  // kept for the output and the interface's own delay (ms)
+// The deepest search the time commands may ask for (plies); the default depth
+// normally. Fuzzing lowers it to keep every search short.
+extern int search_depth_ceiling;
+// time_budget from the clock under a level control (the soft budget).
+void compute_time_budget();
+// The most one move may take under the clock in force, milliseconds; NO_DEADLINE
+// when only a depth limits the search. Under a level control it assumes the
+// budget of compute_time_budget.
+std::int64_t hard_move_limit_ms();
+// Before a timed search or at a ponder hit: the budget (under a level control)
+// and hard_deadline_ms for a move whose clock started at start_ms.
+void plan_move_time(std::int64_t start_ms);
+// The time commands: a new game (no limit but the default depth), "level"
+// ("MOVES BASE INCREMENT": the base in minutes or minutes:seconds, the
+// increment in seconds, fractions allowed), "st" (seconds, fraction allowed),
+// "sd" (plies). Each takes the text after the command's name.
+void clear_time_control();
+void set_level(const char* text);
+void set_search_time(const char* text);
+void set_search_depth(const char* text);
+// The clock given with a move (UCI's "go"), after clear_time_control: the
+// engine's time left and increment (milliseconds) and the moves until the
+// next control (0: the rest of the game), budgeted by the level rules.
+void set_move_clock(std::int64_t time_left_ms, std::int64_t increment_ms, int moves_to_go);
+// A fixed time for this move (milliseconds), a hard limit as under "st"; with
+// a clock as well, the tighter of the two holds.
+void set_move_time(std::int64_t ms);
