@@ -98,3 +98,20 @@ int filter_legal(int count, MoveEntry* list) {
     for (int i = 0; i < kept; ++i) list[i] = legal[i];
     return kept;
 }
+
+int legal_moves(MoveEntry* list) {
+    return filter_legal(generate_moves(list), list);
+}
+
+int legal_move_count() {
+    MoveEntry list[MOVE_LIST_CAPACITY];
+    return legal_moves(list);
+}
+
+bool is_legal(Move m) {
+    MoveEntry list[MOVE_LIST_CAPACITY];
+    const int count = legal_moves(list);
+    for (int i = 0; i < count; ++i)
+        if (list[i].move == m) return true;
+    return false;
+}

@@ -183,6 +183,10 @@ bool attacked_by_black(int square);
 bool in_check();
 bool last_move_legal(int castle_kind);  // right after make_move, about the side that moved
 int filter_legal(int count, MoveEntry* list);
+// The legal moves of the side to move, in generation order, into list; returns how many.
+int legal_moves(MoveEntry* list);
+int legal_move_count();   // how many legal moves the side to move has
+bool is_legal(Move m);    // m is one of the legal moves here
 bool move_gives_check();  // after make_move: is the side now to move in check?
 
 // ---- Make and unmake.

@@ -152,14 +152,6 @@ const BookRecord* find_own_record() {
     return nullptr;
 }
 
-bool is_legal_here(Move m) {
-    MoveEntry list[MOVE_LIST_CAPACITY];
-    const int legal = filter_legal(generate_moves(list), list);
-    for (int i = 0; i < legal; ++i)
-        if (list[i].move == m) return true;
-    return false;
-}
-
 bool probe_own_book() {
     const BookRecord* entry = find_own_record();
     if (entry == nullptr) return false;
@@ -167,7 +159,7 @@ bool probe_own_book() {
     int slot = 0;
     while (r >= book_weights[slot]) ++slot;
     book_move = entry->moves[slot];
-    return is_legal_here(book_move);
+    return is_legal(book_move);
 }
 
 }  // namespace
@@ -243,7 +235,7 @@ int book_moves(Move* moves, int* weights, int capacity) {
     const BookRecord* entry = find_own_record();
     if (entry == nullptr) return 0;
     for (int slot = 0; slot < entry->move_count && found < capacity; ++slot) {
-        if (!is_legal_here(entry->moves[slot])) continue;
+        if (!is_legal(entry->moves[slot])) continue;
         moves[found] = entry->moves[slot];
         weights[found++] = book_weights[slot] - (slot > 0 ? book_weights[slot - 1] : 0);
     }

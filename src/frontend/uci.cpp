@@ -68,18 +68,6 @@ void info_string(const char* text) {
     print_line("info string %s\n", text);
 }
 
-int legal_moves(MoveEntry* list) {
-    return filter_legal(generate_moves(list), list);
-}
-
-bool is_legal(Move m) {
-    MoveEntry list[MOVE_LIST_CAPACITY];
-    const int count = legal_moves(list);
-    for (int i = 0; i < count; ++i)
-        if (list[i].move == m) return true;
-    return false;
-}
-
 // ---- Info lines.
 
 // UCI's score: centipawns, or the distance to mate in moves, negative when the

@@ -37,19 +37,6 @@ std::atomic<int> own_search_interrupt{NOT_INTERRUPTED};
 
 char ponder_text[sizeof move_text];  // the predicted move as text, for "hint" while pondering
 
-int legal_move_count() {
-    MoveEntry list[MOVE_LIST_CAPACITY];
-    return filter_legal(generate_moves(list), list);
-}
-
-bool is_legal(Move m) {
-    MoveEntry list[MOVE_LIST_CAPACITY];
-    const int count = filter_legal(generate_moves(list), list);
-    for (int i = 0; i < count; ++i)
-        if (list[i].move == m) return true;
-    return false;
-}
-
 int game_end(int legal_count, const char*& line);
 
 void report_result(int code, const char* line) {

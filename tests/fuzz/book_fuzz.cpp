@@ -18,14 +18,6 @@ constexpr const char* POLYGLOT_NAME = "book.bin";
 constexpr int WALK_PLIES = 16;
 constexpr int DRAWS_PER_POSITION = 3;
 
-bool is_legal(Move m) {
-    MoveEntry list[MOVE_LIST_CAPACITY];
-    const int count = filter_legal(generate_moves(list), list);
-    for (int i = 0; i < count; ++i)
-        if (list[i].move == m) return true;
-    return false;
-}
-
 // Every move the book lists is legal with a weight; every draw is legal.
 // Returns the drawn move to play on, 0 when the book has none here.
 Move check_book_here() {

@@ -38,19 +38,3 @@ inline void play(const char* text) {
     ASSERT_NE(m, 0u) << text;
     make_move(m);
 }
-
-// The legal moves of the side to move, in generation order, into list; returns how many.
-inline int legal_moves(MoveEntry* list) {
-    return filter_legal(generate_moves(list), list);
-}
-inline int legal_move_count() {
-    MoveEntry list[MOVE_LIST_CAPACITY];
-    return legal_moves(list);
-}
-inline bool is_legal(Move m) {
-    MoveEntry list[MOVE_LIST_CAPACITY];
-    const int count = legal_moves(list);
-    for (int i = 0; i < count; ++i)
-        if (list[i].move == m) return true;
-    return false;
-}

@@ -296,14 +296,6 @@ int dump(const std::vector<std::string>& args, const Io& io) {
     return is_polyglot_path(args[0]) ? dump_polyglot(args[0], io) : dump_own(args[0], io);
 }
 
-bool legal_here(Move m) {
-    MoveEntry list[MOVE_LIST_CAPACITY];
-    const int count = filter_legal(generate_moves(list), list);
-    for (int i = 0; i < count; ++i)
-        if (list[i].move == m) return true;
-    return false;
-}
-
 int probe_own(const std::string& path, const Io& io) {
     std::vector<BookRecord> records;
     std::string problem;
@@ -323,7 +315,7 @@ int probe_own(const std::string& path, const Io& io) {
     for (int s = 0; s < r->move_count; ++s) {
         const int weight = book_weights[s] - (s == 0 ? 0 : book_weights[s - 1]);
         std::fprintf(io.out, "  %-6s %5.1f%%%s\n", coordinate_text(r->moves[s]).c_str(),
-                     100.0 * weight / total, legal_here(r->moves[s]) ? "" : "  (not legal here)");
+                     100.0 * weight / total, is_legal(r->moves[s]) ? "" : "  (not legal here)");
     }
     return 0;
 }
