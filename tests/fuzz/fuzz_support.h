@@ -42,6 +42,18 @@ inline std::string text_of(const unsigned char* data, std::size_t size, std::siz
     return text;
 }
 
+// The text with every line that holds word blanked out (its newline kept).
+inline std::string without_lines_containing(std::string text, const char* word) {
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        const std::size_t found = text.find(word, at);
+        if (found != std::string::npos && found < end) text.replace(at, end - at, end - at, ' ');
+        at = end + 1;
+    }
+    return text;
+}
+
 // The input as it is, NUL bytes included, at most max_length bytes.
 inline std::string bytes_of(const unsigned char* data, std::size_t size, std::size_t max_length) {
     return std::string(reinterpret_cast<const char*>(data), size < max_length ? size : max_length);
