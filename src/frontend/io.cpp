@@ -235,10 +235,6 @@ void wait_until_heard() {
     q.changed.wait(lock, [&q] { return q.listener == nullptr; });
 }
 
-void quit_engine() {
-    std::exit(0);
-}
-
 bool starts_with(const char* text, const char* prefix) {
     while (*prefix != '\0')
         if (*text++ != *prefix++) return false;

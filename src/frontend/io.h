@@ -63,5 +63,3 @@ bool parse_int(const char*& cursor, int& value);
 // Reads seconds with an optional fraction ("30", "0.5", ".25") as
 // milliseconds; false, cursor and value untouched, when no number stands there.
 bool parse_seconds(const char*& cursor, std::int64_t& ms);
-// Ends the process as after "quit" (status 0).
-[[noreturn]] void quit_engine();
