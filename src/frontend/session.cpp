@@ -215,6 +215,7 @@ const EngineOption HASH_OPTION = {"Hash",
                                   set_hash_option};
 const EngineOption CLEAR_HASH_OPTION = {
     "Clear Hash", OptionType::BUTTON, 0, 0, nullptr, [](const std::string&) { tt_clear_all(); }};
+// The interface decides when the engine ponders; the option only tells it that it may.
 const EngineOption PONDER_OPTION = {
     "Ponder",
     OptionType::CHECK,

@@ -318,8 +318,8 @@ void engine_move() {
     }
     own_search_interrupt.store(NOT_INTERRUPTED);
     SearchRequest request;
-    request.arrival_ms =
-        line_arrival_ms;  // the engine's clock runs from the line that made it move
+    // The engine's clock runs from the line that made it move.
+    request.arrival_ms = line_arrival_ms;
     request.listener = hear_during_own_move;
     request.report = &xboard_report;
     const SearchResult result = run_search(request);
