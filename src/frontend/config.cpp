@@ -9,8 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "frontend/book.h"
-#include "platform/platform.h"
+#include "book/book.h"
 #include "search/search.h"
 
 namespace {
@@ -113,17 +112,6 @@ const Element* element_named(const char* tag) {
 }
 
 }  // namespace
-
-bool resize_transposition_table(long megabytes) {
-    // The tables are given afresh the way start-up gives them.
-    const std::uint32_t old_count = tt_entry_count;
-    tt_entry_count = tt_entries_for_megabytes(megabytes);
-    if (allocate_tables()) return true;
-    tt_entry_count = old_count;
-    if (allocate_tables()) return false;
-    print_line("Error: not enough memory\n");  // as at start-up: nothing to search with
-    std::exit(1);
-}
 
 void read_config() {
     std::FILE* file = std::fopen(CONFIG_FILE_NAME, "r");

@@ -7,7 +7,3 @@ void read_config();
 // Entries of a transposition table of the given size: the largest power of two
 // from 32 to 1024 megabytes not above it.
 std::uint32_t tt_entries_for_megabytes(long megabytes);
-// Gives the transposition table that size; all three tables start empty. False
-// when the memory cannot be had: the table keeps its old size (emptied), or,
-// when even that cannot be had again, the process ends with status 1.
-bool resize_transposition_table(long megabytes);

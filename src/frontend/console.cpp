@@ -6,12 +6,14 @@
 #include <cstdint>
 #include <cstring>
 
+#include "book/book.h"
 #include "frontend/bench.h"
-#include "frontend/book.h"
 #include "frontend/config.h"
 #include "frontend/io.h"
+#include "frontend/session.h"
 #include "frontend/timeman.h"
 #include "frontend/uci.h"
+#include "frontend/version.h"
 #include "frontend/xboard.h"
 #include "platform/platform.h"
 #include "search/search.h"
@@ -20,7 +22,7 @@ namespace {
 
 // Interfaces read every line: none of these may look like a protocol reply.
 void print_banner() {
-    print_line("Quorvanite 2.3\n");
+    print_line("%s\n", ENGINE_NAME);
     print_line(
         "A chess engine for graphical interfaces speaking xboard/WinBoard protocol 2 or UCI\n");
     print_line("Console commands: xboard, uci, benchmark, testsuite, perft [depth], quit\n");
@@ -28,22 +30,12 @@ void print_banner() {
 }
 
 void set_start_values() {
-    book_move = 0;
     best_move = 0;
-    ponder_move = 0;
-    ponder_hit_move.store(0);
-    pondering.store(false);
+    reset_session_state();
     clear_time_control();  // no clock: only the default depth limits a search
-    book_enabled = true;
-    ponder_enabled = false;
     post_thinking.store(true);
     input_line[0] = '\0';
     move_text[0] = '\0';
-}
-
-// Book messages reach an xboard user as a message box.
-void tell_xboard_user(const char* text) {
-    print_line("telluser %s\n", text);
 }
 
 constexpr int DEFAULT_PERFT_DEPTH = 6;
@@ -89,7 +81,7 @@ bool set_up_engine(bool with_config) {
 // fleets. The tables keep their default size whatever the working directory
 // holds, so the node count is the same everywhere.
 int bench_main() {
-    if (!set_up_engine(false)) return 1;
+    if (!set_up_engine(false)) return EXIT_STATUS_NO_MEMORY;
     benchmark();
     const std::uint64_t nodes = static_cast<std::uint64_t>(move_nodes) + capture_nodes;
     const std::int64_t ms = std::max<std::int64_t>(last_clock - search_start_clock, 1);
@@ -107,32 +99,66 @@ int engine_main(int argc, const char* const* argv) {
     return 2;
 }
 
+namespace {
+
+constexpr int KEEP_PROMPTING = -1;  // a console command's result: show the prompt again
+
+int hand_over_to_xboard() {
+    print_line("WinBoard protocol selected\n");
+    return xboard_session();
+}
+
+int hand_over_to_uci() {
+    print_line("UCI protocol selected\n");
+    return uci_session();
+}
+
+// In the order of recognition: a line is the first command whose name it
+// begins with; each returns the exit status, or KEEP_PROMPTING.
+struct ConsoleCommand {
+    const char* name;
+    int (*run)();
+};
+const ConsoleCommand CONSOLE_COMMANDS[] = {
+    {"xboard", hand_over_to_xboard},
+    {"uci", hand_over_to_uci},
+    {"benchmark",
+     [] {
+         benchmark();
+         return KEEP_PROMPTING;
+     }},
+    {"testsuite",
+     [] {
+         run_testsuite();
+         return KEEP_PROMPTING;
+     }},
+    {"perft",
+     [] {
+         perft_from_console();
+         return KEEP_PROMPTING;
+     }},
+    {"quit", [] { return EXIT_STATUS_QUIT; }},
+};
+
+int run_console_line(const char* line) {
+    for (const ConsoleCommand& c : CONSOLE_COMMANDS)
+        if (starts_with(line, c.name)) return c.run();
+    return KEEP_PROMPTING;
+}
+
+}  // namespace
+
 int console_main() {
     print_banner();
-    if (!set_up_engine(true)) return 1;
-    print_line("Hash table memory size: %u MByte\n",
-               static_cast<unsigned>(static_cast<std::uint64_t>(tt_entry_count) * sizeof(TtEntry) /
-                                     1048576));
+    if (!set_up_engine(true)) return EXIT_STATUS_NO_MEMORY;
+    print_line("Hash table memory size: %u MByte\n", hash_megabytes());
     book_settings.default_dir = executable_directory();
     load_books();
     for (;;) {
         print_line("Quorvanite>");
-        if (!read_line()) return 0;  // end of input ends the run like "quit"
-        if (starts_with(input_line, "xboard")) {
-            print_line("WinBoard protocol selected\n");
-            set_book_message_hook(tell_xboard_user);
-            xboard_loop();
-        } else if (starts_with(input_line, "uci")) {
-            print_line("UCI protocol selected\n");
-            uci_loop();
-        } else if (starts_with(input_line, "benchmark")) {
-            benchmark();
-        } else if (starts_with(input_line, "testsuite")) {
-            run_testsuite();
-        } else if (starts_with(input_line, "perft")) {
-            perft_from_console();
-        } else if (starts_with(input_line, "quit")) {
-            return 0;
-        }
+        // The end of input ends the run as "quit" does.
+        if (!read_line()) return EXIT_STATUS_QUIT;
+        const int status = run_console_line(input_line);
+        if (status != KEEP_PROMPTING) return status;
     }
 }

@@ -1,5 +1,5 @@
-// The one line reader of the program, the reader thread that feeds it while
-// a protocol is spoken, and the way out of the program.
+// The one line reader of the program and the reader thread that feeds it
+// while a protocol is spoken.
 #include "frontend/io.h"
 
 #include <algorithm>
@@ -7,11 +7,12 @@
 #include <climits>
 #include <condition_variable>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <thread>
 
+#include "platform/input.h"
 #include "platform/platform.h"
 
 char input_line[LONG_LINE_SIZE];
@@ -21,25 +22,26 @@ namespace {
 
 std::atomic<int> line_limit{INPUT_LINE_SIZE - 1};  // characters kept of a line
 
-std::FILE* input_stream = nullptr;  // nullptr: standard input
-bool input_closed = false;          // sticky once read_line has met the end
+bool input_closed = false;  // sticky once read_line has met the end (driver thread)
 
-std::FILE* current_stream() {
-    return input_stream != nullptr ? input_stream : stdin;
-}
+enum class LineRead { LINE, END, WOKEN };
 
-// One line of in into line (LONG_LINE_SIZE bytes): the newline and a carriage
-// return before it dropped, at most line_limit characters kept. False at the end.
-bool read_raw_line(std::FILE* in, char* line) {
+// One line of the input into line (LONG_LINE_SIZE bytes): the newline and a
+// carriage return before it dropped, at most line_limit characters kept.
+LineRead read_raw_line(char* line) {
     const int limit = line_limit.load(std::memory_order_relaxed);
     int length = 0;
     for (;;) {
-        const int c = std::getc(in);
-        if (c == EOF) {
+        const int c = next_input_char();
+        if (c == INPUT_WOKEN) {
+            line[0] = '\0';
+            return LineRead::WOKEN;
+        }
+        if (c == INPUT_END) {
             // A last line without its newline still counts as a line.
             if (length == 0) {
                 line[0] = '\0';
-                return false;
+                return LineRead::END;
             }
             break;
         }
@@ -50,7 +52,7 @@ bool read_raw_line(std::FILE* in, char* line) {
     // Interfaces on pipes may end their lines with CR LF.
     if (length > 0 && line[length - 1] == '\r') --length;
     line[length] = '\0';
-    return true;
+    return LineRead::LINE;
 }
 
 // ---- The reader thread and its queue.
@@ -64,13 +66,14 @@ struct LineQueue {
     std::mutex mutex;
     std::condition_variable changed;
     std::deque<QueuedLine> lines;  // read, not yet taken by read_line
-    std::FILE* stream = nullptr;
-    bool running = false;         // the reader thread exists
-    bool ended = false;           // it has met the end of input
-    Listener listener = nullptr;  // hears each line first while set
+    bool running = false;          // the reader thread reads
+    bool ended = false;            // it has met the end of input (or was woken)
+    Listener listener = nullptr;   // hears each line first while set
+    std::thread thread;            // the reader; started and joined by the driver thread
 };
 
-// Never destroyed: the reader may still be waiting for input when the process ends.
+// Never destroyed: a reader of a program that ends without stopping it may
+// still be waiting for input.
 LineQueue& queue() {
     static LineQueue* const q = new LineQueue;
     return *q;
@@ -94,17 +97,12 @@ void end_of_input(LineQueue& q) {
 
 void reader_main() {
     LineQueue& q = queue();
-    std::FILE* in = nullptr;
-    {
-        const std::lock_guard<std::mutex> lock(q.mutex);
-        in = q.stream;
-    }
     QueuedLine line;
     for (;;) {
-        const bool got = read_raw_line(in, line.text);
+        const LineRead got = read_raw_line(line.text);
         line.arrival_ms = clock_ms();
         const std::lock_guard<std::mutex> lock(q.mutex);
-        if (!got) {
+        if (got != LineRead::LINE) {
             end_of_input(q);
             q.running = false;
             q.changed.notify_all();
@@ -127,6 +125,17 @@ bool read_from_queue() {
     return true;
 }
 
+// The reader has ended (it no longer runs): join it and hand the input back
+// to read_line.
+void join_reader(LineQueue& q) {
+    if (q.thread.joinable()) q.thread.join();
+    clear_input_wake();
+    reader_in_use = false;
+    q.lines.clear();
+    q.ended = false;
+    q.listener = nullptr;
+}
+
 }  // namespace
 
 void set_line_limit(int characters) {
@@ -135,29 +144,28 @@ void set_line_limit(int characters) {
 
 void set_input_stream(std::FILE* stream) {
     LineQueue& q = queue();
-    const std::lock_guard<std::mutex> lock(q.mutex);
-    // A reader that has met its end hands read_line back to the stream.
-    if (!q.running) {
-        reader_in_use = false;
-        q.lines.clear();
-        q.ended = false;
-        q.listener = nullptr;
+    {
+        const std::lock_guard<std::mutex> lock(q.mutex);
+        if (q.running) return;  // the reader keeps its stream
     }
-    input_stream = stream;
+    join_reader(q);
+    set_input_file(stream);
     input_closed = false;
 }
 
 void finish_input() {
     if (!reader_in_use) {
-        while (read_raw_line(current_stream(), input_line)) {
+        while (read_raw_line(input_line) == LineRead::LINE) {
         }
         input_line[0] = '\0';
         return;
     }
     LineQueue& q = queue();
-    std::unique_lock<std::mutex> lock(q.mutex);
-    q.changed.wait(lock, [&q] { return !q.running; });
-    q.lines.clear();
+    {
+        std::unique_lock<std::mutex> lock(q.mutex);
+        q.changed.wait(lock, [&q] { return !q.running; });
+    }
+    join_reader(q);
 }
 
 bool input_ended() {
@@ -173,7 +181,7 @@ bool read_line() {
     if (reader_in_use) {
         got = read_from_queue();
     } else {
-        got = read_raw_line(current_stream(), input_line);
+        got = read_raw_line(input_line) == LineRead::LINE;
         line_arrival_ms = clock_ms();
     }
     if (!got) {
@@ -188,19 +196,24 @@ bool start_input_reader() {
     {
         const std::lock_guard<std::mutex> lock(q.mutex);
         if (q.running) return true;
-        q.stream = current_stream();
-        q.lines.clear();
-        q.ended = false;
-        q.listener = nullptr;
-        q.running = true;
     }
-    if (!start_background_thread(reader_main)) {
-        const std::lock_guard<std::mutex> lock(q.mutex);
+    join_reader(q);  // one that has met the end of an earlier stream
+    // Without a way to wake it the reader could never be joined.
+    if (!prepare_input_wake()) return false;
+    q.running = true;
+    if (!start_thread(q.thread, reader_main)) {
         q.running = false;
         return false;
     }
     reader_in_use = true;
     return true;
+}
+
+void stop_input_reader() {
+    LineQueue& q = queue();
+    if (!q.thread.joinable()) return;
+    wake_input();
+    join_reader(q);
 }
 
 bool input_reader_started() {
@@ -233,10 +246,6 @@ void wait_until_heard() {
     LineQueue& q = queue();
     std::unique_lock<std::mutex> lock(q.mutex);
     q.changed.wait(lock, [&q] { return q.listener == nullptr; });
-}
-
-void quit_engine() {
-    std::exit(0);
 }
 
 bool starts_with(const char* text, const char* prefix) {

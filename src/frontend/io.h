@@ -1,5 +1,5 @@
-// Input and output: lines from the interface, one reader thread that hears them during a
-// search, the parsing helpers every driver uses, and the end of the process.
+// Input: lines from the interface, one reader thread that hears them during a
+// search, and the parsing helpers every driver uses.
 #pragma once
 
 #include <atomic>
@@ -21,8 +21,8 @@ bool read_line();
 // True once read_line has met the end of input (it then keeps returning false).
 bool input_ended();
 // Lines come from stream instead of standard input (nullptr: standard input
-// again); also forgets an earlier end of input, and a reader thread that has
-// ended. For tests.
+// again); also forgets an earlier end of input, and joins a reader thread that
+// has ended. For tests; not while a reader thread runs.
 void set_input_stream(std::FILE* stream);
 // Drops what is left of a stream of finite length, up to its end, and waits
 // for the reader thread to meet that end, so that the stream may be closed.
@@ -46,6 +46,10 @@ using Listener = Heard (*)(const char* line, std::int64_t arrival_ms);
 // Starts the reader thread (once); false when no thread could be started: read_line
 // then reads for itself and nothing can be heard during a search.
 bool start_input_reader();
+// Wakes the reader thread wherever it waits for input and joins it; lines not
+// yet taken are dropped, and read_line reads for itself again. The end of the
+// program calls it; a reader of a stream without a descriptor reads to its end.
+void stop_input_reader();
 bool input_reader_started();  // read_line takes its lines from the reader thread
 // Installs the listener; false (nothing installed) without a reader thread.
 bool listen(Listener listener);
@@ -63,5 +67,3 @@ bool parse_int(const char*& cursor, int& value);
 // Reads seconds with an optional fraction ("30", "0.5", ".25") as
 // milliseconds; false, cursor and value untouched, when no number stands there.
 bool parse_seconds(const char*& cursor, std::int64_t& ms);
-// Ends the process as after "quit" (status 0).
-[[noreturn]] void quit_engine();

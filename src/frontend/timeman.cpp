@@ -185,6 +185,21 @@ void set_move_time(std::int64_t ms) {
     if (!clock_control) time_budget.store(centiseconds(move_time_ms), std::memory_order_relaxed);
 }
 
+void set_move_limits(const MoveLimits& limits) {
+    clear_time_control();
+    if (limits.clock_ms >= 0) {
+        const std::int64_t to_go =
+            std::clamp<std::int64_t>(limits.moves_to_go, 0, MAX_MOVES_PER_CONTROL);
+        set_move_clock(limits.clock_ms, std::max<std::int64_t>(limits.increment_ms, 0),
+                       static_cast<int>(to_go));
+    }
+    if (limits.move_time_ms >= 0) set_move_time(limits.move_time_ms);
+    if (limits.depth > 0)
+        max_depth = static_cast<int>(
+            std::clamp<std::int64_t>(limits.depth, MIN_SEARCH_DEPTH, search_depth_ceiling));
+    node_limit = limits.nodes > 0 ? static_cast<std::uint64_t>(limits.nodes) : NO_NODE_LIMIT;
+}
+
 void set_search_depth(const char* text) {
     reset_clock(DEFAULT_MAX_DEPTH, UNLIMITED_TIME_BUDGET, false);
     int value = 0;

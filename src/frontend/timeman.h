@@ -39,3 +39,18 @@ void set_move_clock(std::int64_t time_left_ms, std::int64_t increment_ms, int mo
 // A fixed time for this move (milliseconds), a hard limit as under "st"; with
 // a clock as well, the tighter of the two holds.
 void set_move_time(std::int64_t ms);
+
+// The limits one search is given with its request (UCI's "go"), for the
+// engine's own side.
+struct MoveLimits {
+    std::int64_t clock_ms = -1;      // the engine's time left (ms); -1: no clock
+    std::int64_t increment_ms = 0;   // added to it per move (ms)
+    std::int64_t moves_to_go = 0;    // moves to the next control; 0: the rest of the game
+    std::int64_t move_time_ms = -1;  // a fixed time for this move (ms); -1: none
+    std::int64_t depth = 0;          // deepest iteration (plies); 0: the default
+    std::int64_t nodes = 0;          // the search stops at this many nodes; 0: no limit
+};
+// In place of the time control in force: the clock through the level rules,
+// the move time as a hard limit as "st" is, the depth within the ceiling, the
+// node limit (node_limit).
+void set_move_limits(const MoveLimits& limits);

@@ -10,11 +10,10 @@
 #include <cstring>
 #include <string>
 
-#include "frontend/book.h"
-#include "frontend/config.h"
 #include "frontend/io.h"
+#include "frontend/session.h"
 #include "frontend/timeman.h"
-#include "frontend/xboard.h"
+#include "frontend/version.h"
 #include "platform/platform.h"
 #include "search/search.h"
 
@@ -73,14 +72,8 @@ void info_string(const char* text) {
 // UCI's score: centipawns, or the distance to mate in moves, negative when the
 // engine is mated.
 std::string score_text(int score) {
-    char text[32];
-    if (score >= MATE_BOUND)
-        std::snprintf(text, sizeof text, "mate %d", (MATE_SCORE - score + 1) / 2);
-    else if (score <= -MATE_BOUND)
-        std::snprintf(text, sizeof text, "mate %d", -((MATE_SCORE + score) / 2));
-    else
-        std::snprintf(text, sizeof text, "cp %d", score);
-    return text;
+    if (is_mate_score(score)) return "mate " + std::to_string(mate_in_moves(score));
+    return "cp " + std::to_string(score);
 }
 
 // One info line, written in one piece so that a "readyok" from the reader
@@ -125,74 +118,28 @@ void uci_book_move(Move move) {
 
 const SearchReport uci_report = {uci_new_best, uci_iteration_done, uci_table_result, uci_book_move};
 
-// ---- Options. Each announces itself with its current value as the default.
+// ---- Options: the session's, each announced with its current value as the default.
 
 constexpr const char* EMPTY_STRING = "<empty>";  // UCI's word for an empty string option
-constexpr int MAX_HASH_MEGABYTES = 1024;
 
-bool is_true(const std::string& value) {
-    return same_words(value, "true");
-}
+// The options this protocol shows, in the order it announces them.
+const EngineOption* const OPTIONS[] = {&HASH_OPTION, &CLEAR_HASH_OPTION, &PONDER_OPTION,
+                                       &OWN_BOOK_OPTION, &BOOK_FILE_OPTION};
 
-void set_hash(const std::string& value) {
-    const char* cursor = value.c_str();
-    int megabytes = 0;
-    if (!parse_int(cursor, megabytes)) {
-        info_string("Hash needs a number of megabytes");
-        return;
+// UCI's word for each OptionType.
+const char* const TYPE_WORDS[] = {"spin", "check", "string", "button"};
+
+void announce(const EngineOption& o) {
+    std::string line =
+        "option name " + std::string(o.name) + " type " + TYPE_WORDS[static_cast<int>(o.type)];
+    if (o.value != nullptr) {
+        const std::string value = o.value();
+        line += " default " + (value.empty() ? std::string(EMPTY_STRING) : value);
     }
-    // The same size keeps the table and what it has learnt.
-    if (tt_entries_for_megabytes(megabytes) != tt_entry_count &&
-        !resize_transposition_table(megabytes)) {
-        print_line("info string not enough memory for a hash table of %d MB; it keeps its size\n",
-                   megabytes);
-        return;
-    }
-    const unsigned size = static_cast<unsigned>(tt_entry_count / (1048576 / sizeof(TtEntry)));
-    if (static_cast<long>(size) != megabytes)
-        print_line("info string Hash %d MB: the table holds %u MB (a power of two from 32 to %d)\n",
-                   megabytes, size, MAX_HASH_MEGABYTES);
+    if (o.type == OptionType::SPIN)
+        line += " min " + std::to_string(o.min) + " max " + std::to_string(o.max);
+    print_line("%s\n", line.c_str());
 }
-
-void set_book_file(const std::string& value) {
-    load_polyglot_book(value == EMPTY_STRING ? std::string() : value);
-}
-
-struct Option {
-    const char* name;
-    void (*announce)(const char* name);
-    void (*set)(const std::string& value);
-};
-
-const Option OPTIONS[] = {
-    {"Hash",
-     [](const char* n) {
-         print_line("option name %s type spin default %u min 1 max %d\n", n,
-                    static_cast<unsigned>(tt_entry_count / (1048576 / sizeof(TtEntry))),
-                    MAX_HASH_MEGABYTES);
-     },
-     set_hash},
-    {"Clear Hash", [](const char* n) { print_line("option name %s type button\n", n); },
-     [](const std::string&) { tt_clear_all(); }},
-    // The interface decides when the engine ponders; the option only tells it that it may.
-    {"Ponder",
-     [](const char* n) {
-         print_line("option name %s type check default %s\n", n, ponder_enabled ? "true" : "false");
-     },
-     [](const std::string& v) { ponder_enabled = is_true(v); }},
-    {"OwnBook",
-     [](const char* n) {
-         print_line("option name %s type check default %s\n", n, book_enabled ? "true" : "false");
-     },
-     [](const std::string& v) { set_books_enabled(is_true(v)); }},
-    {"Book File",
-     [](const char* n) {
-         const std::string& path = polyglot_book_path();
-         print_line("option name %s type string default %s\n", n,
-                    path.empty() ? EMPTY_STRING : path.c_str());
-     },
-     set_book_file},
-};
 
 // "setoption name NAME [value VALUE]": names and values may hold blanks.
 void set_option(const char* args) {
@@ -204,9 +151,9 @@ void set_option(const char* args) {
         name_at + 5, value_at == std::string::npos ? std::string::npos : value_at - name_at - 5));
     const std::string value =
         value_at == std::string::npos ? std::string() : trimmed(text.substr(value_at + 6));
-    for (const Option& o : OPTIONS) {
-        if (same_words(name, o.name)) {
-            o.set(value);
+    for (const EngineOption* o : OPTIONS) {
+        if (same_words(name, o->name)) {
+            o->set(value == EMPTY_STRING ? std::string() : value);
             return;
         }
     }
@@ -214,9 +161,9 @@ void set_option(const char* args) {
 }
 
 void identify(const char*) {
-    print_line("id name Quorvanite 2.3\n");
+    print_line("id name %s\n", ENGINE_NAME);
     print_line("id author the Quorvanite developers\n");
-    for (const Option& o : OPTIONS) o.announce(o.name);
+    for (const EngineOption* o : OPTIONS) announce(*o);
     print_line("uciok\n");
 }
 
@@ -245,7 +192,7 @@ bool set_up(const char* args) {
     }
     if (next_token(cursor) != "moves") return true;
     for (std::string text = next_token(cursor); !text.empty(); text = next_token(cursor)) {
-        if (position.game_ply >= MAX_GAME_PLY) {
+        if (!game_has_room(1)) {
             print_line("info string game longer than %d plies\n", MAX_GAME_PLY);
             return false;
         }
@@ -271,29 +218,20 @@ void set_position(const char* args) {
     info_string("the position is as before");
 }
 
-void new_game(const char*) {
-    clear_time_control();
-    init_position();
-    tt_clear_all();
-}
-
 // ---- The search.
 
 // Whether a finished search may print its bestmove: a ponder search and an
 // infinite one answer only after "ponderhit" or "stop".
 enum Phase : int { ANSWER_FREELY, HOLD_ANSWER, FINISHED_HOLDING };
 std::atomic<int> phase{ANSWER_FREELY};
-std::atomic<bool> ponder_search{false};  // the running search ponders: ponderhit starts its clock
-bool infinite_search = false;            // set before listening starts, only read meanwhile
-bool bounded_search = false;             // the search has a limit of its own: time, depth or nodes
+bool infinite_search = false;  // set before listening starts, only read meanwhile
+bool bounded_search = false;   // the search has a limit of its own: time, depth or nodes
 
+// "go": the limits with both sides' clocks, as the line gives them.
 struct GoRequest {
     std::int64_t time_ms[2] = {-1, -1};  // [WHITE], [BLACK]; -1: not given
     std::int64_t increment_ms[2] = {0, 0};
-    std::int64_t moves_to_go = 0;
-    std::int64_t move_time_ms = -1;
-    std::int64_t depth = 0;
-    std::int64_t nodes = 0;
+    MoveLimits limits;  // the rest; the clock is the side to move's
     bool infinite = false;
     bool ponder = false;
 };
@@ -302,12 +240,12 @@ GoRequest read_go(const char* args) {
     GoRequest g;
     struct Field {
         const char* name;
-        std::int64_t GoRequest::*value;
+        std::int64_t MoveLimits::*value;
     };
-    static const Field FIELDS[] = {{"movestogo", &GoRequest::moves_to_go},
-                                   {"movetime", &GoRequest::move_time_ms},
-                                   {"depth", &GoRequest::depth},
-                                   {"nodes", &GoRequest::nodes}};
+    static const Field FIELDS[] = {{"movestogo", &MoveLimits::moves_to_go},
+                                   {"movetime", &MoveLimits::move_time_ms},
+                                   {"depth", &MoveLimits::depth},
+                                   {"nodes", &MoveLimits::nodes}};
     const char* cursor = args;
     std::int64_t skipped = 0;
     for (std::string word = next_token(cursor); !word.empty(); word = next_token(cursor)) {
@@ -319,35 +257,18 @@ GoRequest read_go(const char* args) {
         if (word == "binc") number_at(cursor, g.increment_ms[BLACK]);
         if (word == "mate") number_at(cursor, skipped);  // not searched for; the limits hold
         for (const Field& f : FIELDS)
-            if (word == f.name) number_at(cursor, g.*f.value);
+            if (word == f.name) number_at(cursor, g.limits.*f.value);
     }
-    return g;
-}
-
-// The limits of the search, all from one time manager: the clock through the
-// level rules, movetime as a hard limit as "st" is.
-void apply_limits(const GoRequest& g) {
-    clear_time_control();
+    // The engine plays the side to move.
     const int own = position.state.side_to_move;
-    if (g.time_ms[own] >= 0) {
-        const std::int64_t to_go = std::clamp<std::int64_t>(g.moves_to_go, 0, 10000);
-        set_move_clock(g.time_ms[own], std::max<std::int64_t>(g.increment_ms[own], 0),
-                       static_cast<int>(to_go));
-    }
-    if (g.move_time_ms >= 0) set_move_time(g.move_time_ms);
-    if (g.depth > 0)
-        max_depth = static_cast<int>(
-            std::clamp<std::int64_t>(g.depth, MIN_SEARCH_DEPTH, search_depth_ceiling));
-    node_limit = g.nodes > 0 ? static_cast<std::uint64_t>(g.nodes) : NO_NODE_LIMIT;
+    g.limits.clock_ms = g.time_ms[own];
+    g.limits.increment_ms = g.increment_ms[own];
+    return g;
 }
 
 // The engine's clock starts at a ponder hit; the search goes on, now timed.
 Heard hear_ponder_hit(std::int64_t arrival_ms) {
-    if (!ponder_search.exchange(false)) return Heard::HANDLED;
-    pondering.store(false);
-    // The limits are in place before time_limited is seen.
-    plan_move_time(arrival_ms);
-    time_limited.store(true, std::memory_order_release);
+    if (!ponder_hit(arrival_ms)) return Heard::HANDLED;
     if (infinite_search) return Heard::HANDLED;
     int holding = HOLD_ANSWER;
     if (phase.compare_exchange_strong(holding, ANSWER_FREELY)) return Heard::HANDLED;
@@ -373,18 +294,16 @@ struct Command {
     Hearing during_search;
 };
 
-bool session_over = false;  // "quit" or the end of input
-
 const Command COMMANDS[] = {
     {"uci", identify, Hearing::AFTER},
     {"isready", [](const char*) { print_line("readyok\n"); }, Hearing::ANSWER},
     {"setoption", set_option, Hearing::AFTER},
-    {"ucinewgame", new_game, Hearing::AFTER},
+    {"ucinewgame", [](const char*) { new_game(); }, Hearing::AFTER},
     {"position", set_position, Hearing::AFTER},
     {"go", go, Hearing::AFTER},
     {"stop", [](const char*) {}, Hearing::STOP},
     {"ponderhit", [](const char*) {}, Hearing::PONDER_HIT},
-    {"quit", [](const char*) { session_over = true; }, Hearing::END},
+    {"quit", [](const char*) { end_session(EXIT_STATUS_QUIT); }, Hearing::END},
     {"debug", [](const char*) {}, Hearing::IGNORE},
     {"register", [](const char*) {}, Hearing::IGNORE},
 };
@@ -470,44 +389,34 @@ void print_best_move(Move move) {
 
 bool reader_running = false;  // the reader thread exists: searches can be stopped
 
+// A ponder or infinite search that has ended by itself waits for "stop" or
+// "ponderhit" before it answers.
+bool answer_waits_for_the_interface() {
+    int holding = HOLD_ANSWER;
+    return phase.compare_exchange_strong(holding, FINISHED_HOLDING);
+}
+
 void go(const char* args) {
     const GoRequest g = read_go(args);
-    apply_limits(g);
     // Without the reader nothing could end an unlimited search: it is then
     // searched with the limits it has, as the engine's own move.
     const bool ponder = g.ponder && reader_running;
-    bounded_search = g.time_ms[position.state.side_to_move] >= 0 || g.move_time_ms >= 0 ||
-                     g.depth > 0 || g.nodes > 0;
+    const MoveLimits& l = g.limits;
+    bounded_search = l.clock_ms >= 0 || l.move_time_ms >= 0 || l.depth > 0 || l.nodes > 0;
     infinite_search = g.infinite && reader_running;
-    ponder_search.store(ponder);
-    pondering.store(ponder);
     phase.store(ponder || infinite_search ? HOLD_ANSWER : ANSWER_FREELY);
-    stop_search.store(false);
-    if (ponder || infinite_search) {
-        time_limited.store(false, std::memory_order_release);
-        hard_deadline_ms.store(NO_DEADLINE);
-    } else {
-        // The clock runs from the line that asked for the move.
-        plan_move_time(line_arrival_ms);
-        time_limited.store(true, std::memory_order_release);
-    }
     lines_held = false;
-    const bool listening = listen(hear_during_search);
-    Move move = 0;
-    if (!infinite_search && book_enabled && position.game_ply < BOOK_HORIZON_PLIES &&
-        probe_book()) {
-        move = book_move;
-    } else if (think()) {
-        move = best_move;
-        age_transposition_table();
-    }
-    int holding = HOLD_ANSWER;
-    if (listening && phase.compare_exchange_strong(holding, FINISHED_HOLDING)) wait_until_heard();
-    stop_listening();
-    ponder_search.store(false);
-    pondering.store(false);
-    node_limit = NO_NODE_LIMIT;
-    print_best_move(move);
+    SearchRequest request;
+    request.kind = ponder            ? SearchKind::PONDER
+                   : infinite_search ? SearchKind::INFINITE
+                                     : SearchKind::OWN_MOVE;
+    request.limits = &g.limits;
+    request.arrival_ms = line_arrival_ms;  // the clock runs from the line that asked for the move
+    request.listener = hear_during_search;
+    request.answer_waits = answer_waits_for_the_interface;
+    request.report = &uci_report;
+    request.book = !infinite_search;
+    print_best_move(run_search(request).move);
 }
 
 void dispatch(const char* line) {
@@ -517,24 +426,22 @@ void dispatch(const char* line) {
 
 }  // namespace
 
-void uci_session() {
-    session_over = false;
-    search_report = &uci_report;
+int uci_session() {
+    begin_session();
     post_thinking.store(true);
     set_line_limit(LONG_LINE_SIZE - 1);  // "position" carries the whole game
     reader_running = start_input_reader();
     identify("");
-    set_book_message_hook(info_string);
+    set_message_hook(info_string);
     if (!reader_running)
         info_string(
             "could not start the input thread: no pondering, and searches cannot be stopped");
-    while (!session_over) {
-        if (!read_line()) break;
+    while (!session_ended()) {
+        if (!read_line()) {
+            end_session(EXIT_STATUS_QUIT);  // the end of input ends the session as "quit" does
+            break;
+        }
         dispatch(input_line);
     }
-}
-
-void uci_loop() {
-    uci_session();
-    quit_engine();
+    return session_exit_status();
 }

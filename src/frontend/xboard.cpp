@@ -1,34 +1,26 @@
 // The xboard (WinBoard) protocol 2 driver: the command table, what the engine
 // hears while it searches, its own move, pondering, analysis, and the
-// game-end check.
+// game-end report. The engine's actions are the session's.
 #include "frontend/xboard.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
-#include "frontend/book.h"
-#include "frontend/config.h"
+#include "board/game_end.h"
+#include "book/book.h"
 #include "frontend/io.h"
+#include "frontend/session.h"
 #include "frontend/timeman.h"
+#include "frontend/version.h"
 #include "platform/platform.h"
 #include "search/search.h"
 
-bool ponder_enabled = false;
-bool book_enabled = true;
-std::atomic<bool> pondering{false};
-Move book_move = 0;
-Move ponder_move = 0;
-std::atomic<Move> ponder_hit_move{0};
-
 namespace {
 
-bool force_mode = false;
-bool engine_to_move = false;
-bool analyze_mode = false;
-bool session_over = false;  // "quit" or the end of input
-
-constexpr int BOOK_PLIES = 40;  // the book is asked only this early in a game
+// The driver's state (driver thread).
+bool force_mode = false;      // the engine only records the moves it receives
+bool engine_to_move = false;  // the engine must move for the side to move
+bool analyze_mode = false;    // the engine analyses until "exit"
 
 // How the engine's own search ended when something else than its clock or
 // depth ended it.
@@ -37,16 +29,9 @@ std::atomic<int> own_search_interrupt{NOT_INTERRUPTED};
 
 char ponder_text[sizeof move_text];  // the predicted move as text, for "hint" while pondering
 
-int game_end(int legal_count, const char*& line);
-
-void report_result(int code, const char* line) {
-    position.state.game_result = static_cast<std::uint8_t>(code);
-    print_line("%s", line);
-}
-
 // At the end of input the session ends, as after "quit".
 void read_line_or_quit() {
-    if (!read_line()) session_over = true;
+    if (!read_line()) end_session(EXIT_STATUS_QUIT);
 }
 
 void play_engine_move(Move m) {
@@ -71,7 +56,7 @@ const char* move_in(const char* line) {
 // ---- The commands.
 
 void receive_move(const char* text) {
-    if (position.game_ply >= MAX_GAME_PLY) {
+    if (!game_has_room(1)) {
         print_line("Illegal move (game too long): %s\n", text);
     } else if (const Move m = looks_like_move(text) ? parse_move_text(text) : 0) {
         tt_clear_entry();
@@ -94,16 +79,18 @@ void set_time_left(const char* line) {
     if (parse_int(cursor, value)) time_left_cs.store(value);
 }
 
+// Engine options would be announced here, one feature option="NAME -TYPE ..."
+// for each of the session's options this protocol shows, and set by an
+// "option NAME=VALUE" command; the table size has xboard's own "memory".
 void announce_features(const char*) {
     print_line(
         "feature done=0 ping=1 setboard=1 draw=0 sigint=0 sigterm=0 analyze=1 memory=1 "
-        "variants=\"normal\" colors=0 myname=\"Quorvanite 2.3\" done=1\n");
+        "variants=\"normal\" colors=0 myname=\"%s\" done=1\n",
+        ENGINE_NAME);
 }
 
-void new_game(const char*) {
-    clear_time_control();
-    init_position();
-    tt_clear_all();
+void start_new_game(const char*) {
+    new_game();
     force_mode = false;
     engine_to_move = false;
 }
@@ -131,12 +118,7 @@ void set_result(const char* line) {
 void set_memory(const char* line) {
     const char* cursor = text_at(line, 7);
     int megabytes = 0;
-    if (!parse_int(cursor, megabytes)) return;
-    // The same size keeps the table and what it has learnt.
-    if (tt_entries_for_megabytes(megabytes) == tt_entry_count) return;
-    if (!resize_transposition_table(megabytes))
-        print_line("telluser not enough memory for a hash table of %d MB; it keeps its size\n",
-                   megabytes);
+    if (parse_int(cursor, megabytes)) resize_hash(megabytes);
 }
 
 void list_book_moves(const char*) {
@@ -192,8 +174,9 @@ const Command COMMANDS[] = {
     {"time", set_time_left, set_time_left, H::HOLD, H::ANSWER, H::STOP},
     {"otim", nothing, nullptr, H::HOLD, H::IGNORE, H::STOP},
     {"protover 2", announce_features, nullptr, H::HOLD, H::STOP, H::STOP},
-    {"new", new_game, nullptr, H::STOP, H::STOP, H::STOP},
-    {"quit", [](const char*) { session_over = true; }, nullptr, H::STOP, H::STOP, H::STOP},
+    {"new", start_new_game, nullptr, H::STOP, H::STOP, H::STOP},
+    {"quit", [](const char*) { end_session(EXIT_STATUS_QUIT); }, nullptr, H::STOP, H::STOP,
+     H::STOP},
     {"force", [](const char*) { force_mode = true; }, nullptr, H::STOP, H::STOP, H::STOP},
     {"go",
      [](const char*) {
@@ -315,10 +298,8 @@ Heard hear_while_pondering(const char* line, std::int64_t arrival_ms) {
     if (move == nullptr) return hear_beside_search(line, &Command::ponder);
     if (!is_predicted_move(move)) return end_search();
     // A hit: the search goes on, now against the engine's clock, which started
-    // when the move came. The limits are in place before time_limited is seen.
-    plan_move_time(arrival_ms);
-    time_limited.store(true, std::memory_order_release);
-    ponder_hit_move.store(ponder_move);
+    // when the move came.
+    ponder_hit(arrival_ms);
     return Heard::ENDS_HANDLED;
 }
 
@@ -330,37 +311,49 @@ Heard hear_while_analysing(const char* line, std::int64_t) {
 // ---- The engine's own move.
 
 void engine_move() {
-    if (position.game_ply >= MAX_GAME_PLY) return;
-    if (book_enabled && position.game_ply < BOOK_PLIES && probe_book()) {
-        play_engine_move(book_move);
+    if (!game_has_room(1)) return;
+    if (const Move m = book_answer(xboard_report)) {
+        play_engine_move(m);
         return;
     }
-    stop_search.store(false);
     own_search_interrupt.store(NOT_INTERRUPTED);
-    if (clock_control) budget_half_moves = position.game_ply;
+    SearchRequest request;
     // The engine's clock runs from the line that made it move.
-    plan_move_time(line_arrival_ms);
-    time_limited.store(true, std::memory_order_release);
-    listen(hear_during_own_move);
-    const bool found = think();
-    stop_listening();
-    if (!found) return;
-    age_transposition_table();
+    request.arrival_ms = line_arrival_ms;
+    request.listener = hear_during_own_move;
+    request.report = &xboard_report;
+    const SearchResult result = run_search(request);
+    if (!result.found) return;
     if (own_search_interrupt.load() == ABANDONED) {
         engine_to_move = false;  // a command took the move's place
         return;
     }
-    play_engine_move(best_move);
+    play_engine_move(result.move);
 }
 
 // ---- Pondering and analysis. Each pass ends with the line to dispatch in
 // input_line (empty when there is none).
 
+// The opponent's next line ends a ponder or analysis pass, even when the
+// search has ended by itself.
+bool wait_for_the_next_line() {
+    return true;
+}
+
+// A predicted move that draws by rule (fifty moves, repetition) ends the
+// game: there is no answer to prepare, and the move, when it comes, is
+// received like any other and reported. Nor is there one when the book has it.
+bool answer_needs_no_search() {
+    const int replies = legal_move_count();
+    return (replies > 0 && game_end_rule(replies) != GAME_GOES_ON) ||
+           book_answer(xboard_report) != 0;
+}
+
 void ponder_pass() {
     ponder_move = tt_probe_move();
     // The stored move is the table's guess: only a legal one is played, and
     // only while the game leaves room for the predicted move and the answer.
-    if (ponder_move == 0 || position.game_ply + 2 > MAX_GAME_PLY || !is_legal(ponder_move)) {
+    if (ponder_move == 0 || !game_has_room(2) || !is_legal(ponder_move)) {
         read_line_or_quit();
         return;
     }
@@ -374,33 +367,24 @@ void ponder_pass() {
     tt_clear_entry();
     make_move(ponder_move);
     pondering.store(true);
-    // A predicted move that draws by rule (fifty moves, repetition) ends the
-    // game: there is no answer to prepare, and the move, when it comes, is
-    // received like any other and reported.
-    const char* unused = nullptr;
-    const int replies = legal_move_count();
-    if ((replies > 0 && game_end(replies, unused) != 0) ||
-        (book_enabled && position.game_ply < BOOK_PLIES && probe_book())) {
+    if (answer_needs_no_search()) {
         pondering.store(false);
         unmake_move();
         read_line_or_quit();
         return;
     }
-    budget_half_moves = position.game_ply;
-    time_limited.store(false, std::memory_order_release);
-    hard_deadline_ms.store(NO_DEADLINE);  // until a hit sets the move's own
-    stop_search.store(false);
     ponder_hit_move.store(0);
     move_to_text(ponder_move);
     std::memcpy(ponder_text, move_text, sizeof ponder_text);
     print_line("Hint: %s\n", ponder_text);
-    listen(hear_while_pondering);
-    const bool found = think();
-    wait_until_heard();  // the opponent's next line, even when the search ended by itself
-    pondering.store(false);
+    SearchRequest request;
+    request.kind = SearchKind::PONDER;
+    request.listener = hear_while_pondering;
+    request.answer_waits = wait_for_the_next_line;
+    request.report = &xboard_report;
+    const SearchResult result = run_search(request);
     if (ponder_hit_move.load() != ponder_move) {
         unmake_move();
-        if (found) age_transposition_table();
         read_line_or_quit();  // the line that ended the pondering
         return;
     }
@@ -409,23 +393,23 @@ void ponder_pass() {
     // (no reply, a repetition, the fifty-move rule): then nothing is played.
     engine_to_move = true;
     check_game_end(legal_move_count());
-    if (!found) return;
-    if (position.state.game_result == GAME_RUNNING) play_engine_move(best_move);
-    age_transposition_table();
+    if (!result.found) return;
+    if (position.state.game_result == GAME_RUNNING) play_engine_move(result.move);
     if (!engine_to_move) check_game_end(legal_move_count());
 }
 
 void analysis_pass() {
-    time_limited.store(false, std::memory_order_release);
-    hard_deadline_ms.store(NO_DEADLINE);
-    stop_search.store(false);
-    if (!listen(hear_while_analysing)) {
+    if (!input_reader_started()) {
         print_line("telluser could not start the input thread; analysis is off\n");
         read_line_or_quit();
         return;
     }
-    if (think()) age_transposition_table();
-    wait_until_heard();
+    SearchRequest request;
+    request.kind = SearchKind::INFINITE;
+    request.listener = hear_while_analysing;
+    request.answer_waits = wait_for_the_next_line;
+    request.report = &xboard_report;
+    run_search(request);
     read_line_or_quit();
 }
 
@@ -454,56 +438,36 @@ const SearchReport xboard_report = {xboard_new_best, xboard_iteration_done, xboa
                                     xboard_book_move};
 
 int xboard_score(int score) {
-    if (score >= MATE_BOUND) return 100000 + (MATE_SCORE - score + 1) / 2;
-    if (score <= -MATE_BOUND) return -100000 - (MATE_SCORE + score) / 2;
-    return score;
+    if (!is_mate_score(score)) return score;
+    return (score > 0 ? 100000 : -100000) + mate_in_moves(score);
 }
 
 namespace {
 
-// The result code the rules give the position (0: the game goes on) and its line.
-int game_end(int legal_count, const char*& line) {
-    const PositionState& st = position.state;
-    if (legal_count == 0) {
-        // Mate: the side that has just moved wins. No move and no check: stalemate.
-        if (!in_check()) {
-            line = "1/2-1/2\n";
-            return GAME_DRAWN;
-        }
-        line = st.side_to_move == BLACK ? "1-0\n" : "0-1\n";
-        return st.side_to_move == BLACK ? WHITE_WON : BLACK_WON;
-    }
-    // The history must keep room for a search above the game.
-    if (position.game_ply >= MAX_GAME_PLY) {
-        line = "1/2-1/2 {game too long}\n";
-        return GAME_DRAWN;
-    }
-    line = "1/2-1/2\n";
-    if (st.fifty_counter >= 100) return GAME_DRAWN;
-    int repeats = 0;
-    for (int ply = std::max(0, position.game_ply - st.fifty_counter); ply < position.game_ply;
-         ++ply)
-        if (position.state_history[ply].key == st.key) ++repeats;
-    return repeats >= 2 ? GAME_DRAWN : GAME_RUNNING;
-}
+// The result line of each game_result code the rules give.
+const char* const RESULT_LINES[] = {"", "1-0\n", "0-1\n", "1/2-1/2\n"};
 
 }  // namespace
 
 void check_game_end(int legal_count) {
-    const char* line = nullptr;
-    if (const int code = game_end(legal_count, line)) report_result(code, line);
+    const GameEndRule rule = game_end_rule(legal_count);
+    if (rule == GAME_GOES_ON) return;
+    const int code = game_result_of(rule);
+    position.state.game_result = static_cast<std::uint8_t>(code);
+    print_line("%s", rule == GAME_TOO_LONG ? "1/2-1/2 {game too long}\n" : RESULT_LINES[code]);
 }
 
-void xboard_session() {
+int xboard_session() {
     force_mode = false;
     engine_to_move = false;
     analyze_mode = false;
-    session_over = false;
-    search_report = &xboard_report;
+    begin_session();
+    // Messages reach an xboard user as a message box.
+    set_message_hook([](const char* text) { print_line("telluser %s\n", text); });
     // Without the reader thread the engine still plays; it only cannot hear
     // the interface while it searches (and so neither ponders nor analyses).
     start_input_reader();
-    while (!session_over) {
+    while (!session_ended()) {
         if (!force_mode && engine_to_move && !analyze_mode &&
             position.state.game_result == GAME_RUNNING) {
             engine_move();
@@ -516,11 +480,7 @@ void xboard_session() {
             read_line_or_quit();
         else
             ponder_pass();
-        if (!session_over) dispatch(input_line);
+        if (!session_ended()) dispatch(input_line);
     }
-}
-
-void xboard_loop() {
-    xboard_session();
-    quit_engine();
+    return session_exit_status();
 }

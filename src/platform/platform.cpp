@@ -124,9 +124,9 @@ void free_table(void* table, std::size_t) {
 }
 #endif
 
-bool start_background_thread(void (*entry)()) {
+bool start_thread(std::thread& thread, void (*entry)()) {
     try {
-        std::thread(entry).detach();
+        thread = std::thread(entry);
         return true;
     } catch (const std::system_error&) {
         return false;

@@ -1,10 +1,12 @@
-// The one place that knows about the operating system: the clock and threads.
+// The one place that knows about the operating system: the clock, output,
+// threads and table memory (the input: platform/input.h).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <thread>
 
 // Wall time from a monotonic clock, in milliseconds since the process started.
 std::int64_t clock_ms();
@@ -38,9 +40,9 @@ void print_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
 using OutputSink = void (*)(const char* text, std::size_t length);
 void set_output_sink(OutputSink sink);
 
-// Starts a thread that runs entry for the rest of the process (never joined);
-// false when it could not be created.
-bool start_background_thread(void (*entry)());
+// Starts thread running entry, to be joined by its owner before the program
+// ends; false (thread left empty) when no thread could be created.
+bool start_thread(std::thread& thread, void (*entry)());
 
 // Zero-filled memory for a large table, aligned to a cache line at least and,
 // where the system offers it, backed by huge pages so that random probes miss

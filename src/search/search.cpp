@@ -3,6 +3,7 @@
 // check and seventh-rank extensions.
 #include "search/search.h"
 
+#include "board/game_end.h"
 #include "eval/eval.h"
 #include "platform/platform.h"
 
@@ -46,15 +47,8 @@ int clamp_to_mate_bound(int score) {
 // Draw by repetition. Close to the root a position must have occurred twice,
 // so that a single repetition does not end the line too early.
 bool repeats_earlier_position() {
-    const PositionState* history = position.state_history;
-    const std::uint64_t key = position.state.key;
-    const int oldest = position.game_ply - position.state.fifty_counter;
     const int needed = search_ply >= 4 ? 1 : 2;
-    int found = 0;
-    for (int i = position.game_ply - 2; i >= oldest && i >= 0; i -= 2) {
-        if (history[i].key == key && ++found == needed) return true;
-    }
-    return false;
+    return count_repetitions(needed) == needed;
 }
 
 namespace {

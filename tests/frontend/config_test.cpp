@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "frontend/book.h"
+#include "book/book.h"
 #include "search/search.h"
 #include "support/scratch_dir.h"
 

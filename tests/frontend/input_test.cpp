@@ -151,6 +151,13 @@ TEST_F(Reader, ListeningAfterTheEndHearsWhatIsLeftAndTheEnd) {
     EXPECT_EQ(next(), "<end>");
 }
 
+TEST_F(Reader, StopWakesTheReaderWaitingForInputAndJoinsIt) {
+    stop_input_reader();  // nothing has come: the reader waits for input
+    EXPECT_FALSE(input_reader_started());
+    send("after\n");
+    EXPECT_EQ(next(), "after");  // read_line reads for itself again
+}
+
 TEST(ReaderAbsent, WithoutTheThreadNothingIsHeard) {
     std::FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);

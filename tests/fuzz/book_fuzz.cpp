@@ -31,9 +31,10 @@ Move check_book_here() {
     }
     Move drawn = 0;
     for (int i = 0; i < DRAWS_PER_POSITION; ++i) {
-        if (!probe_book()) continue;
-        fuzz::check(is_legal(book_move), "the book drew an illegal move");
-        drawn = book_move;
+        const Move m = probe_book();
+        if (m == 0) continue;
+        fuzz::check(is_legal(m), "the book drew an illegal move");
+        drawn = m;
     }
     return drawn;
 }

@@ -10,9 +10,10 @@
 #include <string>
 
 #include "board/board.h"
-#include "frontend/book.h"
+#include "book/book.h"
 #include "frontend/config.h"
 #include "frontend/io.h"
+#include "frontend/session.h"
 #include "frontend/timeman.h"
 #include "frontend/uci.h"
 #include "frontend/xboard.h"

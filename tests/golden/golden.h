@@ -94,11 +94,12 @@ inline void expect_matches(const std::string& name, const std::string& actual) {
     const std::string expected = read_file(path);
     ASSERT_FALSE(expected.empty()) << "missing " << path;
     if (expected != actual) {
-        const std::string saved = "golden_actual_" + name;
+        // Into the build directory, never the source tree.
+        const std::string saved = std::string(QV_BUILD_DIR) + "/golden_actual_" + name;
         std::ofstream(saved, std::ios::binary) << actual;
         ADD_FAILURE() << "output differs from " << path << " at "
                       << first_difference(expected, actual) << "\n(the whole output is in " << saved
-                      << " under the test's directory)";
+                      << ")";
     }
 }
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "frontend/book_test_util.h"
+#include "book/book_test_util.h"
 #include "protocol/engine_process.h"
 #include "protocol/referee.h"
 

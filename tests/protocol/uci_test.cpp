@@ -448,6 +448,20 @@ TEST(ProtocolUci, BadPositionsKeepThePreviousOne) {
     }
 }
 
+// "quit" ends the process at once with status 0, whatever search runs.
+TEST(ProtocolUci, QuitEndsEverySearchAtOnce) {
+    for (const char* go : {"go infinite", "go ponder", "go movetime 600000", "go depth 60"}) {
+        UciSession s;
+        s.engine.send("position startpos");
+        s.engine.send(go);
+        s.engine.lines_until_prefix("info depth 6", 5000 * SLOWDOWN);
+        const long long sent = now_ms();
+        s.engine.send("quit");
+        EXPECT_EQ(s.engine.wait_exit(2000 * SLOWDOWN), 0) << go;
+        RecordProperty(std::string("quit_ms ") + go, static_cast<int>(now_ms() - sent));
+    }
+}
+
 // Whatever the engine is doing when its input ends, it ends with status 0, and
 // a search in progress gives its move first.
 TEST(ProtocolUci, EndOfInputAtEveryStage) {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "board/board.h"
-#include "frontend/book.h"
+#include "book/book.h"
 
 namespace book_tool {
 

@@ -1,7 +1,7 @@
 // Polyglot books: the format's key, its move encoding and the weighted draw.
 #include <algorithm>
 
-#include "frontend/book.h"
+#include "book/book.h"
 
 // Index 64 * kind + square (kind: black pawn 0, white pawn 1, .. black king 10,
 // white king 11), then 768..771 castling (K, Q, k, q), 772..779 the en-passant

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <new>
 
-#include "frontend/book.h"
+#include "book/book.h"
 
 namespace {
 

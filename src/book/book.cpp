@@ -2,14 +2,12 @@
 // order, up to eight moves a position drawn with fixed slot weights) and a
 // Polyglot book (moves drawn in proportion to their weights), asked in that
 // order: Polyglot first, then the own book of the side to move.
-#include "frontend/book.h"
+#include "book/book.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "frontend/xboard.h"
 #include "platform/platform.h"
-#include "search/search.h"
 
 BookSettings book_settings;
 BookRecord* white_book = nullptr;
@@ -124,14 +122,12 @@ std::uint64_t wide_draw_from_clock(std::uint64_t key) {
     return z ^ (z >> 31);
 }
 
-bool probe_polyglot() {
-    if (polyglot_entries.empty()) return false;
+Move probe_polyglot() {
+    if (polyglot_entries.empty()) return 0;
     BookChoice choices[MOVE_LIST_CAPACITY];
     const int count = polyglot_choices(polyglot_entries.data(), polyglot_entries.size(), choices);
     const int i = weighted_index(choices, count, wide_draw_from_clock(position.state.key));
-    if (i < 0) return false;
-    book_move = choices[i].move;
-    return true;
+    return i < 0 ? 0 : choices[i].move;
 }
 
 // The record of the current position in the side to move's book, or nullptr;
@@ -152,14 +148,15 @@ const BookRecord* find_own_record() {
     return nullptr;
 }
 
-bool probe_own_book() {
+// The drawn slot's move when it is legal here; no other slot is tried.
+Move probe_own_book() {
     const BookRecord* entry = find_own_record();
-    if (entry == nullptr) return false;
+    if (entry == nullptr) return 0;
     const int r = draw_from_clock() % book_weights[entry->move_count - 1];
     int slot = 0;
     while (r >= book_weights[slot]) ++slot;
-    book_move = entry->moves[slot];
-    return is_legal(book_move);
+    const Move drawn = entry->moves[slot];
+    return is_legal(drawn) ? drawn : 0;
 }
 
 }  // namespace
@@ -167,7 +164,6 @@ bool probe_own_book() {
 void load_books() {
     kept_messages.clear();
     keep_messages = true;
-    book_enabled = book_settings.enabled;
     books_read = false;
     drop_books();
     if (book_settings.enabled) read_books();
@@ -181,10 +177,9 @@ void load_books() {
     keep_messages = false;
 }
 
-bool probe_book() {
-    if (!probe_polyglot() && !probe_own_book()) return false;
-    if (!pondering.load() && post_thinking.load()) search_report->book_move(book_move);
-    return true;
+Move probe_book() {
+    const Move m = probe_polyglot();
+    return m != 0 ? m : probe_own_book();
 }
 
 void set_book_message_hook(BookMessageHook hook) {
@@ -196,7 +191,6 @@ void set_book_message_hook(BookMessageHook hook) {
 
 void set_books_enabled(bool enabled) {
     book_settings.enabled = enabled;
-    book_enabled = enabled;
     if (!enabled || books_read) return;
     read_books();
     report("White opening book positions: " + std::to_string(white_book_count));

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "frontend/book.h"
-#include "frontend/xboard.h"
+#include "book/book.h"
+#include "frontend/session.h"
 #include "platform/platform.h"
 #include "search/search.h"
 #include "support/board_helpers.h"
@@ -95,6 +95,8 @@ class BookDirTest : public ScratchDirTest {
         book_settings = BookSettings{};
         post_thinking.store(true);
         pondering.store(false);
+        book_enabled = true;
+        drawn_move = 0;
         init_position();
     }
     void TearDown() override {
@@ -125,11 +127,14 @@ class BookDirTest : public ScratchDirTest {
         if (!black.empty()) write(BLACK_BOOK_NAME, black);
         return load_quietly();
     }
+    // The book's answer as the drivers ask for it (drawn_move), with what it prints.
     static std::string probe(bool& found) {
         testing::internal::CaptureStdout();
-        found = probe_book();
+        drawn_move = book_answer(console_report);
+        found = drawn_move != 0;
         return testing::internal::GetCapturedStdout();
     }
+    static inline Move drawn_move = 0;  // the move of the last probe, 0 = none
 };
 
 }  // namespace book_test

@@ -1,7 +1,8 @@
 // Opening books: the engine's own two files (one per side to move, 48-byte
 // little-endian records) and Polyglot books (16-byte big-endian entries). They
-// are read at start-up and asked by the protocol drivers in the first plies of
-// a game; the book tool reads and writes the same formats through this file.
+// are read at start-up and asked by the front ends in the first plies of a
+// game; the book tool reads and writes the same formats through this file.
+// The book layer knows the board and nothing of the search or the protocols.
 #pragma once
 
 #include <cstddef>
@@ -77,8 +78,8 @@ extern BookSettings book_settings;  // set by the configuration file and start-u
 // two count lines (and where the books came from).
 void load_books();
 // Draws a legal move from the Polyglot book, then from the own book of the side
-// to move; true with the move in book_move.
-bool probe_book();
+// to move; 0 when neither has one for the position.
+Move probe_book();
 
 // Front ends show book messages their own way ("telluser ...", "info string
 // ..."); the hook gets one line without its newline. Messages from before the
@@ -87,7 +88,7 @@ using BookMessageHook = void (*)(const char* text);
 void set_book_message_hook(BookMessageHook hook);
 
 // Run-time control for the front ends' book options.
-void set_books_enabled(bool enabled);  // reads the books on first enabling
+void set_books_enabled(bool enabled);  // book_settings.enabled; reads the books on first enabling
 // Replaces the Polyglot book (empty path: none); false, reported, when unusable.
 bool load_polyglot_book(const std::string& path);
 const std::string& polyglot_book_path();  // empty when none is in use

@@ -1,0 +1,233 @@
+// The state both protocol drivers share and the actions they both take: a
+// new game, the table's size, the book's answer, one search from one request,
+// a ponder hit, mate distances and the options.
+#include "frontend/session.h"
+
+#include <cctype>
+#include <cstdarg>
+#include <cstdio>
+
+#include "book/book.h"
+#include "frontend/config.h"
+#include "platform/platform.h"
+
+bool book_enabled = true;
+bool ponder_enabled = false;
+std::atomic<bool> pondering{false};
+Move ponder_move = 0;
+std::atomic<Move> ponder_hit_move{0};
+
+namespace {
+
+bool ended = false;                  // the driver's loop is to end (driver thread)
+int exit_status = EXIT_STATUS_QUIT;  // the process's status once it has ended
+MessageHook message_hook = nullptr;  // how the driver shows a message; nullptr: as it is
+
+constexpr unsigned MEGABYTE = 1048576;
+constexpr int MAX_HASH_MEGABYTES = 1024;  // the largest table the option offers
+
+}  // namespace
+
+void reset_session_state() {
+    book_enabled = book_settings.enabled;
+    ponder_enabled = false;
+    pondering.store(false);
+    ponder_move = 0;
+    ponder_hit_move.store(0);
+}
+
+bool game_has_room(int plies) {
+    return position.game_ply + plies <= MAX_GAME_PLY;
+}
+
+bool book_may_answer() {
+    return book_enabled && position.game_ply < BOOK_HORIZON_PLIES;
+}
+
+void begin_session() {
+    ended = false;
+    exit_status = EXIT_STATUS_QUIT;
+}
+
+void end_session(int status) {
+    ended = true;
+    exit_status = status;
+}
+
+bool session_ended() {
+    return ended;
+}
+
+int session_exit_status() {
+    return exit_status;
+}
+
+void set_message_hook(MessageHook hook) {
+    message_hook = hook;
+    set_book_message_hook(hook);
+}
+
+void tell_user(const char* format, ...) {
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    if (message_hook != nullptr)
+        message_hook(text);
+    else
+        print_line("%s\n", text);
+}
+
+void new_game() {
+    clear_time_control();
+    init_position();
+    tt_clear_all();
+}
+
+HashResize resize_hash(long megabytes, TableAllocator allocate) {
+    const std::uint32_t old_count = tt_entry_count;
+    tt_entry_count = tt_entries_for_megabytes(megabytes);
+    if (tt_entry_count == old_count) return HashResize::SAME_SIZE;
+    // The tables are given afresh the way start-up gives them.
+    if (allocate()) return HashResize::RESIZED;
+    tt_entry_count = old_count;
+    if (allocate()) {
+        tell_user("not enough memory for a hash table of %ld MB; it keeps its size", megabytes);
+        return HashResize::KEPT_OLD_SIZE;
+    }
+    print_line("Error: not enough memory\n");  // as at start-up: nothing to search with
+    end_session(EXIT_STATUS_NO_MEMORY);
+    return HashResize::NO_TABLE;
+}
+
+unsigned hash_megabytes() {
+    return static_cast<unsigned>(static_cast<std::uint64_t>(tt_entry_count) * sizeof(TtEntry) /
+                                 MEGABYTE);
+}
+
+Move book_answer(const SearchReport& report) {
+    if (!book_may_answer()) return 0;
+    const Move m = probe_book();
+    if (m != 0 && !pondering.load() && post_thinking.load()) report.book_move(m);
+    return m;
+}
+
+namespace {
+
+// The limits, the clock and the flags of a search about to start.
+void prepare_search(const SearchRequest& r) {
+    if (r.limits != nullptr)
+        set_move_limits(*r.limits);
+    else
+        budget_half_moves = position.game_ply;
+    stop_search.store(false);
+    pondering.store(r.kind == SearchKind::PONDER);
+    if (r.kind == SearchKind::OWN_MOVE) {
+        // The limits are in place before time_limited is seen.
+        plan_move_time(r.arrival_ms);
+        time_limited.store(true, std::memory_order_release);
+    } else {
+        time_limited.store(false, std::memory_order_release);
+        hard_deadline_ms.store(NO_DEADLINE);
+    }
+    search_report = r.report;
+}
+
+}  // namespace
+
+SearchResult run_search(const SearchRequest& r) {
+    prepare_search(r);
+    const bool listening = r.listener != nullptr && listen(r.listener);
+    SearchResult result;
+    if (r.book) result.move = book_answer(*r.report);
+    if (result.move == 0 && think()) {
+        result.move = best_move;
+        age_transposition_table();
+    }
+    result.found = result.move != 0;
+    if (listening && r.answer_waits != nullptr && r.answer_waits()) wait_until_heard();
+    stop_listening();
+    pondering.store(false);
+    node_limit = NO_NODE_LIMIT;
+    return result;
+}
+
+bool ponder_hit(std::int64_t arrival_ms) {
+    if (!pondering.exchange(false)) return false;
+    // The limits are in place before time_limited is seen.
+    plan_move_time(arrival_ms);
+    time_limited.store(true, std::memory_order_release);
+    ponder_hit_move.store(ponder_move);
+    return true;
+}
+
+bool is_mate_score(int score) {
+    return score >= MATE_BOUND || score <= -MATE_BOUND;
+}
+
+int mate_in_moves(int score) {
+    return score > 0 ? (MATE_SCORE - score + 1) / 2 : -((MATE_SCORE + score) / 2);
+}
+
+// ---- Options.
+
+bool option_text_is_on(const std::string& value) {
+    const std::string on = "true";
+    if (value.size() != on.size()) return false;
+    for (std::size_t i = 0; i < on.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(value[i])) != on[i]) return false;
+    return true;
+}
+
+namespace {
+
+std::string on_or_off(bool on) {
+    return on ? "true" : "false";
+}
+
+void set_hash_option(const std::string& value) {
+    const char* cursor = value.c_str();
+    int megabytes = 0;
+    if (!parse_int(cursor, megabytes)) {
+        tell_user("Hash needs a number of megabytes");
+        return;
+    }
+    const HashResize result = resize_hash(megabytes);
+    if (result == HashResize::KEPT_OLD_SIZE || result == HashResize::NO_TABLE) return;
+    if (static_cast<long>(hash_megabytes()) != megabytes)
+        tell_user("Hash %d MB: the table holds %u MB (a power of two from 32 to %d)", megabytes,
+                  hash_megabytes(), MAX_HASH_MEGABYTES);
+}
+
+void set_own_book(const std::string& value) {
+    book_enabled = option_text_is_on(value);
+    set_books_enabled(book_enabled);
+}
+
+}  // namespace
+
+const EngineOption HASH_OPTION = {"Hash",
+                                  OptionType::SPIN,
+                                  1,
+                                  MAX_HASH_MEGABYTES,
+                                  [] { return std::to_string(hash_megabytes()); },
+                                  set_hash_option};
+const EngineOption CLEAR_HASH_OPTION = {
+    "Clear Hash", OptionType::BUTTON, 0, 0, nullptr, [](const std::string&) { tt_clear_all(); }};
+// The interface decides when the engine ponders; the option only tells it that it may.
+const EngineOption PONDER_OPTION = {
+    "Ponder",
+    OptionType::CHECK,
+    0,
+    0,
+    [] { return on_or_off(ponder_enabled); },
+    [](const std::string& v) { ponder_enabled = option_text_is_on(v); }};
+const EngineOption OWN_BOOK_OPTION = {
+    "OwnBook", OptionType::CHECK, 0, 0, [] { return on_or_off(book_enabled); }, set_own_book};
+const EngineOption BOOK_FILE_OPTION = {"Book File",
+                                       OptionType::STRING,
+                                       0,
+                                       0,
+                                       [] { return polyglot_book_path(); },
+                                       [](const std::string& v) { load_polyglot_book(v); }};

@@ -1,0 +1,126 @@
+// The engine's side of a game, the same under both protocols: the state the
+// xboard and UCI drivers share and the actions they both take. A driver
+// parses its own commands, formats its own lines and says what each command
+// does while a search runs; everything else is one call into here.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "board/board.h"
+#include "frontend/io.h"
+#include "frontend/timeman.h"
+#include "search/search.h"
+
+// ---- State both drivers share (driver thread unless said otherwise).
+extern bool book_enabled;    // the books may answer (configuration, UCI's OwnBook)
+extern bool ponder_enabled;  // the engine may think on the opponent's time ("hard", UCI's Ponder)
+// A ponder search is being prepared or runs; the driver sets it, a ponder hit
+// on the reader thread clears it.
+extern std::atomic<bool> pondering;
+extern Move ponder_move;  // the predicted reply pondered on, 0 = none; set before listening
+// ponder_move once the opponent has played it (set by the reader thread at the
+// hit), else 0; the driver reads it after listening has ended.
+extern std::atomic<Move> ponder_hit_move;
+
+// The start-up values of the state above; the books on or off as the
+// configuration (book_settings) has them.
+void reset_session_state();
+
+// ---- What the game leaves room for.
+// The game may grow by plies more moves and still leave the history room for a search.
+bool game_has_room(int plies);
+// The book may answer: it is on and the game is within its horizon (BOOK_HORIZON_PLIES).
+bool book_may_answer();
+
+// ---- The end of a protocol session: "quit" or the end of input (status 0),
+// or no table left to search with (status 1). The driver's loop ends after
+// the command in hand; main returns the status.
+constexpr int EXIT_STATUS_QUIT = 0;       // process exit status after "quit" or end of input
+constexpr int EXIT_STATUS_NO_MEMORY = 1;  // process exit status when the tables are lost
+void begin_session();                     // a driver starts: not ended, status 0
+void end_session(int exit_status);
+bool session_ended();
+int session_exit_status();
+
+// Messages to the user, each one line without its newline: the driver shows
+// them its own way ("telluser ...", "info string ..."); the book's messages
+// go the same way. Without a hook they are printed as they are.
+using MessageHook = void (*)(const char* text);
+void set_message_hook(MessageHook hook);
+void tell_user(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// ---- Actions.
+// A new game from the start position: no time control but the default depth,
+// all three tables emptied.
+void new_game();
+
+// What became of the transposition table when it was given a new size.
+enum class HashResize {
+    RESIZED,        // it has the new size, empty
+    SAME_SIZE,      // it had that size already: kept, with what it has learnt
+    KEPT_OLD_SIZE,  // no memory for the new size: the old size again, empty (the user is told)
+    NO_TABLE,       // not even the old size: nothing to search with; the session ends (status 1)
+};
+using TableAllocator = bool (*)();  // allocate_tables, or a test's stand-in
+// Sizes the table to megabytes, rounded as the configuration file rounds.
+HashResize resize_hash(long megabytes, TableAllocator allocate = allocate_tables);
+unsigned hash_megabytes();  // the size of the table in use
+
+// The book's move for the position when the book may answer, else 0. With
+// thinking output on and no ponder search in preparation it is shown
+// through report.
+Move book_answer(const SearchReport& report);
+
+// One search, as both drivers start it.
+enum class SearchKind {
+    OWN_MOVE,  // the engine's move, on its clock from arrival_ms
+    PONDER,    // on the opponent's time: untimed until a ponder hit
+    INFINITE,  // analysis: untimed, until the driver's listener stops it
+};
+struct SearchRequest {
+    SearchKind kind = SearchKind::OWN_MOVE;
+    // This search's limits; nullptr: the time control in force (xboard's
+    // level, st, sd), whose level counts the game's moves.
+    const MoveLimits* limits = nullptr;
+    std::int64_t arrival_ms = 0;  // clock_ms() when the line that asked for the move came
+    Listener listener = nullptr;  // hears the input lines during the search; nullptr: none
+    // After the search, true when the driver's answer waits for the line that
+    // ends listening (nullptr: it never does).
+    bool (*answer_waits)() = nullptr;
+    const SearchReport* report = &console_report;  // the thinking lines' form
+    bool book = false;                             // the book may answer instead of the search
+};
+struct SearchResult {
+    bool found = false;  // a move was chosen (book or search); false: no legal move
+    Move move = 0;       // the move chosen, 0 when none
+};
+SearchResult run_search(const SearchRequest& request);
+
+// On the reader thread, when the opponent has played ponder_move: the ponder
+// search becomes the engine's own, its clock started at arrival_ms. False
+// when no ponder search runs.
+bool ponder_hit(std::int64_t arrival_ms);
+
+// Mate scores as the interfaces count them: moves to the mate.
+bool is_mate_score(int score);
+// For a mate score: the moves to the mate, with the score's sign (mated in N: -N).
+int mate_in_moves(int score);
+
+// ---- Options both protocols offer, one entry each; a protocol's table names
+// the ones it shows.
+enum class OptionType { SPIN, CHECK, STRING, BUTTON };
+struct EngineOption {
+    const char* name;  // as the interfaces show it
+    OptionType type;
+    int min, max;            // SPIN: the range offered
+    std::string (*value)();  // the value in force as text ("64", "true", a path); nullptr: BUTTON
+    void (*set)(const std::string& value);  // from the interface's text; tells what it refuses
+};
+extern const EngineOption HASH_OPTION;             // table size in megabytes
+extern const EngineOption CLEAR_HASH_OPTION;       // empties all three tables
+extern const EngineOption PONDER_OPTION;           // ponder_enabled
+extern const EngineOption OWN_BOOK_OPTION;         // book_enabled, reading the books on first use
+extern const EngineOption BOOK_FILE_OPTION;        // a Polyglot book's path, empty for none
+bool option_text_is_on(const std::string& value);  // "true" in any case
