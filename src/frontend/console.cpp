@@ -115,6 +115,7 @@ int console_main() {
                                      1048576));
     book_settings.default_dir = executable_directory();
     load_books();
+    load_configured_tablebases();
     for (;;) {
         print_line("Quorvanite>");
         if (!read_line()) return 0;  // end of input ends the run like "quit"
