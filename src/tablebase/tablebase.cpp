@@ -47,6 +47,16 @@ bool castling_rights_left() {
     return (st.castle_wk | st.castle_wq | st.castle_bk | st.castle_bq) != 0;
 }
 
+// A position no game reaches: the side that has just moved stands in check, or
+// (in a search from such a set-up) a king has been taken. The library fails an
+// assertion on these and ends the process.
+bool impossible_position() {
+    const PositionState& st = position.state;
+    if (position.piece_squares[W_KING] == 0 || position.piece_squares[B_KING] == 0) return true;
+    return st.side_to_move == WHITE ? attacked_by_white(st.king_square[BLACK])
+                                    : attacked_by_black(st.king_square[WHITE]);
+}
+
 // [TB_MOVE_PROMOTES of a Fathom move]: the kind of piece promoted to, 0 for none.
 constexpr int PROMOTION_KIND[8] = {EMPTY, W_QUEEN, W_ROOK, W_BISHOP, W_KNIGHT, EMPTY, EMPTY, EMPTY};
 
@@ -71,26 +81,16 @@ int wdl_of_rank(int rank, bool fifty_move_rule) {
     return WDL_LOSS;
 }
 
-// The key of the position at ply n of the game (the current one at game_ply).
-std::uint64_t key_at_ply(int n) {
-    return n == position.game_ply ? position.state.key : position.state_history[n].key;
-}
-
-// Some position has occurred twice since the last capture or pawn move: the
-// ranking then asks for the shortest way to the next one.
-bool repeated_since_zeroing() {
-    const int oldest = std::max(0, position.game_ply - position.state.fifty_counter);
-    for (int n = position.game_ply; n >= oldest + 2; --n) {
-        for (int earlier = n - 2; earlier >= oldest; earlier -= 2)
-            if (key_at_ply(earlier) == key_at_ply(n)) return true;
-    }
-    return false;
-}
+// Fathom ranks the winning moves equally while they reach the next capture or
+// pawn move within the fifty-move rule, unless a position has repeated. Ranked
+// as after a repetition, the wins go by distance: only the quickest are kept,
+// so that a won ending can neither wander nor repeat on its way to mate.
+constexpr bool RANK_WINS_BY_DISTANCE = true;
 
 // Fills ranked by distance to zero, or by outcome alone when a DTZ table is missing.
 bool rank_moves(const FathomPosition& p, bool fifty_move_rule, TbRootMoves& ranked) {
     if (tb_probe_root_dtz(p.white, p.black, p.kings, p.queens, p.rooks, p.bishops, p.knights,
-                          p.pawns, p.rule50, 0, p.ep, p.white_to_move, repeated_since_zeroing(),
+                          p.pawns, p.rule50, 0, p.ep, p.white_to_move, RANK_WINS_BY_DISTANCE,
                           fifty_move_rule, &ranked) != 0)
         return true;
     return tb_probe_root_wdl(p.white, p.black, p.kings, p.queens, p.rooks, p.bishops, p.knights,
@@ -129,7 +129,8 @@ int tablebase_load(const char* path) {
 bool tablebase_covers_position() {
     const int pieces =
         __builtin_popcountll(position.colour_squares[WHITE] | position.colour_squares[BLACK]);
-    return tablebase_pieces != 0 && pieces <= tablebase_pieces && !castling_rights_left();
+    return tablebase_pieces != 0 && pieces <= tablebase_pieces && !castling_rights_left() &&
+           !impossible_position();
 }
 
 bool tablebase_probe_wdl(int& wdl) {

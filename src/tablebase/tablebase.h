@@ -33,8 +33,8 @@ extern int tablebase_pieces;
 // found (a folder that does not exist is no error). Only while no search runs.
 int tablebase_load(const char* path);
 
-// The position can be probed: no more pieces than the tables cover and no
-// castling rights.
+// The position can be probed: no more pieces than the tables cover, no
+// castling rights, and the side not to move not in check.
 bool tablebase_covers_position();
 
 // The outcome of the position from the WDL tables into wdl; false when they do
@@ -52,8 +52,9 @@ struct TablebaseRoot {
 // Ranks the legal moves list[0..count) of the root position by the distance-
 // to-zero tables (the WDL tables when a DTZ table is missing), with the
 // fifty-move rule when fifty_move_rule is set, and keeps the moves of the best
-// rank. A win within the rule's reach ranks every winning move equally until a
-// position has repeated, then by distance; a draw keeps the drawing moves.
+// rank: for a win the moves that reach the next capture, pawn move or mate
+// soonest, for a draw the drawing moves, for a loss the losing moves (those
+// that reach the fifty-move rule first when it can save the game).
 // False, and the list untouched, when the tables do not answer. Main search
 // thread only, before the search begins.
 bool tablebase_rank_root(MoveEntry* list, int count, bool fifty_move_rule, TablebaseRoot& root);

@@ -1,6 +1,5 @@
-// The Syzygy tables through the wrapper and in the search: outcomes and
-// distances against the tables' own values, the root moves the tables keep,
-// a won ending played out to mate, and the console's line about the tables.
+// The Syzygy tables through the wrapper and in the search, against the tables'
+// own values (probes.epd beside them).
 #include "tablebase/tablebase.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +10,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "protocol/engine_process.h"
 #include "search/search_test_util.h"
@@ -21,21 +19,17 @@ using namespace search_test;
 namespace {
 
 const std::string TABLES_DIR = QV_SYZYGY_DIR;  // every 3- and 4-piece table, and probes.epd
+const char* const KBNK = "8/3K4/b7/8/8/2n5/8/5k2 b - - 0 1";  // black mates in 56 plies
 
-// Skips (fails where QV_SYZYGY_REQUIRED is set, as in CI) without the library or the tables.
-bool tables_missing() {
-    std::string why;
-    if (!TABLEBASES_BUILT) why = "built without libfathom";
-    if (!std::filesystem::exists(TABLES_DIR + "/probes.epd")) why = "no tables in " + TABLES_DIR;
-    if (why.empty()) return false;
-    if (std::getenv("QV_SYZYGY_REQUIRED") != nullptr) ADD_FAILURE() << why;
-    return true;
-}
-
+// Skipped without the library or the tables; failed for them where QV_SYZYGY_REQUIRED is set (CI).
 class Tablebase : public SearchTest {
   protected:
     void SetUp() override {
-        if (tables_missing()) GTEST_SKIP();
+        const bool tables = std::filesystem::exists(TABLES_DIR + "/probes.epd");
+        if (!TABLEBASES_BUILT || !tables) {
+            if (std::getenv("QV_SYZYGY_REQUIRED") != nullptr) FAIL() << "no tables";
+            GTEST_SKIP() << "no libfathom or no tables in " << TABLES_DIR;
+        }
         SearchTest::SetUp();
         ASSERT_EQ(tablebase_load(TABLES_DIR.c_str()), 4);
     }
@@ -46,106 +40,97 @@ class Tablebase : public SearchTest {
     }
 };
 
-// The outcome the tables rank for the side to move here; for a position
-// without moves, mate or stalemate.
-int ranked_outcome(bool& ok) {
+// The tables' ranking of the position: its outcome, or mate or stalemate.
+TablebaseRoot ranked(bool rule = true) {
     MoveEntry list[MOVE_LIST_CAPACITY];
     const int count = legal_moves(list);
-    if (count == 0) return in_check() ? WDL_LOSS : WDL_DRAW;
-    TablebaseRoot root{};
-    ok = tablebase_rank_root(list, count, true, root);
-    return root.wdl;
-}
-
-struct Probe {
-    std::string fen;
-    int wdl;
-    int dtz;
-};
-
-std::vector<Probe> probes() {
-    std::vector<Probe> out;
-    std::ifstream in(TABLES_DIR + "/probes.epd");
-    for (std::string line; std::getline(in, line);) {
-        if (line.empty() || line[0] == '#') continue;
-        Probe p;
-        const std::size_t cut = line.find(" ;wdl ");
-        p.fen = line.substr(0, cut);
-        EXPECT_EQ(std::sscanf(line.c_str() + cut, " ;wdl %d ;dtz %d", &p.wdl, &p.dtz), 2) << line;
-        out.push_back(p);
+    TablebaseRoot root{in_check() ? WDL_LOSS : WDL_DRAW, 0, 0};
+    if (count > 0) {
+        EXPECT_TRUE(tablebase_rank_root(list, count, rule, root));
     }
-    return out;
+    return root;
 }
 
 TEST_F(Tablebase, OutcomesDistancesAndKeptMovesAgreeWithTheTables) {
-    const std::vector<Probe> cases = probes();
-    ASSERT_EQ(cases.size(), 300u);
-    for (const Probe& p : cases) {
-        set_fen(p.fen.c_str());
-        int wdl = 99;
-        ASSERT_TRUE(tablebase_probe_wdl(wdl)) << p.fen;
-        EXPECT_EQ(wdl, p.wdl) << p.fen;
-
+    std::ifstream in(TABLES_DIR + "/probes.epd");
+    int positions = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        const std::string fen = line.substr(0, line.find(" ;"));
+        int wdl = 0, dtz = 0, probed = 99;
+        ASSERT_EQ(std::sscanf(line.c_str() + fen.size(), " ;wdl %d ;dtz %d", &wdl, &dtz), 2);
+        ++positions;
+        set_fen(fen.c_str());
+        ASSERT_TRUE(tablebase_probe_wdl(probed)) << fen;
+        EXPECT_EQ(probed, wdl) << fen;
         MoveEntry list[MOVE_LIST_CAPACITY];
-        const int count = legal_moves(list);
         TablebaseRoot root{};
-        ASSERT_TRUE(tablebase_rank_root(list, count, true, root)) << p.fen;
-        EXPECT_EQ(root.wdl, p.wdl) << p.fen;
-        EXPECT_EQ(root.dtz, std::abs(p.dtz)) << p.fen;
-        ASSERT_GE(root.kept, 1) << p.fen;
-        // Every move kept holds the outcome: the reply's side gets its opposite.
-        for (int i = 0; i < root.kept; ++i) {
+        ASSERT_TRUE(tablebase_rank_root(list, legal_moves(list), true, root)) << fen;
+        EXPECT_EQ(root.wdl, wdl) << fen;
+        EXPECT_EQ(root.dtz, std::abs(dtz)) << fen;
+        ASSERT_GE(root.kept, 1) << fen;
+        for (int i = 0; i < root.kept; ++i) {  // every move kept holds the outcome
             make_move(list[i].move);
-            bool ok = true;
-            EXPECT_EQ(ranked_outcome(ok), -p.wdl) << p.fen << " " << text_of(list[i].move);
-            EXPECT_TRUE(ok) << p.fen;
+            EXPECT_EQ(ranked().wdl, -wdl) << fen << " " << text_of(list[i].move);
             unmake_move();
         }
     }
+    EXPECT_EQ(positions, 300);
 }
 
-TEST_F(Tablebase, LoadingSaysHowManyPiecesAndABadFolderIsNoError) {
+TEST_F(Tablebase, LoadsWhatAPathHoldsAndProbesOnlyPositionsItCovers) {
     const std::string missing = "/nonexistent/syzygy";
-    const struct {
-        std::string path;
-        int pieces;
-    } cases[] = {{missing, 0}, {"", 0}, {missing + ":" + TABLES_DIR, 4}, {TABLES_DIR, 4}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(tablebase_load(c.path.c_str()), c.pieces) << c.path;
-        EXPECT_EQ(tablebase_pieces, c.pieces);
-        set_fen("8/8/8/8/8/2k5/8/KBN5 w - - 0 1");
-        int wdl = 99;
-        EXPECT_EQ(tablebase_probe_wdl(wdl), c.pieces != 0) << c.path;
+    for (const auto& [path, pieces] :
+         {std::pair{missing, 0}, {"", 0}, {missing + ":" + TABLES_DIR, 4}}) {
+        EXPECT_EQ(tablebase_load(path.c_str()), pieces) << path;
+        set_fen(KBNK);
+        int wdl = 0;
+        EXPECT_EQ(tablebase_probe_wdl(wdl), pieces != 0) << path;
     }
-    // Castling rights and more pieces than the tables hold are not probed.
-    for (const char* fen : {"4k3/8/8/8/8/8/8/R3K3 w Q - 0 1", "4k3/8/8/8/8/8/8/RNB1K3 w - - 0 1"}) {
+    // Castling rights, five pieces, and a set-up whose side not to move is in
+    // check (the library would abort on it).
+    for (const char* fen : {"4k3/8/8/8/8/8/8/R3K3 w Q - 0 1", "4k3/8/8/8/8/8/8/RNB1K3 w - - 0 1",
+                            "8/8/8/8/8/8/1p6/K1k5 b - - 0 1"}) {
         set_fen(fen);
-        int wdl = 99;
+        int wdl = 0;
         EXPECT_FALSE(tablebase_probe_wdl(wdl)) << fen;
+        MoveEntry list[MOVE_LIST_CAPACITY];
+        TablebaseRoot root{};
+        EXPECT_FALSE(tablebase_rank_root(list, legal_moves(list), true, root)) << fen;
     }
 }
 
-// The last iteration's score, from its "->(" line.
-int last_iteration_score(const std::string& out) {
-    int score = 0, depth = 0, sel = 0;
-    std::istringstream in(out);
-    for (std::string line; std::getline(in, line);)
-        std::sscanf(line.c_str(), "->(%d/%d %d", &depth, &sel, &score);
-    return score;
+// Null moves in pairs advance the fifty-move counter on the same position.
+TEST_F(Tablebase, AWinTooFarForTheFiftyMoveRuleIsCursed) {
+    const struct {
+        int plies;
+        bool rule;
+        int wdl, score;
+    } cases[] = {{44, true, WDL_WIN, TB_WIN_SCORE - 56},
+                 {46, true, WDL_CURSED_WIN, TB_CURSED_SCORE},
+                 {46, false, WDL_WIN, TB_WIN_SCORE - 56}};
+    for (const auto& c : cases) {
+        set_fen(KBNK);
+        for (int i = 0; i < c.plies; ++i) make_null_move();
+        const TablebaseRoot root = ranked(c.rule);
+        EXPECT_EQ(root.wdl, c.wdl) << c.plies;
+        syzygy_fifty_move_rule = c.rule;
+        EXPECT_EQ(tablebase_score(root.wdl, root.dtz), c.score) << c.plies;
+    }
 }
 
 TEST_F(Tablebase, SearchKeepsTheOutcomeAndReportsItsScore) {
     const struct {
         const char* fen;
         int wdl;        // of the root, side to move's view
-        bool in_table;  // the root itself is covered (else only positions after captures)
+        bool in_table;  // else five pieces: the tables answer after captures
     } cases[] = {
         {"8/8/8/8/4k3/1RK5/3p4/8 w - - 0 1", WDL_WIN, true},     // 4 of 13 moves win
         {"7b/8/7R/8/6K1/1k6/8/8 w - - 0 1", WDL_WIN, true},      // 1 of 22
         {"8/8/8/3bk2K/8/8/8/7Q b - - 0 1", WDL_DRAW, true},      // 1 of 19 draws
         {"8/5P2/7K/6r1/8/8/4k3/8 b - - 0 1", WDL_DRAW, true},    // 1 of 22
         {"4q3/8/5k2/8/8/6K1/8/8 w - - 0 1", WDL_LOSS, true},     // lost whatever
-        {"8/8/8/3k4/8/8/1QR2r2/4K3 w - - 0 1", WDL_WIN, false},  // five pieces
+        {"8/8/8/3k4/8/8/1QR2r2/4K3 w - - 0 1", WDL_WIN, false},  // Rxf2 wins
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.fen);
@@ -153,58 +138,49 @@ TEST_F(Tablebase, SearchKeepsTheOutcomeAndReportsItsScore) {
         set_fen(c.fen);
         max_depth = 5;
         bool found = false;
-        const int score = last_iteration_score(think_output(found));
+        std::istringstream out(think_output(found));
         ASSERT_TRUE(found);
-        // Wins and losses in the tables' band (or mates), draws at 0.
+        int score = 0, depth = 0, sel = 0;  // of the last iteration
+        for (std::string line; std::getline(out, line);)
+            std::sscanf(line.c_str(), "->(%d/%d %d", &depth, &sel, &score);
         const int band = score >= TB_WIN_BOUND ? WDL_WIN : score <= -TB_WIN_BOUND ? WDL_LOSS : 99;
         EXPECT_EQ(score == 0 ? WDL_DRAW : band, c.wdl) << score;
-        if (!c.in_table) {
-            EXPECT_GT(tb_hits, 0u) << "the search probes after captures";
-            continue;
-        }
         make_move(best_move);
-        bool ok = true;
-        EXPECT_EQ(ranked_outcome(ok), -c.wdl) << text_of(best_move);
-        unmake_move();
+        if (c.in_table) {
+            EXPECT_EQ(ranked().wdl, -c.wdl) << text_of(best_move);
+        } else {
+            EXPECT_GT(tb_hits, 0u);
+        }
     }
 }
 
-// Engine against engine at a small depth from a won king, bishop and knight
-// against king that the tables give 56 plies to mate: mate comes before the
-// fifty-move rule or a threefold repetition could end the game.
+// Engine against engine at depth 4: mate before the fifty-move rule or a
+// threefold repetition ends the game.
 TEST_F(Tablebase, KingBishopAndKnightMateWithinTheFiftyMoveRule) {
-    set_fen("8/3K4/b7/8/8/2n5/8/5k2 b - - 0 1");
-    const int start = position.game_ply;
-    for (;;) {
-        ASSERT_LT(position.state.fifty_counter, 100) << "fifty-move rule";
+    set_fen(KBNK);
+    while (legal_move_count() > 0) {
+        ASSERT_LT(position.state.fifty_counter, 100);
         int seen = 0;
-        for (int n = start; n < position.game_ply; ++n)
+        for (int n = 0; n < position.game_ply; ++n)
             seen += position.state_history[n].key == position.state.key;
         ASSERT_LT(seen, 2) << "threefold repetition";
         tt_clear_all();
         max_depth = 4;
-        post_thinking = false;
-        if (!think()) break;
+        ASSERT_TRUE(think());
         make_move(best_move);
     }
-    EXPECT_TRUE(in_check()) << "stalemate";
-    EXPECT_EQ(position.state.side_to_move, WHITE) << "white, the weaker side, is mated";
+    EXPECT_TRUE(in_check() && position.state.side_to_move == WHITE) << "white is mated";
 }
 
 TEST_F(Tablebase, ConsoleSaysWhatTheConfiguredFolderHolds) {
-    const struct {
-        std::string path;
-        std::string line;
-    } cases[] = {
-        {TABLES_DIR, "\nSyzygy tablebases: up to 4 pieces from " + TABLES_DIR + "\n"},
-        {"/nonexistent/syzygy", "\nSyzygy tablebases: none found in /nonexistent/syzygy\n"},
-    };
-    for (const auto& c : cases) {
+    for (const auto& [path, line] :
+         {std::pair{TABLES_DIR, "Syzygy tablebases: up to 4 pieces from " + TABLES_DIR},
+          {"/nonexistent", "Syzygy tablebases: none found in /nonexistent"}}) {
         qv_test::EngineDir dir;
-        dir.write("Quorvanite.cfg", "<quorvanite><ownbook>false</ownbook><syzygy> " + c.path +
+        dir.write("Quorvanite.cfg", "<quorvanite><ownbook>false</ownbook><syzygy> " + path +
                                         " </syzygy></quorvanite>\n");
         qv_test::EngineProcess engine(dir.path());
-        EXPECT_NE(engine.read_through("Quorvanite>").find(c.line), std::string::npos) << c.line;
+        EXPECT_NE(engine.read_through("Quorvanite>").find("\n" + line + "\n"), std::string::npos);
         engine.send("quit");
         EXPECT_EQ(engine.wait_exit(), 0);
     }
