@@ -1,6 +1,7 @@
 // The configuration file: the size of the transposition table (which the
-// interface may also set with "memory") and the books.
-//   <quorvanite> <hash>256</hash> <book>book.bin</book> <ownbook>false</ownbook> </quorvanite>
+// interface may also set with "memory"), the books and the endgame tablebases.
+//   <quorvanite> <hash>256</hash> <book>book.bin</book> <ownbook>false</ownbook>
+//                <syzygy>/usr/share/syzygy</syzygy> </quorvanite>
 #include "frontend/config.h"
 
 #include <cctype>
@@ -10,13 +11,15 @@
 #include <cstring>
 
 #include "book/book.h"
+#include "platform/platform.h"
 #include "search/search.h"
+#include "tablebase/tablebase.h"
 
 namespace {
 
 constexpr const char* CONFIG_FILE_NAME = "Quorvanite.cfg";
 constexpr int TEXT_SIZE = 128;   // tag texts and values; 128 characters or more end the reading
-constexpr int PATH_SIZE = 4096;  // the book's path may be longer
+constexpr int PATH_SIZE = 4096;  // the book's and the tablebases' paths may be longer
 
 // Reads characters up to the terminator into text; false at end of file or
 // when the text grows to size characters.
@@ -92,6 +95,10 @@ void set_own_book(char* value) {
     if (std::strcmp(v, "false") == 0 || std::strcmp(v, "off") == 0) book_settings.enabled = false;
 }
 
+void set_syzygy_path(char* value) {
+    configured_syzygy_path = trimmed(value);
+}
+
 // The elements inside <quorvanite>; a wrong closing tag ends the reading.
 struct Element {
     const char* tag;
@@ -103,6 +110,7 @@ constexpr Element ELEMENTS[] = {
     {"hash", "/hash", TEXT_SIZE, set_hash},
     {"book", "/book", PATH_SIZE, set_book},
     {"ownbook", "/ownbook", TEXT_SIZE, set_own_book},
+    {"syzygy", "/syzygy", PATH_SIZE, set_syzygy_path},
 };
 
 const Element* element_named(const char* tag) {
@@ -112,6 +120,20 @@ const Element* element_named(const char* tag) {
 }
 
 }  // namespace
+
+std::string configured_syzygy_path;
+
+void load_configured_tablebases() {
+    if (configured_syzygy_path.empty()) return;
+    const char* path = configured_syzygy_path.c_str();
+    if (!TABLEBASES_BUILT) {
+        print_line("Syzygy tablebases: not supported by this build, %s not read\n", path);
+    } else if (const int pieces = tablebase_load(path); pieces > 0) {
+        print_line("Syzygy tablebases: up to %d pieces from %s\n", pieces, path);
+    } else {
+        print_line("Syzygy tablebases: none found in %s\n", path);
+    }
+}
 
 void read_config() {
     std::FILE* file = std::fopen(CONFIG_FILE_NAME, "r");

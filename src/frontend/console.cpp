@@ -154,6 +154,7 @@ int console_main() {
     print_line("Hash table memory size: %u MByte\n", hash_megabytes());
     book_settings.default_dir = executable_directory();
     load_books();
+    load_configured_tablebases();
     for (;;) {
         print_line("Quorvanite>");
         // The end of input ends the run as "quit" does.

@@ -6,6 +6,7 @@
 #include "board/game_end.h"
 #include "eval/eval.h"
 #include "platform/platform.h"
+#include "tablebase/tablebase.h"
 
 namespace {
 
@@ -167,6 +168,8 @@ int alpha_beta(int alpha, int beta, int depth, int null_ok, int in_check) {
     int score = 0;
     Move hash_move = 0;
     if (tt_probe(alpha, beta, depth, score, hash_move)) return score;
+    // Right after a capture or pawn move the endgame tables may know the result.
+    if (tablebase_pieces != 0 && tablebase_node(depth, score)) return score;
 
     const bool zero_window = beta == alpha + 1;
     if (zero_window && null_ok && !in_check && depth >= 2 &&

@@ -124,6 +124,35 @@ void print_pv();  // the same continuation as move texts, each followed by a bla
 // move): first, then the table's continuation after it; returns its length.
 int collect_root_pv(Move first, Move* pv, int capacity);
 
+// ---- Endgame tablebases (the probes: tablebase/tablebase.h). A position the
+// tables win scores TB_WIN_SCORE less the plies to it: inside the search the
+// plies from the root, at the root the plies to the next capture or pawn move
+// on the tables' line. A loss scores the negative. Every evaluation lies below
+// TB_WIN_BOUND, every mate above.
+constexpr int TB_WIN_SCORE = 28000;
+constexpr int TB_WIN_BOUND = TB_WIN_SCORE - 1000;  // |score| from here to MATE_BOUND: tables
+constexpr int TB_CURSED_SCORE = 1;  // a cursed win under the fifty-move rule; a blessed loss: -1
+static_assert(TB_WIN_SCORE < MATE_BOUND, "a tablebase win ranks below every mate");
+extern int syzygy_probe_depth;       // least remaining depth of a probe in the search, plies
+                                     // (default 1); set while no search runs
+extern bool syzygy_fifty_move_rule;  // cursed wins and blessed losses count as draws (default
+                                     // true); set while no search runs
+extern std::uint64_t tb_hits;        // probes in the search that the tables answered; reset by
+                                     // think; search thread
+// The score of an outcome (TablebaseWdl) that lies the given plies away.
+int tablebase_score(int wdl, int plies);
+// A node right after a capture or pawn move, at depth syzygy_probe_depth or
+// more, that the tables cover: true with its score, which is also stored in
+// the transposition table.
+bool tablebase_node(int depth, int& score);
+// The start of think: tb_hits from 0 and, when the tables cover the root and
+// rank its moves, the legal root list cut to the best-ranked moves; returns
+// the count of moves left.
+int restrict_root_moves(MoveEntry* list, int count);
+// The score a report shows for a root score s of this search: the tables'
+// result when they ranked the root, unless s is a mate.
+int reported_score(int s);
+
 // ---- Thinking output. The search reports through search_report; the front end
 // points it at the form its interface reads.
 constexpr int MAX_PV_LENGTH = MAX_SEARCH_PLY + 1;  // moves of a reported variation

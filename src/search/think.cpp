@@ -71,7 +71,8 @@ int search_later_root_move(int alpha, int nd, int gc) {
 void report_new_best(Move m, int s) {
     Move pv[MAX_PV_LENGTH];
     const int length = collect_root_pv(m, pv, MAX_PV_LENGTH);
-    search_report->new_best(report_depth, s, elapsed_cs, move_nodes + capture_nodes, pv, length);
+    search_report->new_best(report_depth, reported_score(s), elapsed_cs, move_nodes + capture_nodes,
+                            pv, length);
 }
 
 // ---- The console's thinking lines. Each is written in one piece, so that a
@@ -207,8 +208,9 @@ bool last_iteration(int depth, int count, int last_depth) {
 bool think() {
     start_search();
     MoveEntry root_list[MOVE_LIST_CAPACITY];
-    const int count = filter_legal(generate_moves(root_list), root_list);
-    if (count == 0) return false;
+    const int legal_count = filter_legal(generate_moves(root_list), root_list);
+    if (legal_count == 0) return false;
+    const int count = restrict_root_moves(root_list, legal_count);
 
     // Below depth 2 there would be no iteration and so no move to play.
     const int last_depth = std::max(max_depth, MIN_SEARCH_DEPTH);
@@ -220,7 +222,7 @@ bool think() {
         if (tt_probe(-INFINITE_SCORE, INFINITE_SCORE, depth, prev, hash_move) &&
             depth < last_depth) {
             hash_move = tt_probe_move();
-            if (posting()) search_report->table_result(depth, prev, hash_move);
+            if (posting()) search_report->table_result(depth, reported_score(prev), hash_move);
             continue;
         }
         report_depth = depth;
@@ -233,8 +235,8 @@ bool think() {
         prev = alpha;
         update_elapsed();
         if (posting())
-            search_report->iteration_done(report_depth, sel_depth, alpha, elapsed_cs,
-                                          move_nodes + capture_nodes);
+            search_report->iteration_done(report_depth, sel_depth, reported_score(alpha),
+                                          elapsed_cs, move_nodes + capture_nodes);
         if (last_iteration(depth, count, last_depth)) return true;
     }
 }

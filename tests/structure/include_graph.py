@@ -14,9 +14,10 @@ ALLOWED = {
     "platform": set(),
     "board": {"platform"},
     "eval": {"platform", "board"},
-    "search": {"platform", "board", "eval"},
+    "tablebase": {"platform", "board"},
+    "search": {"platform", "board", "eval", "tablebase"},
     "book": {"platform", "board"},
-    "frontend": {"platform", "board", "eval", "search", "book"},
+    "frontend": {"platform", "board", "eval", "tablebase", "search", "book"},
     "tools": {"platform", "board", "book"},
 }
 DRIVER_HEADERS = {"frontend/xboard.h", "frontend/uci.h"}
