@@ -1,6 +1,7 @@
 // The configuration file: the size of the transposition table (which the
-// interface may also set with "memory") and the books.
-//   <quorvanite> <hash>256</hash> <book>book.bin</book> <ownbook>false</ownbook> </quorvanite>
+// interface may also set with "memory"), the books and the search threads.
+//   <quorvanite> <hash>256</hash> <book>book.bin</book> <ownbook>false</ownbook>
+//   <threads>2</threads> </quorvanite>
 #include "frontend/config.h"
 
 #include <cctype>
@@ -51,7 +52,7 @@ bool read_value_until_tag(std::FILE* file, char* value, int size, const char* cl
 }
 
 // The value as the C library's string-to-long reads it, within 32 bits.
-long value_in_megabytes(const char* value) {
+long value_as_number(const char* value) {
     long v = std::strtol(value, nullptr, 10);
     if (v > INT_MAX) v = INT_MAX;
     if (v < INT_MIN) v = INT_MIN;
@@ -70,7 +71,12 @@ std::uint32_t tt_entries_for_megabytes(long megabytes) {
 namespace {
 
 void set_hash(char* value) {
-    tt_entry_count = tt_entries_for_megabytes(value_in_megabytes(value));
+    tt_entry_count = tt_entries_for_megabytes(value_as_number(value));
+}
+
+// 1 to MAX_SEARCH_THREADS; below 1 (and anything unreadable) gives 1.
+void set_threads(char* value) {
+    set_search_threads(static_cast<int>(value_as_number(value)));
 }
 
 // The value without the white space (line breaks too) around it.
@@ -104,6 +110,7 @@ constexpr Element ELEMENTS[] = {
     {"hash", "/hash", TEXT_SIZE, set_hash},
     {"book", "/book", PATH_SIZE, set_book},
     {"ownbook", "/ownbook", TEXT_SIZE, set_own_book},
+    {"threads", "/threads", TEXT_SIZE, set_threads},
 };
 
 const Element* element_named(const char* tag) {

@@ -13,6 +13,7 @@
 #include <mutex>
 
 #include "platform/platform.h"
+#include "search/search.h"
 
 char input_line[LONG_LINE_SIZE];
 std::int64_t line_arrival_ms = 0;
@@ -236,6 +237,7 @@ void wait_until_heard() {
 }
 
 void quit_engine() {
+    stop_search_threads();
     std::exit(0);
 }
 

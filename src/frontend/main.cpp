@@ -1,5 +1,8 @@
 #include "frontend/console.h"
+#include "search/search.h"
 
 int main(int argc, char** argv) {
-    return engine_main(argc, argv);
+    const int status = engine_main(argc, argv);
+    stop_search_threads();
+    return status;
 }

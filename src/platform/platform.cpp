@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <mutex>
@@ -114,6 +115,13 @@ void* allocate_table(std::size_t bytes) {
 void free_table(void* table, std::size_t bytes) {
     if (table != nullptr) munmap(table, bytes);
 }
+
+void clear_table(void* table, std::size_t bytes) {
+    if (table == nullptr) return;
+    // Private anonymous memory reads as zeros again after MADV_DONTNEED.
+    if (bytes >= HUGE_PAGE_BYTES && madvise(table, bytes, MADV_DONTNEED) == 0) return;
+    std::memset(table, 0, bytes);
+}
 #else
 void* allocate_table(std::size_t bytes) {
     return std::calloc(bytes, 1);
@@ -121,6 +129,10 @@ void* allocate_table(std::size_t bytes) {
 
 void free_table(void* table, std::size_t) {
     std::free(table);
+}
+
+void clear_table(void* table, std::size_t bytes) {
+    if (table != nullptr) std::memset(table, 0, bytes);
 }
 #endif
 

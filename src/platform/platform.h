@@ -6,6 +6,12 @@
 #include <functional>
 #include <string>
 
+// Storage of which every thread has its own copy, zero-filled when the thread
+// starts. GNU __thread rather than thread_local: these variables need no
+// construction, and a thread_local used in another file is reached through a
+// call that checks for one; __thread is a plain %fs-relative access.
+#define QV_THREAD_LOCAL __thread
+
 // Wall time from a monotonic clock, in milliseconds since the process started.
 std::int64_t clock_ms();
 
@@ -47,3 +53,8 @@ bool start_background_thread(void (*entry)());
 // the address translation less often. nullptr when the memory is not there.
 void* allocate_table(std::size_t bytes);
 void free_table(void* table, std::size_t bytes);  // what allocate_table gave; nullptr is ignored
+// Zero-fills what allocate_table gave. A large table's pages are handed back
+// to the system instead, to come again zero-filled when next touched: clearing
+// costs nothing for memory never touched, and the table holds only the memory
+// the search has touched since.
+void clear_table(void* table, std::size_t bytes);
