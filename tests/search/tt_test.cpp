@@ -194,6 +194,41 @@ TEST_F(TtTest, AgeingSaturatesAndKeepsTheRest) {
     EXPECT_EQ(score, -321);
 }
 
+TEST_F(TtTest, AgeingNeverComesRoundToAnOldEntry) {
+    // The ages come from a counter that keeps 16 bits in the entries: after
+    // 2^16 agings an entry must not look fresh again.
+    store_at(key_in_bucket(1), 5, 10, BOUND_EXACT, E2E4);
+    for (int i = 0; i < 65523; ++i) age_transposition_table();
+    EXPECT_EQ(contents(1, key_in_bucket(2)).age, 0);  // never written since the table was cleared
+    for (int i = 0; i < 17; ++i) age_transposition_table();
+    const TtContents old = contents(0, key_in_bucket(1));
+    EXPECT_TRUE(old.holds_key);
+    EXPECT_EQ(old.age, 0);
+    EXPECT_EQ(old.score, 5);
+    EXPECT_EQ(old.depth, 10);
+    EXPECT_EQ(old.move, E2E4);
+}
+
+TEST_F(TtTest, AnEntryOfTwoHalfStoresIsNoHit) {
+    // Two threads storing into one entry at once can leave one store's first
+    // word beside the other's second: neither position may read it as its own.
+    store_at(key_in_bucket(1), 111, 3, BOUND_EXACT, E2E4);
+    TtEntry& entry = bucket_for(key_in_bucket(1))[0];
+    const std::uint64_t first_word = entry.check.load();
+    tt_clear_all();
+    store_at(key_in_bucket(2), -222, 9, BOUND_EXACT, D2D4);
+    ASSERT_TRUE(contents(0, key_in_bucket(2)).holds_key);
+    entry.check.store(first_word);
+    for (const std::uint64_t n : {1u, 2u}) {
+        EXPECT_FALSE(contents(0, key_in_bucket(n)).holds_key) << n;
+        position.state.key = key_in_bucket(n);
+        int score = 0;
+        Move move = 0;
+        EXPECT_FALSE(tt_probe(-INFINITE_SCORE, INFINITE_SCORE, 1, score, move)) << n;
+        EXPECT_EQ(tt_probe_move(), 0u) << n;
+    }
+}
+
 TEST_F(TtTest, ClearAllEmptiesEveryTable) {
     tt_store(1, 1, BOUND_EXACT, E2E4);
     pawn_cache_store(12);
