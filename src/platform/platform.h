@@ -50,11 +50,8 @@ bool start_background_thread(void (*entry)());
 
 // Zero-filled memory for a large table, aligned to a cache line at least and,
 // where the system offers it, backed by huge pages so that random probes miss
-// the address translation less often. nullptr when the memory is not there.
+// the address translation less often. Every page is taken from the system
+// here, at once, so that no search waits for the system to supply one (about a
+// second per gigabyte). nullptr when the memory is not there.
 void* allocate_table(std::size_t bytes);
 void free_table(void* table, std::size_t bytes);  // what allocate_table gave; nullptr is ignored
-// Zero-fills what allocate_table gave. A large table's pages are handed back
-// to the system instead, to come again zero-filled when next touched: clearing
-// costs nothing for memory never touched, and the table holds only the memory
-// the search has touched since.
-void clear_table(void* table, std::size_t bytes);

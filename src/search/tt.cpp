@@ -1,6 +1,7 @@
 // The transposition table: entries checked against their key when read, ages
 // kept by a generation counter.
 #include <algorithm>
+#include <cstring>
 
 #include "platform/platform.h"
 #include "search/search.h"
@@ -220,7 +221,7 @@ TtContents tt_contents(const TtEntry& entry, std::uint64_t key) {
 }
 
 void tt_clear_all() {
-    clear_table(tt_table, sizeof(TtEntry) * tt_entry_count);
+    std::memset(static_cast<void*>(tt_table), 0, sizeof(TtEntry) * tt_entry_count);
     restart_generations();
     clear_eval_caches();
     clear_helper_caches();

@@ -49,24 +49,30 @@ class Engine:
             cfg.write("<quorvanite><ownbook>false</ownbook><hash>%d</hash>"
                       "<threads>%d</threads></quorvanite>\n" % (hash_mb, threads))
         self.proc = subprocess.Popen([os.path.abspath(path)], cwd=self.dir.name,
-                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                     universal_newlines=True, bufsize=1)
+                                     stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+        self.pending = b""  # read from the engine, not yet taken as lines
         self.send("xboard")
         self.send("protover 2")
         self.wait_for(lambda line: "done=1" in line)
 
     def send(self, line):
-        self.proc.stdin.write(line + "\n")
+        self.proc.stdin.write((line + "\n").encode())
         self.proc.stdin.flush()
 
     def read_line(self, timeout):
-        ready, _, _ = select.select([self.proc.stdout], [], [], timeout)
-        if not ready:
-            return None
-        line = self.proc.stdout.readline()
-        if line == "":
-            raise RuntimeError("the engine ended")
-        return line.rstrip("\n")
+        """The next line, or None when none comes within timeout seconds."""
+        end = time.monotonic() + timeout
+        while b"\n" not in self.pending:
+            left = end - time.monotonic()
+            ready, _, _ = select.select([self.proc.stdout], [], [], max(left, 0))
+            if not ready:
+                return None
+            chunk = os.read(self.proc.stdout.fileno(), 65536)
+            if not chunk:
+                raise RuntimeError("the engine ended")
+            self.pending += chunk
+        line, self.pending = self.pending.split(b"\n", 1)
+        return line.decode(errors="replace")
 
     def wait_for(self, done, timeout=600.0):
         """Lines until one satisfies done; that line (None on time-out)."""
