@@ -77,13 +77,13 @@ void write(TtEntry& entry, std::uint64_t key, std::uint32_t data, Move move, std
 }
 
 // AGE_FRESH at the stamp's own generation, one less per aging since, 0 at last.
-int age_of(std::uint32_t stamp) {
-    const std::uint32_t behind = (tt_generation - stamp) & STAMP_MASK;
+int age_of(std::uint32_t stamp, std::uint32_t generation) {
+    const std::uint32_t behind = (generation - stamp) & STAMP_MASK;
     return behind < AGE_FRESH ? AGE_FRESH - static_cast<int>(behind) : 0;
 }
 
-int priority(const Read& r) {
-    return stored_depth(r.data()) + age_weight[age_of(r.stamp())];
+int priority(const Read& r, std::uint32_t generation) {
+    return stored_depth(r.data()) + age_weight[age_of(r.stamp(), generation)];
 }
 
 TtEntry* bucket_of(std::uint64_t key) {
@@ -167,25 +167,27 @@ void tt_store(int score, int depth, int bound, Move move) {
     const std::uint32_t data = (static_cast<std::uint32_t>(score + SCORE_BIAS) & SCORE_MASK) |
                                (static_cast<std::uint32_t>(depth) & DEPTH_MASK) << DEPTH_SHIFT |
                                (static_cast<std::uint32_t>(bound) & BOUND_MASK) << BOUND_SHIFT;
-    Read entry{};
-    if (TtEntry* own = find_entry(key, entry)) {
-        // A bound found without a best move keeps the move learned earlier.
-        write(*own, key, data, move != 0 ? move : entry.move(), tt_generation);
-        return;
-    }
-    // The first of the entries with the lowest priority makes room. Should a deeper
-    // depth than the iterations allow ever appear, the first entry is replaced.
+    // One pass: the position's own entry, else the first of the entries with
+    // the lowest priority makes room. Should a deeper depth than the iterations
+    // allow ever appear, the first entry is replaced.
     TtEntry* bucket = bucket_of(key);
+    const std::uint32_t generation = tt_generation;
     int victim = 0;
     int lowest = NO_VICTIM_YET;
     for (int i = 0; i < BUCKET_SIZE; ++i) {
-        const int p = priority(read(bucket[i]));
+        const Read entry = read(bucket[i]);
+        if (entry.holds(key)) {
+            // A bound found without a best move keeps the move learned earlier.
+            write(bucket[i], key, data, move != 0 ? move : entry.move(), generation);
+            return;
+        }
+        const int p = priority(entry, generation);
         if (p < lowest) {
             lowest = p;
             victim = i;
         }
     }
-    write(bucket[victim], key, data, move, tt_generation);
+    write(bucket[victim], key, data, move, generation);
 }
 
 Move tt_probe_move() {
@@ -216,8 +218,9 @@ void age_transposition_table() {
 TtContents tt_contents(const TtEntry& entry, std::uint64_t key) {
     const Read r = read(entry);
     const std::uint32_t data = r.data();
-    return {r.holds(key),      stored_score(data), stored_depth(data),
-            age_of(r.stamp()), stored_bound(data), r.move()};
+    return {r.holds(key),       stored_score(data),
+            stored_depth(data), age_of(r.stamp(), tt_generation),
+            stored_bound(data), r.move()};
 }
 
 void tt_clear_all() {
