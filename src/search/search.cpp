@@ -20,8 +20,8 @@ int null_move_reduction(int depth) {
 }
 
 // Bookkeeping after every child (move or null move) has been taken back.
-// True when the search must stop. The main search thread keeps the clock and
-// the node limit; helpers only hear the stop.
+// True when the search must stop. The main search thread keeps the clock;
+// every thread watches the node limit, summed over the threads.
 bool child_done() {
     const std::uint64_t nodes = count_node(move_nodes);
     if ((nodes & CLOCK_CHECK_MASK) == 0 && is_main_search_thread() &&
@@ -32,8 +32,7 @@ bool child_done() {
             return true;
         }
     }
-    if (node_limit_reached() && is_main_search_thread())
-        stop_search.store(true, std::memory_order_relaxed);
+    if (node_limit_reached()) stop_search.store(true, std::memory_order_relaxed);
     return stop_search.load(std::memory_order_relaxed);
 }
 

@@ -65,7 +65,7 @@ constexpr int UNLIMITED_TIME_BUDGET = 259200000;  // 30 days, centiseconds
 extern std::atomic<std::int64_t> hard_deadline_ms;
 constexpr std::int64_t NO_DEADLINE = INT64_MAX;  // hard_deadline_ms of a search without one
 // The search stops once its nodes, summed over the search threads, reach this
-// many (set by the front end before think; the main search thread checks after
+// many (set by the front end before think; every search thread checks after
 // every child of the full-width search and every 1024 capture-search nodes);
 // NO_NODE_LIMIT: none.
 extern std::uint64_t node_limit;
@@ -97,8 +97,8 @@ bool deadline_passed();          // last_clock has reached hard_deadline_ms
 inline bool node_limit_reached() {
     return node_limit != NO_NODE_LIMIT && search_nodes() >= node_limit;
 }
-// For long runs of captures: on the main search thread, reads the clock when a
-// timed search has a deadline and sets stop_search once it (or node_limit) has
+// For long runs of captures: reads the clock (on the main search thread) when a
+// timed search has a deadline and sets stop_search once it, or node_limit, has
 // passed; true when the search must stop.
 bool poll_stop();
 

@@ -49,9 +49,8 @@ bool deadline_passed() {
 }
 
 bool poll_stop() {
-    if (!is_main_search_thread()) return stop_search.load(std::memory_order_relaxed);
     // time_limited first: the deadline written with it (a ponder hit) is then the one read.
-    if (time_limited.load(std::memory_order_acquire)) {
+    if (is_main_search_thread() && time_limited.load(std::memory_order_acquire)) {
         const std::int64_t deadline = hard_deadline_ms.load(std::memory_order_relaxed);
         if (deadline != NO_DEADLINE && clock_ms() >= deadline)
             stop_search.store(true, std::memory_order_relaxed);

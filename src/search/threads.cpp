@@ -31,6 +31,10 @@ struct Pool {
     int busy = 0;                            // helpers not yet done with the running search
     std::uint64_t cache_epoch = 0;           // counts tt_clear_all; helpers clear on a change
     Position root;                           // the main thread's position at the search's start
+    // The counters of the thread that ran the last search with helpers (set
+    // before the helpers wake): every thread sums the same counters.
+    std::atomic<std::uint64_t>* main_move_counter = nullptr;
+    std::atomic<std::uint64_t>* main_capture_counter = nullptr;
 };
 
 // Never destroyed: helpers may still be asleep when the process ends. The
@@ -132,9 +136,12 @@ void stop_search_threads() {
 }
 
 NodeCounts search_node_counts() {
-    NodeCounts counts{move_nodes.load(std::memory_order_relaxed),
-                      capture_nodes.load(std::memory_order_relaxed)};
     Pool& p = pool();
+    if (p.threads == 1 || p.main_move_counter == nullptr)
+        return {move_nodes.load(std::memory_order_relaxed),
+                capture_nodes.load(std::memory_order_relaxed)};
+    NodeCounts counts{p.main_move_counter->load(std::memory_order_relaxed),
+                      p.main_capture_counter->load(std::memory_order_relaxed)};
     for (int i = 0; i < p.threads - 1; ++i) {
         counts.moves += p.helpers[i].move_counter->load(std::memory_order_relaxed);
         counts.captures += p.helpers[i].capture_counter->load(std::memory_order_relaxed);
@@ -160,6 +167,8 @@ void start_helpers() {
         p.helpers[i].move_counter->store(0, std::memory_order_relaxed);
         p.helpers[i].capture_counter->store(0, std::memory_order_relaxed);
     }
+    p.main_move_counter = &move_nodes;
+    p.main_capture_counter = &capture_nodes;
     {
         const std::lock_guard<std::mutex> lock(p.mutex);
         copy_position(p.root, position);

@@ -57,8 +57,8 @@ TEST_F(SearchThreadsTest, TheNodeLimitHoldsForTheSumOverThreads) {
         search_to(DEFAULT_MAX_DEPTH);
         EXPECT_TRUE(is_legal(best_move));
         EXPECT_GE(search_nodes(), limit);
-        // The main thread checks the sum after every child and every 1024
-        // capture-search nodes; the helper may add a little meanwhile.
+        // Each thread checks the sum after every child and every 1024
+        // capture-search nodes; the other may add a little meanwhile.
         EXPECT_LT(search_nodes(), limit + limit / 5 + 10000);
     }
 }
