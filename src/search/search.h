@@ -12,7 +12,7 @@
 // Helper threads (lazy SMP: set_search_threads) search the same root on their
 // own copies. Shared by all: the transposition table (its entries are checked
 // against their key when read, so that two writers never make a false hit),
-// stop_search and the limits, which only the front end writes, between searches.
+// stop_search, and the limits, which only the front end writes, between searches.
 #pragma once
 
 #include <atomic>
@@ -31,8 +31,8 @@ constexpr int MAX_PLY = 64;             // slots of the killer tables
 extern QV_THREAD_LOCAL int search_ply;  // plies from the root; 0 at the root
 extern QV_THREAD_LOCAL int sel_depth;   // deepest ply where the full-width search hit depth 0
 // Node counters: moves searched by the full-width search, capture-search
-// nodes. Written only by their own thread (count_node), read by any: the main
-// search thread sums them over the threads (search_node_counts).
+// nodes. Written only by their own thread (count_node), read by any: the
+// reports and the node limit sum them over the threads (search_node_counts).
 extern QV_THREAD_LOCAL std::atomic<std::uint64_t> move_nodes;
 extern QV_THREAD_LOCAL std::atomic<std::uint64_t> capture_nodes;
 // 0 on the main search thread (and on every thread that is no helper), 1 ..
