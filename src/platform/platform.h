@@ -9,8 +9,12 @@
 // Storage of which every thread has its own copy, zero-filled when the thread
 // starts. GNU __thread rather than thread_local: these variables need no
 // construction, and a thread_local used in another file is reached through a
-// call that checks for one; __thread is a plain %fs-relative access.
-#define QV_THREAD_LOCAL __thread
+// call that checks for one; __thread is a plain %fs-relative access. Local
+// exec: every such variable lives in the executable itself (the engine, the
+// tests, the tools link the code statically), so its offset is fixed at link
+// time. (GCC 12 may otherwise test the flags of the add that computes such an
+// address, an add the linker turns into a lea that sets none.)
+#define QV_THREAD_LOCAL __thread __attribute__((tls_model("local-exec")))
 
 // Wall time from a monotonic clock, in milliseconds since the process started.
 std::int64_t clock_ms();
