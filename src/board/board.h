@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "board/square_sets.h"
+#include "platform/platform.h"
 
 using Move = std::uint32_t;  // packed move, 0 = no move (layout below)
 
@@ -162,7 +163,14 @@ struct Position {
     Move move_history[HISTORY_CAPACITY];            // [n]: move of ply n, 0 = null/none
 };
 
-extern Position position;  // the one position the whole engine works on
+// This thread's position. The main search thread's (the thread that runs the
+// console and the drivers) is the engine's position that the drivers, books and
+// console see; each helper search thread works on a copy of it (copy_position).
+extern QV_THREAD_LOCAL Position position;
+// Copies into to what a search needs of from: board, state, square sets and
+// the history that repetition looks at (the plies of the fifty-move window).
+// How helper search threads take the root position.
+void copy_position(Position& to, const Position& from);
 
 // ---- Tables of the board.
 extern const int initial_board[BOARD_SIZE];  // [square]: piece codes of the start position
@@ -206,7 +214,8 @@ using LineSource = const char* (*)();
 // Runs xboard's edit mode on lines from next_line up to "."; false when the
 // edited board is impossible (the position from before "edit" is then kept).
 bool edit_position(LineSource next_line);
-extern char move_text[6];  // text of the last move_to_text: "e2e4" or "e7e8q", NUL-ended
+// Text of this thread's last move_to_text: "e2e4" or "e7e8q", NUL-ended.
+extern QV_THREAD_LOCAL char move_text[6];
 void move_to_text(Move m);
 Move parse_move_text(const char* text);
 bool looks_like_move(const char* text);  // letter, digit, letter, digit

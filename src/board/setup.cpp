@@ -5,7 +5,7 @@
 
 #include "board/board.h"
 
-char move_text[6];
+QV_THREAD_LOCAL char move_text[6];
 
 namespace {
 

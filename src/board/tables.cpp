@@ -1,4 +1,7 @@
-// Constant tables of the board: square numberings and the two set-up boards.
+// Constant tables of the board: square numberings and the two set-up boards;
+// the position of each thread.
+#include <algorithm>
+
 #include "board/board.h"
 
 namespace {
@@ -65,4 +68,18 @@ const int empty_board[BOARD_SIZE] = {
     -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,  //
 };
 
-Position position;
+QV_THREAD_LOCAL Position position;
+
+void copy_position(Position& to, const Position& from) {
+    std::copy(from.board, from.board + BOARD_SIZE, to.board);
+    to.state = from.state;
+    to.game_ply = from.game_ply;
+    std::copy(from.piece_squares, from.piece_squares + 13, to.piece_squares);
+    std::copy(from.colour_squares, from.colour_squares + 2, to.colour_squares);
+    // Nothing before the last capture or pawn move can repeat.
+    const int oldest = std::max(0, from.game_ply - from.state.fifty_counter);
+    std::copy(from.state_history + oldest, from.state_history + from.game_ply,
+              to.state_history + oldest);
+    std::copy(from.move_history + oldest, from.move_history + from.game_ply,
+              to.move_history + oldest);
+}

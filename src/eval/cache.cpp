@@ -8,21 +8,30 @@
 
 std::uint32_t eval_cache_count = EVAL_CACHE_COUNT, eval_cache_mask = 0;
 std::uint32_t pawn_cache_count = PAWN_CACHE_COUNT, pawn_cache_mask = 0;
-EvalCacheEntry* eval_cache = nullptr;
-PawnCacheEntry* pawn_cache = nullptr;
+QV_THREAD_LOCAL EvalCacheEntry* eval_cache = nullptr;
+QV_THREAD_LOCAL PawnCacheEntry* pawn_cache = nullptr;
 
 namespace {
 
 constexpr std::uint32_t SCORE_MASK = 0x3FFFF;  // 18 bits of score + PAWN_SCORE_BIAS
 constexpr int MATERIAL_SHIFT = 18;
 
+// The sizes this thread's caches were allocated with, bytes: the counts may
+// have changed since.
+QV_THREAD_LOCAL std::size_t eval_cache_bytes = 0, pawn_cache_bytes = 0;
+
 }  // namespace
 
-bool allocate_eval_caches() {
-    // The sizes the caches were allocated with: the counts may have changed since.
-    static std::size_t eval_cache_bytes = 0, pawn_cache_bytes = 0;
+void free_eval_caches() {
     free_table(eval_cache, eval_cache_bytes);
     free_table(pawn_cache, pawn_cache_bytes);
+    eval_cache = nullptr;
+    pawn_cache = nullptr;
+    eval_cache_bytes = pawn_cache_bytes = 0;
+}
+
+bool allocate_eval_caches() {
+    free_eval_caches();
     eval_cache_mask = eval_cache_count - 1;
     pawn_cache_mask = pawn_cache_count - 1;
     eval_cache_bytes = std::size_t{eval_cache_count} * sizeof(EvalCacheEntry);

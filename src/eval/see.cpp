@@ -3,8 +3,7 @@
 const int piece_value[13] = {
     0, 100, 300, 300, 500, 900, KING_EXCHANGE_VALUE, 100, 300, 300, 500, 900, KING_EXCHANGE_VALUE};
 
-int swap_list_white[SWAP_LIST_CAPACITY], swap_list_black[SWAP_LIST_CAPACITY];
-int swap_count_white, swap_count_black;
+QV_THREAD_LOCAL ExchangeLists exchange_lists;
 
 namespace {
 
@@ -33,24 +32,20 @@ struct PawnAttack {
 };
 constexpr PawnAttack PAWN_ATTACKS[4] = {{-11, W_PAWN}, {-9, W_PAWN}, {9, B_PAWN}, {11, B_PAWN}};
 
-// The two exchange lists and their lengths, by colour.
-constexpr int* SWAP_LISTS[2] = {swap_list_white, swap_list_black};
-constexpr int* SWAP_COUNTS[2] = {&swap_count_white, &swap_count_black};
-
 inline int colour_of(int piece) {
     return piece <= W_KING ? WHITE : BLACK;
 }
 
 void append(int colour, int value) {
-    int& count = *SWAP_COUNTS[colour];
-    if (count < SWAP_LIST_CAPACITY) SWAP_LISTS[colour][count++] = value;
+    int& count = exchange_lists.count[colour];
+    if (count < SWAP_LIST_CAPACITY) exchange_lists.values[colour][count++] = value;
 }
 
 // Sorted insertion from the ray's cursor: equal values go after those already
 // there, and a piece further along the ray after the one in front of it.
 void insert(int colour, int& cursor, int value) {
-    int* list = SWAP_LISTS[colour];
-    int& count = *SWAP_COUNTS[colour];
+    int* list = exchange_lists.values[colour];
+    int& count = exchange_lists.count[colour];
     if (count >= SWAP_LIST_CAPACITY) return;
     while (cursor < count && list[cursor] <= value) ++cursor;
     for (int i = count; i > cursor; --i) list[i] = list[i - 1];
@@ -123,7 +118,7 @@ void collect_attackers(int square) {
     const SquareSet queens = pieces[W_QUEEN] | pieces[B_QUEEN];
     const SquareSet diagonal_sliders = pieces[W_BISHOP] | pieces[B_BISHOP] | queens;
     const SquareSet straight_sliders = pieces[W_ROOK] | pieces[B_ROOK] | queens;
-    const int start[2] = {swap_count_white, swap_count_black};
+    const int start[2] = {exchange_lists.count[WHITE], exchange_lists.count[BLACK]};
     for (const Ray& ray : SEE_RAYS) {
         const SquareSet sliders = ray.diagonal ? diagonal_sliders : straight_sliders;
         const int neighbour = board[square + ray.step];
@@ -136,8 +131,8 @@ void collect_attackers(int square) {
 
 int static_exchange(Move m) {
     for (int i = 0; i < SWAP_LIST_CAPACITY; ++i) {
-        swap_list_white[i] = SWAP_SENTINEL;
-        swap_list_black[i] = SWAP_SENTINEL;
+        exchange_lists.values[WHITE][i] = SWAP_SENTINEL;
+        exchange_lists.values[BLACK][i] = SWAP_SENTINEL;
     }
     const int from = move_from(m), to = move_to(m);
     const int moving = position.board[from];
@@ -145,18 +140,18 @@ int static_exchange(Move m) {
     // and the mover itself is not found twice.
     position.board[from] = EMPTY;
 
-    swap_count_white = 1;
-    swap_count_black = 1;
+    exchange_lists.count[WHITE] = 1;
+    exchange_lists.count[BLACK] = 1;
     const int side = position.state.side_to_move;
-    SWAP_LISTS[side][0] = piece_value[moving];
-    SWAP_LISTS[side ^ 1][0] = piece_value[move_captured(m)];
+    exchange_lists.values[side][0] = piece_value[moving];
+    exchange_lists.values[side ^ 1][0] = piece_value[move_captured(m)];
     collect_attackers(to);
     position.board[from] = moving;
 
-    const int* mover = SWAP_LISTS[side];
-    const int* opponent = SWAP_LISTS[side ^ 1];
-    const int mover_count = *SWAP_COUNTS[side];
-    const int opponent_count = *SWAP_COUNTS[side ^ 1];
+    const int* mover = exchange_lists.values[side];
+    const int* opponent = exchange_lists.values[side ^ 1];
+    const int mover_count = exchange_lists.count[side];
+    const int opponent_count = exchange_lists.count[side ^ 1];
 
     int gain = 0, best = -SWAP_LOOP_START, worst = SWAP_LOOP_START;
     int i = 0, j = 0;

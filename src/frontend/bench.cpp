@@ -23,11 +23,15 @@ void search_and_report() {
     print_line("Best move: %s\n", move_text);
     print_line("Seconds spent: %.2f\n",
                static_cast<double>(static_cast<float>(elapsed_cs) / 100.0f));
-    print_line("Nodes of search moves: %u\n", move_nodes);
-    print_line("Nodes of search captures: %u\n", capture_nodes);
+    // The counts as 32-bit numbers, the speed from their 32-bit sum.
+    const NodeCounts counts = search_node_counts();
+    const auto moves = static_cast<std::uint32_t>(counts.moves);
+    const auto captures = static_cast<std::uint32_t>(counts.captures);
+    print_line("Nodes of search moves: %u\n", moves);
+    print_line("Nodes of search captures: %u\n", captures);
     // A search shorter than a centisecond is timed as one, not divided by zero.
     const int cs = elapsed_cs > 0 ? elapsed_cs : 1;
-    const float nodes = static_cast<float>(move_nodes + capture_nodes);
+    const float nodes = static_cast<float>(moves + captures);
     print_line("CPU speed: %.0fK nps\n", static_cast<double>(nodes) / (cs * 10.0));
 }
 

@@ -1,7 +1,8 @@
 // The configuration file: the size of the transposition table (which the
-// interface may also set with "memory"), the books and the endgame tablebases.
+// interface may also set with "memory"), the books, the endgame tablebases and the
+// search threads.
 //   <quorvanite> <hash>256</hash> <book>book.bin</book> <ownbook>false</ownbook>
-//                <syzygy>/usr/share/syzygy</syzygy> </quorvanite>
+//                <syzygy>/usr/share/syzygy</syzygy> <threads>2</threads> </quorvanite>
 #include "frontend/config.h"
 
 #include <cctype>
@@ -53,7 +54,7 @@ bool read_value_until_tag(std::FILE* file, char* value, int size, const char* cl
 }
 
 // The value as the C library's string-to-long reads it, within 32 bits.
-long value_in_megabytes(const char* value) {
+long value_as_number(const char* value) {
     long v = std::strtol(value, nullptr, 10);
     if (v > INT_MAX) v = INT_MAX;
     if (v < INT_MIN) v = INT_MIN;
@@ -72,7 +73,12 @@ std::uint32_t tt_entries_for_megabytes(long megabytes) {
 namespace {
 
 void set_hash(char* value) {
-    tt_entry_count = tt_entries_for_megabytes(value_in_megabytes(value));
+    tt_entry_count = tt_entries_for_megabytes(value_as_number(value));
+}
+
+// 1 to MAX_SEARCH_THREADS; below 1 (and anything unreadable) gives 1.
+void set_threads(char* value) {
+    set_search_threads(static_cast<int>(value_as_number(value)));
 }
 
 // The value without the white space (line breaks too) around it.
@@ -111,6 +117,7 @@ constexpr Element ELEMENTS[] = {
     {"book", "/book", PATH_SIZE, set_book},
     {"ownbook", "/ownbook", TEXT_SIZE, set_own_book},
     {"syzygy", "/syzygy", PATH_SIZE, set_syzygy_path},
+    {"threads", "/threads", TEXT_SIZE, set_threads},
 };
 
 const Element* element_named(const char* tag) {

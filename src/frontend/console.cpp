@@ -83,7 +83,7 @@ bool set_up_engine(bool with_config) {
 int bench_main() {
     if (!set_up_engine(false)) return EXIT_STATUS_NO_MEMORY;
     benchmark();
-    const std::uint64_t nodes = static_cast<std::uint64_t>(move_nodes) + capture_nodes;
+    const std::uint64_t nodes = search_nodes();
     const std::int64_t ms = std::max<std::int64_t>(last_clock - search_start_clock, 1);
     print_line("%llu nodes %llu nps\n", static_cast<unsigned long long>(nodes),
                static_cast<unsigned long long>(nodes * 1000 / static_cast<std::uint64_t>(ms)));

@@ -78,10 +78,10 @@ std::string score_text(int score) {
 
 // One info line, written in one piece so that a "readyok" from the reader
 // thread never lands inside it.
-void print_info(int depth, int sel, int score, std::uint32_t nodes, const Move* pv, int length) {
+void print_info(int depth, int sel, int score, std::uint64_t nodes, const Move* pv, int length) {
     const std::int64_t ms = std::max<std::int64_t>(clock_ms() - search_start_clock, 0);
     // Below a millisecond there is no speed to tell.
-    const std::int64_t nps = ms > 0 ? static_cast<std::int64_t>(nodes) * 1000 / ms : 0;
+    const std::uint64_t nps = ms > 0 ? nodes * 1000 / static_cast<std::uint64_t>(ms) : 0;
     std::string line = "info depth " + std::to_string(depth) + " seldepth " +
                        std::to_string(std::max(sel, depth)) + " score " + score_text(score) +
                        " nodes " + std::to_string(nodes) + " nps " + std::to_string(nps) +
@@ -95,20 +95,20 @@ void print_info(int depth, int sel, int score, std::uint32_t nodes, const Move* 
     print_line("%s\n", line.c_str());
 }
 
-void uci_new_best(int depth, int score, int, std::uint32_t nodes, const Move* pv, int length) {
+void uci_new_best(int depth, int score, int, std::uint64_t nodes, const Move* pv, int length) {
     print_info(depth, sel_depth, score, nodes, pv, length);
 }
 
 // The completed iteration with its whole variation, so that the last line a
 // GUI keeps of a depth always shows the move the engine will play.
-void uci_iteration_done(int depth, int sel, int score, int, std::uint32_t nodes) {
+void uci_iteration_done(int depth, int sel, int score, int, std::uint64_t nodes) {
     Move pv[MAX_PV_LENGTH];
     const int length = best_move != 0 ? collect_root_pv(best_move, pv, MAX_PV_LENGTH) : 0;
     print_info(depth, sel, score, nodes, pv, length);
 }
 
 void uci_table_result(int depth, int score, Move move) {
-    print_info(depth, depth, score, move_nodes + capture_nodes, &move, 1);
+    print_info(depth, depth, score, search_nodes(), &move, 1);
 }
 
 void uci_book_move(Move move) {

@@ -415,12 +415,12 @@ void analysis_pass() {
 
 // ---- Thinking lines: the console's, with mate scores as xboard reads them.
 
-void xboard_new_best(int depth, int score, int cs, std::uint32_t nodes, const Move* pv,
+void xboard_new_best(int depth, int score, int cs, std::uint64_t nodes, const Move* pv,
                      int length) {
     console_report.new_best(depth, xboard_score(score), cs, nodes, pv, length);
 }
 
-void xboard_iteration_done(int depth, int sel, int score, int cs, std::uint32_t nodes) {
+void xboard_iteration_done(int depth, int sel, int score, int cs, std::uint64_t nodes) {
     console_report.iteration_done(depth, sel, xboard_score(score), cs, nodes);
 }
 

@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <mutex>
@@ -90,9 +91,9 @@ namespace {
 constexpr std::size_t HUGE_PAGE_BYTES = std::size_t{2} << 20;
 }
 
-// Anonymous memory comes zero-filled and is only taken from the system page by
-// page as it is first touched. The mapping is cut to start on a huge-page
-// boundary so that the system can back it with huge pages.
+// Anonymous memory comes zero-filled; it is touched whole at once (see the
+// header). The mapping is cut to start on a huge-page boundary so that the
+// system can back it with huge pages.
 void* allocate_table(std::size_t bytes) {
     if (bytes == 0) return nullptr;
     const std::size_t length = bytes + HUGE_PAGE_BYTES;
@@ -108,12 +109,16 @@ void* allocate_table(std::size_t bytes) {
     if (aligned > start) munmap(mapped, aligned - start);
     if (end > kept_end) munmap(reinterpret_cast<void*>(kept_end), end - kept_end);
     if (bytes >= HUGE_PAGE_BYTES) madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);
+    // Touched now: a search that probes a fresh table at random would otherwise
+    // wait for a page (a huge page is zeroed whole) at nearly every probe.
+    std::memset(reinterpret_cast<void*>(aligned), 0, bytes);
     return reinterpret_cast<void*>(aligned);
 }
 
 void free_table(void* table, std::size_t bytes) {
     if (table != nullptr) munmap(table, bytes);
 }
+
 #else
 void* allocate_table(std::size_t bytes) {
     return std::calloc(bytes, 1);
@@ -122,6 +127,7 @@ void* allocate_table(std::size_t bytes) {
 void free_table(void* table, std::size_t) {
     std::free(table);
 }
+
 #endif
 
 bool start_thread(std::thread& thread, void (*entry)()) {

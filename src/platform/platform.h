@@ -8,6 +8,16 @@
 #include <string>
 #include <thread>
 
+// Storage of which every thread has its own copy, zero-filled when the thread
+// starts. GNU __thread rather than thread_local: these variables need no
+// construction, and a thread_local used in another file is reached through a
+// call that checks for one; __thread is a plain %fs-relative access. Local
+// exec: every such variable lives in the executable itself (the engine, the
+// tests, the tools link the code statically), so its offset is fixed at link
+// time. (GCC 12 may otherwise test the flags of the add that computes such an
+// address, an add the linker turns into a lea that sets none.)
+#define QV_THREAD_LOCAL __thread __attribute__((tls_model("local-exec")))
+
 // Wall time from a monotonic clock, in milliseconds since the process started.
 std::int64_t clock_ms();
 
@@ -46,6 +56,8 @@ bool start_thread(std::thread& thread, void (*entry)());
 
 // Zero-filled memory for a large table, aligned to a cache line at least and,
 // where the system offers it, backed by huge pages so that random probes miss
-// the address translation less often. nullptr when the memory is not there.
+// the address translation less often. Every page is taken from the system
+// here, at once, so that no search waits for the system to supply one (about a
+// second per gigabyte). nullptr when the memory is not there.
 void* allocate_table(std::size_t bytes);
 void free_table(void* table, std::size_t bytes);  // what allocate_table gave; nullptr is ignored

@@ -1,7 +1,7 @@
 // Move ordering: hash move and killers on top, best remaining move picked first.
 #include "search/search.h"
 
-Move killer_1[MAX_PLY], killer_2[MAX_PLY], killer_3[MAX_PLY];
+QV_THREAD_LOCAL Move killer_1[MAX_PLY], killer_2[MAX_PLY], killer_3[MAX_PLY];
 
 namespace {
 

@@ -25,11 +25,10 @@ int search_reply(int alpha, int beta) {
 
 int quiescence(int alpha, int beta) {
     if (insufficient_material()) return 0;
-    ++capture_nodes;
     // A position rich in captures can keep the search here for seconds: it
     // must hear a stop and the deadline too. What a stopped node returns is
     // never used.
-    if ((capture_nodes & CAPTURE_POLL_MASK) == 0 && poll_stop()) return alpha;
+    if ((count_node(capture_nodes) & CAPTURE_POLL_MASK) == 0 && poll_stop()) return alpha;
 
     const int e = evaluate();
     int best = e;
@@ -68,8 +67,7 @@ int quiescence(int alpha, int beta) {
 
 int quiescence_evasions(int alpha, int beta) {
     if (insufficient_material()) return 0;
-    ++capture_nodes;
-    if ((capture_nodes & CAPTURE_POLL_MASK) == 0 && poll_stop()) return alpha;
+    if ((count_node(capture_nodes) & CAPTURE_POLL_MASK) == 0 && poll_stop()) return alpha;
     if (search_ply >= MAX_SEARCH_PLY) return evaluate();
 
     MoveEntry list[MOVE_LIST_CAPACITY];

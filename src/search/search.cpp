@@ -22,10 +22,12 @@ int null_move_reduction(int depth) {
 }
 
 // Bookkeeping after every child (move or null move) has been taken back.
-// True when the search must stop.
+// True when the search must stop. The main search thread keeps the clock;
+// every thread watches the node limit, summed over the threads.
 bool child_done() {
-    ++move_nodes;
-    if ((move_nodes & CLOCK_CHECK_MASK) == 0 && time_limited.load(std::memory_order_acquire)) {
+    const std::uint64_t nodes = count_node(move_nodes);
+    if ((nodes & CLOCK_CHECK_MASK) == 0 && is_main_search_thread() &&
+        time_limited.load(std::memory_order_acquire)) {
         update_elapsed();
         if (search_time_exceeded() || deadline_passed()) {
             stop_search.store(true, std::memory_order_relaxed);

@@ -6,10 +6,11 @@
 #include "platform/platform.h"
 #include "search/search.h"
 
-int search_ply = 0;
-std::uint32_t move_nodes = 0;
-std::uint32_t capture_nodes = 0;
-int sel_depth = 0;
+QV_THREAD_LOCAL int search_ply = 0;
+QV_THREAD_LOCAL int sel_depth = 0;
+QV_THREAD_LOCAL std::atomic<std::uint64_t> move_nodes{0};
+QV_THREAD_LOCAL std::atomic<std::uint64_t> capture_nodes{0};
+QV_THREAD_LOCAL int search_thread_index = 0;
 std::int64_t search_start_clock = 0;
 std::int64_t last_clock = 0;
 int elapsed_cs = 0;
@@ -49,7 +50,7 @@ bool deadline_passed() {
 
 bool poll_stop() {
     // time_limited first: the deadline written with it (a ponder hit) is then the one read.
-    if (time_limited.load(std::memory_order_acquire)) {
+    if (is_main_search_thread() && time_limited.load(std::memory_order_acquire)) {
         const std::int64_t deadline = hard_deadline_ms.load(std::memory_order_relaxed);
         if (deadline != NO_DEADLINE && clock_ms() >= deadline)
             stop_search.store(true, std::memory_order_relaxed);

@@ -71,8 +71,8 @@ int search_later_root_move(int alpha, int nd, int gc) {
 void report_new_best(Move m, int s) {
     Move pv[MAX_PV_LENGTH];
     const int length = collect_root_pv(m, pv, MAX_PV_LENGTH);
-    search_report->new_best(report_depth, reported_score(s), elapsed_cs, move_nodes + capture_nodes,
-                            pv, length);
+    search_report->new_best(report_depth, reported_score(s), elapsed_cs, search_nodes(), pv,
+                            length);
 }
 
 // ---- The console's thinking lines. Each is written in one piece, so that a
@@ -80,10 +80,11 @@ void report_new_best(Move m, int s) {
 
 constexpr int LINE_SIZE = 64 + 6 * MAX_PV_LENGTH;
 
-void console_new_best(int depth, int score, int cs, std::uint32_t nodes, const Move* pv,
+void console_new_best(int depth, int score, int cs, std::uint64_t nodes, const Move* pv,
                       int length) {
     char line[LINE_SIZE];
-    int used = std::snprintf(line, sizeof line, "%d %d %d %u ", depth, score, cs, nodes);
+    int used = std::snprintf(line, sizeof line, "%d %d %d %llu ", depth, score, cs,
+                             static_cast<unsigned long long>(nodes));
     for (int i = 0; i < length && used > 0 && used < LINE_SIZE; ++i) {
         move_to_text(pv[i]);
         used += std::snprintf(line + used, sizeof line - static_cast<std::size_t>(used), "%s ",
@@ -92,8 +93,9 @@ void console_new_best(int depth, int score, int cs, std::uint32_t nodes, const M
     print_line("%s\n", line);
 }
 
-void console_iteration_done(int depth, int sel, int score, int cs, std::uint32_t nodes) {
-    print_line("->(%d/%d %d %d %u)\n", depth, sel, score, cs, nodes);
+void console_iteration_done(int depth, int sel, int score, int cs, std::uint64_t nodes) {
+    print_line("->(%d/%d %d %d %llu)\n", depth, sel, score, cs,
+               static_cast<unsigned long long>(nodes));
 }
 
 void console_table_result(int depth, int score, Move move) {
@@ -121,10 +123,10 @@ const SearchReport* search_report = &console_report;
 
 namespace {
 
-void start_search() {
-    search_start_clock = clock_ms();
-    move_nodes = 0;
-    capture_nodes = 0;
+// This thread's search starts: counters, ply and killers from nothing.
+void start_thread_search() {
+    move_nodes.store(0, std::memory_order_relaxed);
+    capture_nodes.store(0, std::memory_order_relaxed);
     search_ply = 0;
     std::memset(killer_1, 0, sizeof killer_1);
     std::memset(killer_2, 0, sizeof killer_2);
@@ -157,29 +159,31 @@ int search_root_move(Move m, int index, int depth, int& alpha, int& beta) {
                              : search_later_root_move(alpha, nd, gc);
     unmake_move();
     search_ply = 0;
-    ++move_nodes;
+    count_node(move_nodes);
     return s;
 }
 
-// The root move m raised alpha to s: it becomes the move to play and is
-// reported. False when the clock says the search must end.
-bool take_new_best(Move m, int sc, int s, int& alpha) {
+// The root move m raised alpha to s: it becomes this thread's best. The main
+// thread's is the move to play, and is reported. False when the clock says the
+// search must end.
+bool take_new_best(Move m, int sc, int s, int& alpha, Move& best) {
     if (sc < KILLER_LIMIT) update_killers(m, 0);
     alpha = s;
-    best_move = m;
+    best = m;
+    if (!is_main_search_thread()) return true;
     update_elapsed();
     if (posting()) report_new_best(m, s);
     return !(timed() && (search_time_exceeded() || deadline_passed()));
 }
 
 // One iteration over the root moves, the table's move first; alpha ends as
-// the iteration's score. False when the search must end at once.
+// the iteration's score, best as its move. False when the search must end at once.
 bool search_root_moves(int depth, int count, const MoveEntry* root_list, Move hash_move, int& alpha,
-                       int& beta) {
+                       int& beta, Move& best) {
     MoveEntry list[MOVE_LIST_CAPACITY];
     std::copy(root_list, root_list + count, list);
     score_moves(count, hash_move, list);
-    best_move = hash_move;
+    best = hash_move;
     for (int index = 0; index < count; ++index) {
         pick_next_move(index, count, list);
         const Move m = list[index].move;
@@ -187,10 +191,10 @@ bool search_root_moves(int depth, int count, const MoveEntry* root_list, Move ha
         if (stopped()) {
             // Stopped before any move was chosen and without a usable table
             // move: play the move that was being searched rather than none.
-            if (!in_list(best_move, count, root_list)) best_move = list[0].move;
+            if (!in_list(best, count, root_list)) best = list[0].move;
             return false;
         }
-        if (s > alpha && !take_new_best(m, list[index].score, s, alpha)) return false;
+        if (s > alpha && !take_new_best(m, list[index].score, s, alpha, best)) return false;
     }
     return true;
 }
@@ -203,25 +207,29 @@ bool last_iteration(int depth, int count, int last_depth) {
     return depth + 1 > last_depth;
 }
 
-}  // namespace
+// Below depth 2 there would be no iteration and so no move to play.
+int last_search_depth() {
+    return std::max(max_depth, MIN_SEARCH_DEPTH);
+}
 
-bool think() {
-    start_search();
-    MoveEntry root_list[MOVE_LIST_CAPACITY];
-    const int legal_count = filter_legal(generate_moves(root_list), root_list);
-    if (legal_count == 0) return false;
-    const int count = restrict_root_moves(root_list, legal_count);
+// An exact result of this depth already in the table need not be searched
+// again, except for the last iteration: prev and hash_move then hold it.
+// Otherwise hash_move is the root's table move, or 0.
+bool table_has_iteration(int depth, int last_depth, int& prev, Move& hash_move) {
+    if (!tt_probe(-INFINITE_SCORE, INFINITE_SCORE, depth, prev, hash_move) || depth >= last_depth)
+        return false;
+    hash_move = tt_probe_move();
+    return true;
+}
 
-    // Below depth 2 there would be no iteration and so no move to play.
-    const int last_depth = std::max(max_depth, MIN_SEARCH_DEPTH);
+// The main thread's iterative deepening: the move to play in best_move, the
+// thinking lines, the clock.
+void deepen(int count, const MoveEntry* root_list) {
+    const int last_depth = last_search_depth();
     int prev = 0;
     Move hash_move = 0;
     for (int depth = MIN_SEARCH_DEPTH;; ++depth) {
-        // An exact result of this depth already in the table need not be searched
-        // again, except for the last iteration.
-        if (tt_probe(-INFINITE_SCORE, INFINITE_SCORE, depth, prev, hash_move) &&
-            depth < last_depth) {
-            hash_move = tt_probe_move();
+        if (table_has_iteration(depth, last_depth, prev, hash_move)) {
             if (posting()) search_report->table_result(depth, reported_score(prev), hash_move);
             continue;
         }
@@ -229,15 +237,58 @@ bool think() {
         sel_depth = depth;
         int alpha = 0, beta = 0;
         aspiration_window(depth, prev, alpha, beta);
-        if (!search_root_moves(depth, count, root_list, hash_move, alpha, beta)) return true;
+        if (!search_root_moves(depth, count, root_list, hash_move, alpha, beta, best_move)) return;
 
         tt_store(alpha, depth, BOUND_EXACT, best_move);
         prev = alpha;
         update_elapsed();
         if (posting())
             search_report->iteration_done(report_depth, sel_depth, reported_score(alpha),
-                                          elapsed_cs, move_nodes + capture_nodes);
-        if (last_iteration(depth, count, last_depth)) return true;
+                                          elapsed_cs, search_nodes());
+        if (last_iteration(depth, count, last_depth)) return;
+    }
+}
+
+// The depths a helper leaves out, so that helpers spread over the depths
+// around the main thread's rather than all repeat it: helper i skips runs of
+// `run` depths, run growing with the index (1 for helpers 1 and 2, 2 for 3 to
+// 6, 3 for 7 to 14, ...), the runs shifted by the index.
+bool helper_skips(int index, int depth) {
+    int run = 1;
+    while ((2 << run) - 2 < index) ++run;
+    return ((depth + index) / run) % 2 == 1;
+}
+
+}  // namespace
+
+bool think() {
+    search_start_clock = clock_ms();
+    start_thread_search();
+    MoveEntry root_list[MOVE_LIST_CAPACITY];
+    const int legal_count = filter_legal(generate_moves(root_list), root_list);
+    if (legal_count == 0) return false;
+    // The tables may keep only some of the moves; every thread searches those.
+    const int count = restrict_root_moves(root_list, legal_count);
+    start_helpers(root_list, count);
+    deepen(count, root_list);
+    finish_helpers();
+    return true;
+}
+
+void helper_search(int index, const MoveEntry* root_list, int count) {
+    start_thread_search();
+    const int last_depth = last_search_depth();
+    int prev = 0;
+    Move hash_move = 0, best = 0;
+    for (int depth = MIN_SEARCH_DEPTH; count > 0 && depth <= last_depth && !stopped(); ++depth) {
+        if (depth < last_depth && helper_skips(index, depth)) continue;
+        if (table_has_iteration(depth, last_depth, prev, hash_move)) continue;
+        sel_depth = depth;
+        int alpha = 0, beta = 0;
+        aspiration_window(depth, prev, alpha, beta);
+        if (!search_root_moves(depth, count, root_list, hash_move, alpha, beta, best)) return;
+        tt_store(alpha, depth, BOUND_EXACT, best);
+        prev = alpha;
     }
 }
 

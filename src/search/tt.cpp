@@ -1,5 +1,6 @@
-// The transposition table.
-#include <cstdlib>
+// The transposition table: entries checked against their key when read, ages
+// kept by a generation counter.
+#include <algorithm>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -13,14 +14,36 @@ namespace {
 
 constexpr int SCORE_BIAS = INFINITE_SCORE;  // stored scores are score + 32000
 constexpr std::uint32_t SCORE_MASK = 0x3FFFF;
-constexpr int DEPTH_SHIFT = 18, AGE_SHIFT = 26, BOUND_SHIFT = 30;
-constexpr std::uint32_t DEPTH_MASK = 0xFF, AGE_MASK = 0xF, BOUND_MASK = 0x3;
+constexpr int DEPTH_SHIFT = 18, BOUND_SHIFT = 30, MOVE_SHIFT = 32;
+constexpr std::uint32_t DEPTH_MASK = 0xFF, BOUND_MASK = 0x3;
 constexpr int BUCKET_SIZE = 4;
+
+// The generation stamp in the low bits of an entry's key.
+constexpr std::uint32_t STAMP_MASK = 0xFFFF;
+constexpr std::uint64_t KEY_BITS = ~std::uint64_t{STAMP_MASK};  // what the stamp leaves of the key
+static_assert(DEFAULT_TT_ENTRY_COUNT >= MIN_TT_ENTRY_COUNT &&
+                  (MIN_TT_ENTRY_COUNT >> 2) - 1 >= STAMP_MASK,
+              "the bucket index fixes every key bit the stamp takes");
 
 // Age dominates depth: anything aged since it was written goes before anything fresh.
 constexpr int age_weight[16] = {0,   64,  128, 192, 256, 320, 384, 448,
                                 512, 576, 640, 704, 768, 832, 896, 960};
 constexpr int NO_VICTIM_YET = 1024;  // above every priority a stored depth below 64 can give
+
+// Agings so far (modulo 2^16 where compared with a stamp). It starts above
+// AGE_FRESH, so that a zero-filled entry (stamp 0) reads as age 0. Written
+// only while no search runs.
+constexpr std::uint32_t FIRST_GENERATION = AGE_FRESH + 1;
+std::uint32_t tt_generation = FIRST_GENERATION;
+
+// Stamps far behind the generation are moved up before the counter can come
+// round to them again: every aging looks at 1/2^14 of the table, so every
+// entry is looked at within 2^14 agings, and one found STALE_DISTANCE or more
+// behind is set to read as age 0 still (AGE_FRESH behind). No distance then
+// grows past STALE_DISTANCE + 2^14 < 2^16.
+constexpr int RESTAMP_CYCLE_BITS = 14;
+constexpr std::uint32_t STALE_DISTANCE = 1u << 15;
+std::uint32_t restamp_cursor = 0;  // the next entry the re-stamping looks at
 
 int stored_score(std::uint32_t data) {
     return static_cast<int>(data & SCORE_MASK) - SCORE_BIAS;
@@ -28,23 +51,58 @@ int stored_score(std::uint32_t data) {
 int stored_depth(std::uint32_t data) {
     return static_cast<int>((data >> DEPTH_SHIFT) & DEPTH_MASK);
 }
-int stored_age(std::uint32_t data) {
-    return static_cast<int>((data >> AGE_SHIFT) & AGE_MASK);
-}
 int stored_bound(std::uint32_t data) {
     return static_cast<int>((data >> BOUND_SHIFT) & BOUND_MASK);
+}
+
+// One entry as read: both words once.
+struct Read {
+    std::uint64_t check, payload;
+    std::uint32_t data() const { return static_cast<std::uint32_t>(payload); }
+    Move move() const { return static_cast<Move>(payload >> MOVE_SHIFT); }
+    std::uint32_t stamp() const { return static_cast<std::uint32_t>(check ^ payload) & STAMP_MASK; }
+    bool holds(std::uint64_t key) const { return ((check ^ payload ^ key) & KEY_BITS) == 0; }
+};
+
+Read read(const TtEntry& entry) {
+    return {entry.check.load(std::memory_order_relaxed),
+            entry.payload.load(std::memory_order_relaxed)};
+}
+
+void write(TtEntry& entry, std::uint64_t key, std::uint32_t data, Move move, std::uint32_t stamp) {
+    const std::uint64_t payload = data | std::uint64_t{move} << MOVE_SHIFT;
+    entry.check.store(((key & KEY_BITS) | (stamp & STAMP_MASK)) ^ payload,
+                      std::memory_order_relaxed);
+    entry.payload.store(payload, std::memory_order_relaxed);
+}
+
+// AGE_FRESH at the stamp's own generation, one less per aging since, 0 at last.
+int age_of(std::uint32_t stamp, std::uint32_t generation) {
+    const std::uint32_t behind = (generation - stamp) & STAMP_MASK;
+    return behind < AGE_FRESH ? AGE_FRESH - static_cast<int>(behind) : 0;
+}
+
+int priority(const Read& r, std::uint32_t generation) {
+    return stored_depth(r.data()) + age_weight[age_of(r.stamp(), generation)];
 }
 
 TtEntry* bucket_of(std::uint64_t key) {
     return tt_table + (static_cast<std::uint32_t>(key) & tt_bucket_mask) * BUCKET_SIZE;
 }
 
-TtEntry* find_entry(std::uint64_t key) {
+// The entry of key in its bucket (nullptr when there is none), as read.
+TtEntry* find_entry(std::uint64_t key, Read& found) {
     TtEntry* bucket = bucket_of(key);
     for (int i = 0; i < BUCKET_SIZE; ++i) {
-        if (bucket[i].key == key) return &bucket[i];
+        found = read(bucket[i]);
+        if (found.holds(key)) return &bucket[i];
     }
     return nullptr;
+}
+
+void restart_generations() {
+    tt_generation = FIRST_GENERATION;
+    restamp_cursor = 0;
 }
 
 }  // namespace
@@ -53,22 +111,24 @@ bool allocate_tables() {
     // The sizes the tables were allocated with: the counts may have changed since.
     static std::size_t tt_bytes = 0;
     free_table(tt_table, tt_bytes);
+    tt_entry_count = std::max(tt_entry_count, MIN_TT_ENTRY_COUNT);
     tt_bucket_mask = (tt_entry_count - 1) >> 2;
     tt_bytes = std::size_t{tt_entry_count} * sizeof(TtEntry);
     tt_table = static_cast<TtEntry*>(allocate_table(tt_bytes));
+    restart_generations();
     const bool caches = allocate_eval_caches();
     return tt_table != nullptr && caches;
 }
 
 bool tt_probe(int alpha, int beta, int depth, int& score, Move& move) {
-    const TtEntry* entry = find_entry(position.state.key);
-    if (entry == nullptr) {
+    Read entry{};
+    if (find_entry(position.state.key, entry) == nullptr) {
         move = 0;
         return false;
     }
-    const std::uint32_t data = entry->data;
+    const std::uint32_t data = entry.data();
     if (stored_depth(data) < depth) {
-        move = entry->move;
+        move = entry.move();
         return false;
     }
     const int s = stored_score(data);
@@ -98,7 +158,7 @@ bool tt_probe(int alpha, int beta, int depth, int& score, Move& move) {
         default:
             break;
     }
-    move = entry->move;
+    move = entry.move();
     return false;
 }
 
@@ -106,52 +166,66 @@ void tt_store(int score, int depth, int bound, Move move) {
     const std::uint64_t key = position.state.key;
     const std::uint32_t data = (static_cast<std::uint32_t>(score + SCORE_BIAS) & SCORE_MASK) |
                                (static_cast<std::uint32_t>(depth) & DEPTH_MASK) << DEPTH_SHIFT |
-                               static_cast<std::uint32_t>(AGE_FRESH) << AGE_SHIFT |
                                (static_cast<std::uint32_t>(bound) & BOUND_MASK) << BOUND_SHIFT;
+    // One pass: the position's own entry, else the first of the entries with
+    // the lowest priority makes room. Should a deeper depth than the iterations
+    // allow ever appear, the first entry is replaced.
     TtEntry* bucket = bucket_of(key);
-    for (int i = 0; i < BUCKET_SIZE; ++i) {
-        if (bucket[i].key == key) {
-            bucket[i].data = data;
-            // A bound found without a best move keeps the move learned earlier.
-            if (move != 0) bucket[i].move = move;
-            return;
-        }
-    }
-    // The first of the entries with the lowest priority makes room. Should a deeper
-    // depth than the iterations allow ever appear, the first entry is replaced.
+    const std::uint32_t generation = tt_generation;
     int victim = 0;
     int lowest = NO_VICTIM_YET;
     for (int i = 0; i < BUCKET_SIZE; ++i) {
-        const std::uint32_t d = bucket[i].data;
-        const int priority = stored_depth(d) + age_weight[stored_age(d)];
-        if (priority < lowest) {
-            lowest = priority;
+        const Read entry = read(bucket[i]);
+        if (entry.holds(key)) {
+            // A bound found without a best move keeps the move learned earlier.
+            write(bucket[i], key, data, move != 0 ? move : entry.move(), generation);
+            return;
+        }
+        const int p = priority(entry, generation);
+        if (p < lowest) {
+            lowest = p;
             victim = i;
         }
     }
-    bucket[victim].key = key;
-    bucket[victim].data = data;
-    bucket[victim].move = move;
+    write(bucket[victim], key, data, move, generation);
 }
 
 Move tt_probe_move() {
-    const TtEntry* entry = find_entry(position.state.key);
-    return entry != nullptr ? entry->move : 0;
+    Read entry{};
+    return find_entry(position.state.key, entry) != nullptr ? entry.move() : 0;
 }
 
 void tt_clear_entry() {
-    TtEntry* entry = find_entry(position.state.key);
-    if (entry != nullptr) entry->data = 0;
+    // No score, depth 0 and age 0: the move stays, the entry goes first.
+    Read entry{};
+    if (TtEntry* own = find_entry(position.state.key, entry))
+        write(*own, position.state.key, 0, entry.move(), tt_generation - AGE_FRESH);
 }
 
 void age_transposition_table() {
-    constexpr std::uint32_t one_age = 1u << AGE_SHIFT;
-    for (std::uint32_t i = 0; i < tt_entry_count; ++i) {
-        if (((tt_table[i].data >> AGE_SHIFT) & AGE_MASK) != 0) tt_table[i].data -= one_age;
+    ++tt_generation;
+    const std::uint32_t slice = std::max<std::uint32_t>(tt_entry_count >> RESTAMP_CYCLE_BITS, 1);
+    for (std::uint32_t n = 0; n < slice; ++n) {
+        TtEntry& entry = tt_table[restamp_cursor];
+        restamp_cursor = (restamp_cursor + 1) & (tt_entry_count - 1);
+        const Read r = read(entry);
+        if (((tt_generation - r.stamp()) & STAMP_MASK) < STALE_DISTANCE) continue;
+        const std::uint32_t stamp = (tt_generation - AGE_FRESH) & STAMP_MASK;
+        entry.check.store(r.check ^ r.stamp() ^ stamp, std::memory_order_relaxed);
     }
+}
+
+TtContents tt_contents(const TtEntry& entry, std::uint64_t key) {
+    const Read r = read(entry);
+    const std::uint32_t data = r.data();
+    return {r.holds(key),       stored_score(data),
+            stored_depth(data), age_of(r.stamp(), tt_generation),
+            stored_bound(data), r.move()};
 }
 
 void tt_clear_all() {
     std::memset(static_cast<void*>(tt_table), 0, sizeof(TtEntry) * tt_entry_count);
+    restart_generations();
     clear_eval_caches();
+    clear_helper_caches();
 }

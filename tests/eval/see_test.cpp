@@ -18,10 +18,12 @@ Move capture(const char* from, const char* to) {
 }
 
 std::vector<int> white_list() {
-    return std::vector<int>(swap_list_white, swap_list_white + swap_count_white);
+    return std::vector<int>(exchange_lists.values[WHITE],
+                            exchange_lists.values[WHITE] + exchange_lists.count[WHITE]);
 }
 std::vector<int> black_list() {
-    return std::vector<int>(swap_list_black, swap_list_black + swap_count_black);
+    return std::vector<int>(exchange_lists.values[BLACK],
+                            exchange_lists.values[BLACK] + exchange_lists.count[BLACK]);
 }
 
 TEST(StaticExchange, WorkedExchanges) {
@@ -79,8 +81,10 @@ TEST(CollectAttackers, CaptureOrderOfBothLists) {
     EXPECT_EQ(white_list(), (std::vector<int>{100, 300, 900, 500, 10000}));
     // The bishop behind the attacking pawn is found after it.
     EXPECT_EQ(black_list(), (std::vector<int>{300, 100, 300, 500}));
-    for (int i = 5; i < SWAP_LIST_CAPACITY; ++i) EXPECT_EQ(swap_list_white[i], SWAP_SENTINEL);
-    for (int i = 4; i < SWAP_LIST_CAPACITY; ++i) EXPECT_EQ(swap_list_black[i], SWAP_SENTINEL);
+    for (int i = 5; i < SWAP_LIST_CAPACITY; ++i)
+        EXPECT_EQ(exchange_lists.values[WHITE][i], SWAP_SENTINEL);
+    for (int i = 4; i < SWAP_LIST_CAPACITY; ++i)
+        EXPECT_EQ(exchange_lists.values[BLACK][i], SWAP_SENTINEL);
 }
 
 TEST(CollectAttackers, EqualValuesKeepTheirOrderAndCheapSlidersMoveUp) {

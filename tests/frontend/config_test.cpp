@@ -62,6 +62,21 @@ TEST_F(ConfigFile, ValueIsRoundedDownToAPowerOfTwoFrom32To1024Megabytes) {
             << '"' << c.value << '"';
 }
 
+TEST_F(ConfigFile, ThreadsFromOneToTheMost) {
+    struct Case {
+        const char* value;
+        int threads;
+    } const cases[] = {{"2", 2},  {" 3 ", 3}, {"1", 1},    {"0", 1},
+                       {"-4", 1}, {"abc", 1}, {"300", 256}};
+    for (const Case& c : cases) {
+        std::ofstream("Quorvanite.cfg", std::ios::binary)
+            << "<quorvanite><threads>" << c.value << "</threads></quorvanite>";
+        read_config();
+        EXPECT_EQ(search_threads(), c.threads) << '"' << c.value << '"';
+    }
+    set_search_threads(1);
+}
+
 TEST_F(ConfigFile, OnlyTheExactTagsInsideTheElementCount) {
     // Text and unknown tags around the elements are skipped.
     EXPECT_EQ(size_from("<?xml version=\"1.0\"?>\nnotes <quorvanite>\n <!-- size -->\n"

@@ -65,10 +65,30 @@ class TempDir {
 // beside the executable would otherwise answer it).
 inline const std::string BOOKS_OFF_CONFIG = "<quorvanite><ownbook>false</ownbook></quorvanite>\n";
 
-// A fresh working directory for the engine, configured with BOOKS_OFF_CONFIG.
+// The search threads of the engines the tests start: the environment variable
+// QV_TEST_ENGINE_THREADS when it is set (CI runs the protocol tests once more
+// with 2 under ThreadSanitizer), else 1. Tests that pin output of a single
+// thread skip under more (QV_SKIP_UNLESS_ONE_THREAD).
+inline int test_engine_threads() {
+    const char* value = std::getenv("QV_TEST_ENGINE_THREADS");
+    return value != nullptr && std::atoi(value) > 1 ? std::atoi(value) : 1;
+}
+#define QV_SKIP_UNLESS_ONE_THREAD()                                                         \
+    do {                                                                                    \
+        if (qv_test::test_engine_threads() > 1) GTEST_SKIP() << "pins one thread's output"; \
+    } while (false)
+
+// A fresh working directory for the engine, configured with BOOKS_OFF_CONFIG
+// and the threads of test_engine_threads.
 class EngineDir : public TempDir {
   public:
-    EngineDir() { write("Quorvanite.cfg", BOOKS_OFF_CONFIG); }
+    EngineDir() {
+        const int threads = test_engine_threads();
+        write("Quorvanite.cfg", threads == 1
+                                    ? BOOKS_OFF_CONFIG
+                                    : "<quorvanite><ownbook>false</ownbook><threads>" +
+                                          std::to_string(threads) + "</threads></quorvanite>\n");
+    }
 };
 
 struct Limits {

@@ -119,7 +119,7 @@ TEST_F(DeadlineTest, ASearchItDoesNotStopCountsTheSameNodes) {
         max_depth = 6;
         time_limited.store(false, std::memory_order_release);
         ASSERT_TRUE(think());
-        const std::uint32_t moves = move_nodes, captures = capture_nodes;
+        const std::uint64_t moves = move_nodes, captures = capture_nodes;
         const Move chosen = best_move;
 
         tt_clear_all();

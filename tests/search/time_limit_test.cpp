@@ -26,7 +26,7 @@ std::int64_t jump_clock() {
 std::uint32_t threshold = 0;
 std::vector<std::uint32_t> read_at;
 std::int64_t node_clock() {
-    read_at.push_back(move_nodes);
+    read_at.push_back(static_cast<std::uint32_t>(move_nodes));
     return move_nodes < threshold ? 0 : 1000000;
 }
 

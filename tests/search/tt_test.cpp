@@ -20,9 +20,14 @@ TtEntry* bucket_for(std::uint64_t key) {
     return tt_table + (static_cast<std::uint32_t>(key) & tt_bucket_mask) * 4;
 }
 
-std::uint32_t data_word(int score, int depth, int age, int bound) {
-    return static_cast<std::uint32_t>(score + 32000) | static_cast<std::uint32_t>(depth) << 18 |
-           static_cast<std::uint32_t>(age) << 26 | static_cast<std::uint32_t>(bound) << 30;
+// The entry of key in its bucket, as the search reads it.
+TtContents contents(int slot, std::uint64_t key) {
+    return tt_contents(bucket_for(key)[slot], key);
+}
+
+void store_at(std::uint64_t key, int score, int depth, int bound, Move move) {
+    position.state.key = key;
+    tt_store(score, depth, bound, move);
 }
 
 class TtTest : public SearchTest {};
@@ -95,11 +100,10 @@ TEST_F(TtTest, StoreWithoutMoveKeepsTheOldMove) {
     ASSERT_TRUE(tt_probe(-25, 0, 4, score, move));
     EXPECT_EQ(score, -25);
     // One entry per position: the bucket holds no second copy.
-    const TtEntry* bucket = bucket_for(position.state.key);
     int copies = 0;
-    for (int i = 0; i < 4; ++i) copies += bucket[i].key == position.state.key;
+    for (int i = 0; i < 4; ++i) copies += contents(i, position.state.key).holds_key;
     EXPECT_EQ(copies, 1);
-    EXPECT_EQ((bucket[0].data >> 26) & 0xF, 15u);  // the store refreshed the age
+    EXPECT_EQ(contents(0, position.state.key).age, 15);  // the store refreshed the age
 }
 
 TEST_F(TtTest, VictimIsTheLowestPriorityFirstOfEqual) {
@@ -112,28 +116,30 @@ TEST_F(TtTest, VictimIsTheLowestPriorityFirstOfEqual) {
         {{{10, 15}, {3, 15}, {12, 15}, {3, 15}}, 1},  // the first of the two shallowest
     };
     for (const Case& c : cases) {
+        // The empty bucket fills in order; one ageing, then the fresh ones again.
         tt_clear_all();
-        TtEntry* bucket = bucket_for(key_in_bucket(1));
-        for (int i = 0; i < 4; ++i) {
-            bucket[i].key = key_in_bucket(static_cast<std::uint64_t>(i) + 1);
-            bucket[i].data = data_word(0, c.depth_age[i][0], c.depth_age[i][1], BOUND_EXACT);
-            bucket[i].move = E2E4;
-        }
-        position.state.key = key_in_bucket(9);
-        tt_store(5, 1, BOUND_LOWER, 0);
+        for (int i = 0; i < 4; ++i)
+            store_at(key_in_bucket(i + 1u), 0, c.depth_age[i][0], BOUND_EXACT, E2E4);
+        age_transposition_table();
+        for (int i = 0; i < 4; ++i)
+            if (c.depth_age[i][1] == 15)
+                store_at(key_in_bucket(i + 1u), 0, c.depth_age[i][0], BOUND_EXACT, E2E4);
+        for (int i = 0; i < 4; ++i)
+            ASSERT_EQ(contents(i, key_in_bucket(i + 1u)).age, c.depth_age[i][1]);
+
+        store_at(key_in_bucket(9), 5, 1, BOUND_LOWER, 0);
         for (int i = 0; i < 4; ++i) {
             if (i == c.victim) {
-                EXPECT_EQ(bucket[i].key, key_in_bucket(9));
-                EXPECT_EQ(bucket[i].move, 0u);  // replaced whole, move 0 included
+                EXPECT_TRUE(contents(i, key_in_bucket(9)).holds_key);
+                EXPECT_EQ(contents(i, key_in_bucket(9)).move, 0u);  // replaced whole, move too
             } else {
-                EXPECT_EQ(bucket[i].key, key_in_bucket(static_cast<std::uint64_t>(i) + 1));
+                EXPECT_TRUE(contents(i, key_in_bucket(i + 1u)).holds_key);
             }
         }
     }
 }
 
 TEST_F(TtTest, ClearedEntryStillGivesItsMoveAndIsReplacedFirst) {
-    TtEntry* bucket = bucket_for(key_in_bucket(1));
     for (int i = 0; i < 4; ++i) {
         position.state.key = key_in_bucket(static_cast<std::uint64_t>(i) + 1);
         tt_store(100, 1, BOUND_EXACT, E2E4);
@@ -147,12 +153,15 @@ TEST_F(TtTest, ClearedEntryStillGivesItsMoveAndIsReplacedFirst) {
         EXPECT_FALSE(tt_probe(-INFINITE_SCORE, INFINITE_SCORE, depth, score, move));
         EXPECT_EQ(move, D2D4);
     }
-    EXPECT_EQ(bucket[2].data, 0u);
-    EXPECT_EQ(bucket[2].key, key_in_bucket(3));
+    const TtContents cleared = contents(2, key_in_bucket(3));
+    EXPECT_TRUE(cleared.holds_key);
+    EXPECT_EQ(cleared.depth, 0);
+    EXPECT_EQ(cleared.age, 0);
+    EXPECT_EQ(cleared.bound, BOUND_NONE);
 
     position.state.key = key_in_bucket(7);
     tt_store(0, 1, BOUND_EXACT, E2E4);
-    EXPECT_EQ(bucket[2].key, key_in_bucket(7));
+    EXPECT_TRUE(contents(2, key_in_bucket(7)).holds_key);
 }
 
 TEST_F(TtTest, ClearingAbsentPositionChangesNothing) {
@@ -169,18 +178,55 @@ TEST_F(TtTest, ClearingAbsentPositionChangesNothing) {
 
 TEST_F(TtTest, AgeingSaturatesAndKeepsTheRest) {
     tt_store(-321, 7, BOUND_UPPER, E2E4);
-    const TtEntry* bucket = bucket_for(position.state.key);
-    const std::uint32_t before = bucket[0].data;
+    const std::uint64_t key = position.state.key;
     age_transposition_table();
-    EXPECT_EQ((bucket[0].data >> 26) & 0xF, 14u);
+    EXPECT_EQ(contents(0, key).age, 14);
     for (int i = 0; i < 19; ++i) age_transposition_table();
-    EXPECT_EQ((bucket[0].data >> 26) & 0xF, 0u);
-    EXPECT_EQ(bucket[0].data & ~(0xFu << 26), before & ~(0xFu << 26));
-    EXPECT_EQ(bucket[0].move, E2E4);
+    const TtContents aged = contents(0, key);
+    EXPECT_EQ(aged.age, 0);
+    EXPECT_EQ(aged.score, -321);
+    EXPECT_EQ(aged.depth, 7);
+    EXPECT_EQ(aged.bound, BOUND_UPPER);
+    EXPECT_EQ(aged.move, E2E4);
     int score = 0;
     Move move = 0;
     ASSERT_TRUE(tt_probe(-300, 0, 7, score, move));
     EXPECT_EQ(score, -321);
+}
+
+TEST_F(TtTest, AgeingNeverComesRoundToAnOldEntry) {
+    // The ages come from a counter that keeps 16 bits in the entries: after
+    // 2^16 agings an entry must not look fresh again.
+    store_at(key_in_bucket(1), 5, 10, BOUND_EXACT, E2E4);
+    for (int i = 0; i < 65523; ++i) age_transposition_table();
+    EXPECT_EQ(contents(1, key_in_bucket(2)).age, 0);  // never written since the table was cleared
+    for (int i = 0; i < 17; ++i) age_transposition_table();
+    const TtContents old = contents(0, key_in_bucket(1));
+    EXPECT_TRUE(old.holds_key);
+    EXPECT_EQ(old.age, 0);
+    EXPECT_EQ(old.score, 5);
+    EXPECT_EQ(old.depth, 10);
+    EXPECT_EQ(old.move, E2E4);
+}
+
+TEST_F(TtTest, AnEntryOfTwoHalfStoresIsNoHit) {
+    // Two threads storing into one entry at once can leave one store's first
+    // word beside the other's second: neither position may read it as its own.
+    store_at(key_in_bucket(1), 111, 3, BOUND_EXACT, E2E4);
+    TtEntry& entry = bucket_for(key_in_bucket(1))[0];
+    const std::uint64_t first_word = entry.check.load();
+    tt_clear_all();
+    store_at(key_in_bucket(2), -222, 9, BOUND_EXACT, D2D4);
+    ASSERT_TRUE(contents(0, key_in_bucket(2)).holds_key);
+    entry.check.store(first_word);
+    for (const std::uint64_t n : {1u, 2u}) {
+        EXPECT_FALSE(contents(0, key_in_bucket(n)).holds_key) << n;
+        position.state.key = key_in_bucket(n);
+        int score = 0;
+        Move move = 0;
+        EXPECT_FALSE(tt_probe(-INFINITE_SCORE, INFINITE_SCORE, 1, score, move)) << n;
+        EXPECT_EQ(tt_probe_move(), 0u) << n;
+    }
 }
 
 TEST_F(TtTest, ClearAllEmptiesEveryTable) {

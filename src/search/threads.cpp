@@ -1,0 +1,192 @@
+// The helper threads of the search: a pool made once, resized on request,
+// woken for every search and joined at the end of the process.
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "search/search.h"
+
+namespace {
+
+enum class HelperState { STARTING, READY, FAILED };
+
+struct Helper {
+    std::thread thread;
+    int index = 0;                                          // search_thread_index of the thread
+    HelperState state = HelperState::STARTING;              // under the pool's mutex
+    bool quit = false;                                      // end the thread; under the mutex
+    std::atomic<std::uint64_t>* move_counter = nullptr;     // its move_nodes; set when READY
+    std::atomic<std::uint64_t>* capture_counter = nullptr;  // its capture_nodes; set when READY
+};
+
+struct Pool {
+    std::mutex mutex;
+    std::condition_variable wake;              // helpers wait here for a search or the end
+    std::condition_variable done;              // the main thread waits here for helpers
+    Helper helpers[MAX_SEARCH_THREADS - 1];    // [0 .. threads - 2] in use
+    int threads = 1;                           // search threads in use, the main one included
+    std::uint64_t search_id = 0;               // counts the searches; a new value wakes the helpers
+    int busy = 0;                              // helpers not yet done with the running search
+    std::uint64_t cache_epoch = 0;             // counts tt_clear_all; helpers clear on a change
+    Position root;                             // the main thread's position at the search's start
+    MoveEntry root_moves[MOVE_LIST_CAPACITY];  // the moves every thread searches at the root
+    int root_count = 0;                        // entries of root_moves
+    // The counters of the thread that ran the last search with helpers (set
+    // before the helpers wake): every thread sums the same counters.
+    std::atomic<std::uint64_t>* main_move_counter = nullptr;
+    std::atomic<std::uint64_t>* main_capture_counter = nullptr;
+};
+
+// Never destroyed: helpers may still be asleep when the process ends. The
+// fields other than the counters are read and written under the mutex, or by
+// the main thread while no helper searches (threads, helpers[i].thread).
+Pool& pool() {
+    static Pool* const p = new Pool;
+    return *p;
+}
+
+// The search of one helper, woken by search_id: its own copy of the root,
+// its caches cleared when the table was.
+void helper_main(Helper* self) {
+    Pool& p = pool();
+    search_thread_index = self->index;
+    const bool ok = allocate_eval_caches();
+    std::uint64_t seen_search = 0, seen_epoch = 0;
+    {
+        const std::lock_guard<std::mutex> lock(p.mutex);
+        self->move_counter = &move_nodes;
+        self->capture_counter = &capture_nodes;
+        self->state = ok ? HelperState::READY : HelperState::FAILED;
+        seen_search = p.search_id;
+        seen_epoch = p.cache_epoch;
+    }
+    p.done.notify_all();
+    while (ok) {
+        bool clear = false;
+        {
+            std::unique_lock<std::mutex> lock(p.mutex);
+            p.wake.wait(lock, [&] { return self->quit || p.search_id != seen_search; });
+            if (self->quit) break;
+            seen_search = p.search_id;
+            clear = seen_epoch != p.cache_epoch;
+            seen_epoch = p.cache_epoch;
+        }
+        if (clear) clear_eval_caches();
+        // The root stays as it is until every helper is done.
+        copy_position(position, p.root);
+        helper_search(self->index, p.root_moves, p.root_count);
+        const std::lock_guard<std::mutex> lock(p.mutex);
+        if (--p.busy == 0) p.done.notify_all();
+    }
+    free_eval_caches();
+}
+
+// Starts helper number threads (index threads); false when it could not be had.
+bool add_helper(Pool& p) {
+    Helper& h = p.helpers[p.threads - 1];
+    h.index = p.threads;
+    h.state = HelperState::STARTING;
+    h.quit = false;
+    try {
+        h.thread = std::thread(helper_main, &h);
+    } catch (const std::system_error&) {
+        return false;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    std::unique_lock<std::mutex> lock(p.mutex);
+    p.done.wait(lock, [&] { return h.state != HelperState::STARTING; });
+    if (h.state == HelperState::FAILED) {
+        lock.unlock();
+        h.thread.join();
+        return false;
+    }
+    ++p.threads;
+    return true;
+}
+
+void remove_helper(Pool& p) {
+    Helper& h = p.helpers[p.threads - 2];
+    {
+        const std::lock_guard<std::mutex> lock(p.mutex);
+        h.quit = true;
+        --p.threads;
+    }
+    p.wake.notify_all();
+    h.thread.join();
+}
+
+}  // namespace
+
+int set_search_threads(int count) {
+    Pool& p = pool();
+    const int wanted = count < 1 ? 1 : count > MAX_SEARCH_THREADS ? MAX_SEARCH_THREADS : count;
+    while (p.threads > wanted) remove_helper(p);
+    while (p.threads < wanted && add_helper(p)) {
+    }
+    return p.threads;
+}
+
+int search_threads() {
+    return pool().threads;
+}
+
+void stop_search_threads() {
+    set_search_threads(1);
+}
+
+NodeCounts search_node_counts() {
+    Pool& p = pool();
+    if (p.threads == 1 || p.main_move_counter == nullptr)
+        return {move_nodes.load(std::memory_order_relaxed),
+                capture_nodes.load(std::memory_order_relaxed)};
+    NodeCounts counts{p.main_move_counter->load(std::memory_order_relaxed),
+                      p.main_capture_counter->load(std::memory_order_relaxed)};
+    for (int i = 0; i < p.threads - 1; ++i) {
+        counts.moves += p.helpers[i].move_counter->load(std::memory_order_relaxed);
+        counts.captures += p.helpers[i].capture_counter->load(std::memory_order_relaxed);
+    }
+    return counts;
+}
+
+std::uint64_t search_nodes() {
+    const NodeCounts counts = search_node_counts();
+    return counts.moves + counts.captures;
+}
+
+void clear_helper_caches() {
+    Pool& p = pool();
+    const std::lock_guard<std::mutex> lock(p.mutex);
+    ++p.cache_epoch;
+}
+
+void start_helpers(const MoveEntry* root_list, int count) {
+    Pool& p = pool();
+    if (p.threads == 1) return;
+    for (int i = 0; i < p.threads - 1; ++i) {
+        p.helpers[i].move_counter->store(0, std::memory_order_relaxed);
+        p.helpers[i].capture_counter->store(0, std::memory_order_relaxed);
+    }
+    p.main_move_counter = &move_nodes;
+    p.main_capture_counter = &capture_nodes;
+    {
+        const std::lock_guard<std::mutex> lock(p.mutex);
+        copy_position(p.root, position);
+        std::copy(root_list, root_list + count, p.root_moves);
+        p.root_count = count;
+        p.busy = p.threads - 1;
+        ++p.search_id;
+    }
+    p.wake.notify_all();
+}
+
+void finish_helpers() {
+    Pool& p = pool();
+    if (p.threads == 1) return;
+    stop_search.store(true, std::memory_order_relaxed);
+    std::unique_lock<std::mutex> lock(p.mutex);
+    p.done.wait(lock, [&] { return p.busy == 0; });
+}
