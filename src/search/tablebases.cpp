@@ -47,6 +47,10 @@ bool tablebase_node(int depth, int& score) {
     return true;
 }
 
+std::uint64_t tablebase_hits() {
+    return tb_hits;
+}
+
 int restrict_root_moves(MoveEntry* list, int count) {
     tb_hits = 0;
     root_ranked = false;
