@@ -2,9 +2,11 @@
 // interface may also set with "memory"), the books, the endgame tablebases and the
 // search threads.
 //   <quorvanite> <hash>256</hash> <book>book.bin</book> <ownbook>false</ownbook>
-//                <syzygy>/usr/share/syzygy</syzygy> <threads>2</threads> </quorvanite>
+//                <syzygy>/usr/share/syzygy</syzygy> <syzygyprobedepth>4</syzygyprobedepth>
+//                <syzygy50moverule>false</syzygy50moverule> <threads>2</threads> </quorvanite>
 #include "frontend/config.h"
 
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdio>
@@ -12,9 +14,7 @@
 #include <cstring>
 
 #include "book/book.h"
-#include "platform/platform.h"
 #include "search/search.h"
-#include "tablebase/tablebase.h"
 
 namespace {
 
@@ -95,14 +95,31 @@ void set_book(char* value) {
 }
 
 // true/on or false/off; any other value leaves the setting as it was.
-void set_own_book(char* value) {
+void read_switch(char* value, bool& setting) {
     const char* v = trimmed(value);
-    if (std::strcmp(v, "true") == 0 || std::strcmp(v, "on") == 0) book_settings.enabled = true;
-    if (std::strcmp(v, "false") == 0 || std::strcmp(v, "off") == 0) book_settings.enabled = false;
+    if (std::strcmp(v, "true") == 0 || std::strcmp(v, "on") == 0) setting = true;
+    if (std::strcmp(v, "false") == 0 || std::strcmp(v, "off") == 0) setting = false;
+}
+
+void set_own_book(char* value) {
+    read_switch(value, book_settings.enabled);
 }
 
 void set_syzygy_path(char* value) {
     configured_syzygy_path = trimmed(value);
+}
+
+// Plies, held to the range the interfaces offer; anything unreadable leaves it as it was.
+void set_syzygy_probe_depth(char* value) {
+    char* end = nullptr;
+    const long plies = std::strtol(value, &end, 10);
+    if (end == value) return;
+    syzygy_probe_depth =
+        static_cast<int>(std::clamp<long>(plies, MIN_SYZYGY_PROBE_DEPTH, MAX_SYZYGY_PROBE_DEPTH));
+}
+
+void set_syzygy_fifty_move_rule(char* value) {
+    read_switch(value, syzygy_fifty_move_rule);
 }
 
 // The elements inside <quorvanite>; a wrong closing tag ends the reading.
@@ -117,6 +134,8 @@ constexpr Element ELEMENTS[] = {
     {"book", "/book", PATH_SIZE, set_book},
     {"ownbook", "/ownbook", TEXT_SIZE, set_own_book},
     {"syzygy", "/syzygy", PATH_SIZE, set_syzygy_path},
+    {"syzygyprobedepth", "/syzygyprobedepth", TEXT_SIZE, set_syzygy_probe_depth},
+    {"syzygy50moverule", "/syzygy50moverule", TEXT_SIZE, set_syzygy_fifty_move_rule},
     {"threads", "/threads", TEXT_SIZE, set_threads},
 };
 
@@ -129,18 +148,6 @@ const Element* element_named(const char* tag) {
 }  // namespace
 
 std::string configured_syzygy_path;
-
-void load_configured_tablebases() {
-    if (configured_syzygy_path.empty()) return;
-    const char* path = configured_syzygy_path.c_str();
-    if (!TABLEBASES_BUILT) {
-        print_line("Syzygy tablebases: not supported by this build, %s not read\n", path);
-    } else if (const int pieces = tablebase_load(path); pieces > 0) {
-        print_line("Syzygy tablebases: up to %d pieces from %s\n", pieces, path);
-    } else {
-        print_line("Syzygy tablebases: none found in %s\n", path);
-    }
-}
 
 void read_config() {
     std::FILE* file = std::fopen(CONFIG_FILE_NAME, "r");

@@ -8,9 +8,6 @@ void read_config();
 // The folders of the configuration file's <syzygy> element, "" when it has
 // none; written by read_config at start-up.
 extern std::string configured_syzygy_path;
-// Loads the tablebases the configuration file names and prints a line saying
-// what was found; does nothing when it names none.
-void load_configured_tablebases();
 // Entries of a transposition table of the given size: the largest power of two
 // from 32 to 1024 megabytes not above it.
 std::uint32_t tt_entries_for_megabytes(long megabytes);

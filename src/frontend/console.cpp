@@ -154,7 +154,10 @@ int console_main() {
     print_line("Hash table memory size: %u MByte\n", hash_megabytes());
     book_settings.default_dir = executable_directory();
     load_books();
-    load_configured_tablebases();
+    if (!configured_syzygy_path.empty()) {
+        load_tablebases(configured_syzygy_path);
+        tell_tablebases();
+    }
     for (;;) {
         print_line("Quorvanite>");
         // The end of input ends the run as "quit" does.

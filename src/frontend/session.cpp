@@ -3,13 +3,16 @@
 // a ponder hit, mate distances and the options.
 #include "frontend/session.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdarg>
 #include <cstdio>
+#include <vector>
 
 #include "book/book.h"
 #include "frontend/config.h"
 #include "platform/platform.h"
+#include "tablebase/tablebase.h"
 
 bool book_enabled = true;
 bool ponder_enabled = false;
@@ -68,15 +71,19 @@ void set_message_hook(MessageHook hook) {
 }
 
 void tell_user(const char* format, ...) {
-    char text[512];
-    va_list args;
+    va_list args, again;
     va_start(args, format);
-    std::vsnprintf(text, sizeof text, format, args);
+    va_copy(again, args);
+    // Any length: messages may carry paths.
+    const int length = std::vsnprintf(nullptr, 0, format, args);
+    std::vector<char> text(static_cast<std::size_t>(std::max(length, 0)) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), format, again);
+    va_end(again);
     va_end(args);
     if (message_hook != nullptr)
-        message_hook(text);
+        message_hook(text.data());
     else
-        print_line("%s\n", text);
+        print_line("%s\n", text.data());
 }
 
 void new_game() {
@@ -170,6 +177,46 @@ int mate_in_moves(int score) {
     return score > 0 ? (MATE_SCORE - score + 1) / 2 : -((MATE_SCORE + score) / 2);
 }
 
+// ---- Endgame tablebases.
+
+bool load_tablebases(const std::string& path) {
+    const bool new_path = path != tablebase_path();
+    tablebase_load(path.c_str());
+    return new_path;
+}
+
+namespace {
+
+constexpr std::size_t DAMAGED_NAMES_SHOWN = 8;  // damaged files named; the rest are counted
+
+// "; damaged, left out: A B C and N more", or "" when every file is sound.
+std::string damaged_text() {
+    const std::vector<std::string>& files = tablebase_damaged_files();
+    if (files.empty()) return {};
+    std::string text = "; damaged, left out:";
+    for (std::size_t i = 0; i < files.size() && i < DAMAGED_NAMES_SHOWN; ++i)
+        text += " " + files[i];
+    if (files.size() > DAMAGED_NAMES_SHOWN)
+        text += " and " + std::to_string(files.size() - DAMAGED_NAMES_SHOWN) + " more";
+    return text;
+}
+
+}  // namespace
+
+void tell_tablebases() {
+    const char* path = tablebase_path().c_str();
+    const std::string damaged = damaged_text();
+    if (*path == '\0')
+        tell_user("Syzygy tablebases: off");
+    else if (!TABLEBASES_BUILT)
+        tell_user("Syzygy tablebases: not supported by this build, %s not read", path);
+    else if (tablebase_pieces > 0)
+        tell_user("Syzygy tablebases: up to %d pieces from %s%s", tablebase_pieces, path,
+                  damaged.c_str());
+    else
+        tell_user("Syzygy tablebases: none found in %s%s", path, damaged.c_str());
+}
+
 // ---- Options.
 
 bool option_text_is_on(const std::string& value) {
@@ -205,6 +252,24 @@ void set_own_book(const std::string& value) {
     set_books_enabled(book_enabled);
 }
 
+void set_syzygy_path(const std::string& value) {
+    load_tablebases(value);
+    tell_tablebases();
+}
+
+void set_probe_depth(const std::string& value) {
+    const char* cursor = value.c_str();
+    int plies = 0;
+    if (!parse_int(cursor, plies)) {
+        tell_user("SyzygyProbeDepth needs a number of plies");
+        return;
+    }
+    syzygy_probe_depth = std::clamp(plies, MIN_SYZYGY_PROBE_DEPTH, MAX_SYZYGY_PROBE_DEPTH);
+    if (syzygy_probe_depth != plies)
+        tell_user("SyzygyProbeDepth %d: taken as %d (from %d to %d plies)", plies,
+                  syzygy_probe_depth, MIN_SYZYGY_PROBE_DEPTH, MAX_SYZYGY_PROBE_DEPTH);
+}
+
 }  // namespace
 
 const EngineOption HASH_OPTION = {"Hash",
@@ -231,3 +296,21 @@ const EngineOption BOOK_FILE_OPTION = {"Book File",
                                        0,
                                        [] { return polyglot_book_path(); },
                                        [](const std::string& v) { load_polyglot_book(v); }};
+const EngineOption SYZYGY_PATH_OPTION = {
+    "SyzygyPath",    OptionType::STRING, 0, 0, [] { return tablebase_path(); },
+    set_syzygy_path, TABLEBASES_BUILT};
+const EngineOption SYZYGY_PROBE_DEPTH_OPTION = {"SyzygyProbeDepth",
+                                                OptionType::SPIN,
+                                                MIN_SYZYGY_PROBE_DEPTH,
+                                                MAX_SYZYGY_PROBE_DEPTH,
+                                                [] { return std::to_string(syzygy_probe_depth); },
+                                                set_probe_depth,
+                                                TABLEBASES_BUILT};
+const EngineOption SYZYGY_50_MOVE_RULE_OPTION = {
+    "Syzygy50MoveRule",
+    OptionType::CHECK,
+    0,
+    0,
+    [] { return on_or_off(syzygy_fifty_move_rule); },
+    [](const std::string& v) { syzygy_fifty_move_rule = option_text_is_on(v); },
+    TABLEBASES_BUILT};

@@ -108,6 +108,14 @@ bool is_mate_score(int score);
 // For a mate score: the moves to the mate, with the score's sign (mated in N: -N).
 int mate_in_moves(int score);
 
+// ---- Endgame tablebases.
+// Loads the Syzygy tables of path (folders separated by ':', "" for none) as
+// tablebase_load does; true when path differs from the one loaded before.
+// Only while no search runs.
+bool load_tablebases(const std::string& path);
+// Tells the user what the tables in force cover, and the damaged files left out.
+void tell_tablebases();
+
 // ---- Options both protocols offer, one entry each; a protocol's table names
 // the ones it shows.
 enum class OptionType { SPIN, CHECK, STRING, BUTTON };
@@ -117,10 +125,15 @@ struct EngineOption {
     int min, max;            // SPIN: the range offered
     std::string (*value)();  // the value in force as text ("64", "true", a path); nullptr: BUTTON
     void (*set)(const std::string& value);  // from the interface's text; tells what it refuses
+    bool available = true;  // false: this build lacks it; no protocol shows it or takes it
 };
-extern const EngineOption HASH_OPTION;             // table size in megabytes
-extern const EngineOption CLEAR_HASH_OPTION;       // empties all three tables
-extern const EngineOption PONDER_OPTION;           // ponder_enabled
-extern const EngineOption OWN_BOOK_OPTION;         // book_enabled, reading the books on first use
-extern const EngineOption BOOK_FILE_OPTION;        // a Polyglot book's path, empty for none
-bool option_text_is_on(const std::string& value);  // "true" in any case
+extern const EngineOption HASH_OPTION;        // table size in megabytes
+extern const EngineOption CLEAR_HASH_OPTION;  // empties all three tables
+extern const EngineOption PONDER_OPTION;      // ponder_enabled
+extern const EngineOption OWN_BOOK_OPTION;    // book_enabled, reading the books on first use
+extern const EngineOption BOOK_FILE_OPTION;   // a Polyglot book's path, empty for none
+// With the Fathom library only:
+extern const EngineOption SYZYGY_PATH_OPTION;          // the tables' folders, "" for none
+extern const EngineOption SYZYGY_PROBE_DEPTH_OPTION;   // syzygy_probe_depth, plies
+extern const EngineOption SYZYGY_50_MOVE_RULE_OPTION;  // syzygy_fifty_move_rule
+bool option_text_is_on(const std::string& value);      // "true" in any case

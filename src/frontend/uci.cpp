@@ -16,6 +16,7 @@
 #include "frontend/version.h"
 #include "platform/platform.h"
 #include "search/search.h"
+#include "tablebase/tablebase.h"
 
 namespace {
 
@@ -84,8 +85,9 @@ void print_info(int depth, int sel, int score, std::uint64_t nodes, const Move* 
     const std::uint64_t nps = ms > 0 ? nodes * 1000 / static_cast<std::uint64_t>(ms) : 0;
     std::string line = "info depth " + std::to_string(depth) + " seldepth " +
                        std::to_string(std::max(sel, depth)) + " score " + score_text(score) +
-                       " nodes " + std::to_string(nodes) + " nps " + std::to_string(nps) +
-                       " time " + std::to_string(ms);
+                       " nodes " + std::to_string(nodes) + " nps " + std::to_string(nps);
+    if (tablebase_pieces > 0) line += " tbhits " + std::to_string(tablebase_hits());
+    line += " time " + std::to_string(ms);
     if (length > 0) line += " pv";
     for (int i = 0; i < length; ++i) {
         move_to_text(pv[i]);
@@ -123,8 +125,15 @@ const SearchReport uci_report = {uci_new_best, uci_iteration_done, uci_table_res
 constexpr const char* EMPTY_STRING = "<empty>";  // UCI's word for an empty string option
 
 // The options this protocol shows, in the order it announces them.
-const EngineOption* const OPTIONS[] = {&HASH_OPTION, &CLEAR_HASH_OPTION, &PONDER_OPTION,
-                                       &OWN_BOOK_OPTION, &BOOK_FILE_OPTION};
+// Those this build lacks (EngineOption::available) are left out.
+const EngineOption* const OPTIONS[] = {&HASH_OPTION,
+                                       &CLEAR_HASH_OPTION,
+                                       &PONDER_OPTION,
+                                       &OWN_BOOK_OPTION,
+                                       &BOOK_FILE_OPTION,
+                                       &SYZYGY_PATH_OPTION,
+                                       &SYZYGY_PROBE_DEPTH_OPTION,
+                                       &SYZYGY_50_MOVE_RULE_OPTION};
 
 // UCI's word for each OptionType.
 const char* const TYPE_WORDS[] = {"spin", "check", "string", "button"};
@@ -152,7 +161,7 @@ void set_option(const char* args) {
     const std::string value =
         value_at == std::string::npos ? std::string() : trimmed(text.substr(value_at + 6));
     for (const EngineOption* o : OPTIONS) {
-        if (same_words(name, o->name)) {
+        if (o->available && same_words(name, o->name)) {
             o->set(value == EMPTY_STRING ? std::string() : value);
             return;
         }
@@ -163,7 +172,8 @@ void set_option(const char* args) {
 void identify(const char*) {
     print_line("id name %s\n", ENGINE_NAME);
     print_line("id author the Quorvanite developers\n");
-    for (const EngineOption* o : OPTIONS) announce(*o);
+    for (const EngineOption* o : OPTIONS)
+        if (o->available) announce(*o);
     print_line("uciok\n");
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "board/game_end.h"
 #include "book/book.h"
@@ -14,6 +15,7 @@
 #include "frontend/version.h"
 #include "platform/platform.h"
 #include "search/search.h"
+#include "tablebase/tablebase.h"
 
 namespace {
 
@@ -81,12 +83,13 @@ void set_time_left(const char* line) {
 
 // Engine options would be announced here, one feature option="NAME -TYPE ..."
 // for each of the session's options this protocol shows, and set by an
-// "option NAME=VALUE" command; the table size has xboard's own "memory".
+// "option NAME=VALUE" command; the table size has xboard's own "memory", the
+// tablebases' folders "egtpath" (announced by egt= when the build has them).
 void announce_features(const char*) {
     print_line(
         "feature done=0 ping=1 setboard=1 draw=0 sigint=0 sigterm=0 analyze=1 memory=1 "
-        "variants=\"normal\" colors=0 myname=\"%s\" done=1\n",
-        ENGINE_NAME);
+        "%svariants=\"normal\" colors=0 myname=\"%s\" done=1\n",
+        TABLEBASES_BUILT ? "egt=\"syzygy\" " : "", ENGINE_NAME);
 }
 
 void start_new_game(const char*) {
@@ -119,6 +122,28 @@ void set_memory(const char* line) {
     const char* cursor = text_at(line, 7);
     int megabytes = 0;
     if (parse_int(cursor, megabytes)) resize_hash(megabytes);
+}
+
+// "egtpath syzygy PATH": the Syzygy tables' folders. The interface sends it
+// before every game: only a new path is loaded and reported. Other kinds of
+// table are not read.
+void set_egt_path(const char* line) {
+    const char* cursor = text_at(line, 7);
+    while (*cursor == ' ') ++cursor;
+    if (!starts_with(cursor, "syzygy ")) return;
+    cursor += 7;
+    while (*cursor == ' ') ++cursor;
+    std::string path = cursor;
+    while (!path.empty() && (path.back() == ' ' || path.back() == '\t')) path.pop_back();
+    // A line as long as the input keeps may have lost the end of its path.
+    if (std::strlen(line) >= INPUT_LINE_SIZE - 1) {
+        tell_user(
+            "Syzygy tablebases: egtpath takes paths of up to %d characters; name a longer one "
+            "in Quorvanite.cfg",
+            static_cast<int>(INPUT_LINE_SIZE - 2 - (cursor - line)));
+        return;
+    }
+    if (load_tablebases(path)) tell_tablebases();
 }
 
 void list_book_moves(const char*) {
@@ -220,6 +245,7 @@ const Command COMMANDS[] = {
     {"analyze", [](const char*) { analyze_mode = true; }, nullptr, H::HOLD, H::STOP, H::STOP},
     {"exit", [](const char*) { analyze_mode = false; }, nullptr, H::HOLD, H::STOP, H::STOP},
     {"memory", set_memory, nullptr, H::HOLD, H::STOP, H::STOP},
+    {"egtpath", set_egt_path, nullptr, H::HOLD, H::STOP, H::STOP},
     {"bk", list_book_moves, nullptr, H::HOLD, H::STOP, H::IGNORE},
     {"hint", give_hint, give_ponder_hint, H::HOLD, H::ANSWER, H::IGNORE},
     {"?", nothing, nullptr, H::MOVE_NOW, H::IGNORE, H::IGNORE},

@@ -1,5 +1,8 @@
 #include "platform/platform.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdarg>
@@ -84,6 +87,42 @@ void print_line(const char* format, ...) {
         va_end(again);
     }
     va_end(args);
+}
+
+namespace {
+
+// A copy of descriptor fd, kept out of programs the process may start; -1 on failure.
+int saved_copy(int fd) {
+    return fcntl(fd, F_DUPFD_CLOEXEC, 0);
+}
+
+// Puts the saved copy back in place of fd and closes it.
+void restore(int fd, int saved) {
+    if (saved < 0) return;
+    dup2(saved, fd);
+    close(saved);
+}
+
+}  // namespace
+
+void run_silenced(const std::function<void()>& action) {
+    const std::lock_guard<std::mutex> lock(output_mutex());
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const int saved_out = nowhere >= 0 ? saved_copy(STDOUT_FILENO) : -1;
+    const int saved_err = nowhere >= 0 ? saved_copy(STDERR_FILENO) : -1;
+    if (saved_out >= 0 && saved_err >= 0) {
+        dup2(nowhere, STDOUT_FILENO);
+        dup2(nowhere, STDERR_FILENO);
+    }
+    action();
+    // What the action left in the buffers goes where it went: nowhere.
+    std::fflush(stdout);
+    std::fflush(stderr);
+    restore(STDOUT_FILENO, saved_out);
+    restore(STDERR_FILENO, saved_err);
+    if (nowhere >= 0) close(nowhere);
 }
 
 #if defined(__linux__)

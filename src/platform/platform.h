@@ -50,6 +50,13 @@ void print_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
 using OutputSink = void (*)(const char* text, std::size_t length);
 void set_output_sink(OutputSink sink);
 
+// Runs action with the process's standard output and standard error sent
+// nowhere, for a library that writes there on its own: what it writes is
+// dropped, and engine lines printed meanwhile from other threads wait until it
+// is done (action itself must not print). When the streams cannot be sent
+// away, action runs all the same.
+void run_silenced(const std::function<void()>& action);
+
 // Starts thread running entry, to be joined by its owner before the program
 // ends; false (thread left empty) when no thread could be created.
 bool start_thread(std::thread& thread, void (*entry)());

@@ -208,8 +208,14 @@ extern int syzygy_probe_depth;       // least remaining depth of a probe in the 
                                      // (default 1); set while no search runs
 extern bool syzygy_fifty_move_rule;  // cursed wins and blessed losses count as draws (default
                                      // true); set while no search runs
-extern std::uint64_t tb_hits;        // probes in the search that the tables answered; reset by
-                                     // think; search thread
+// Probes in the search that the tables answered, summed over the search threads
+// (each adds with a relaxed fetch_add; a probe is rare beside a node); reset by think.
+extern std::atomic<std::uint64_t> tb_hits;
+constexpr int MIN_SYZYGY_PROBE_DEPTH = 1;    // the least syzygy_probe_depth offered, plies
+constexpr int MAX_SYZYGY_PROBE_DEPTH = 100;  // the greatest, plies
+// The probes the tables answered in the running or the last search: what the
+// interfaces report. Read it here, not through tb_hits.
+std::uint64_t tablebase_hits();
 // The score of an outcome (TablebaseWdl) that lies the given plies away.
 int tablebase_score(int wdl, int plies);
 // A node right after a capture or pawn move, at depth syzygy_probe_depth or

@@ -4,12 +4,32 @@
 
 int tablebase_pieces = 0;
 
+namespace {
+
+std::string loaded_path;           // the path of the last load; written while no search runs
+std::vector<std::string> damaged;  // tablebase_damaged_files(); written with loaded_path
+
+}  // namespace
+
+const std::string& tablebase_path() {
+    return loaded_path;
+}
+
+const std::vector<std::string>& tablebase_damaged_files() {
+    return damaged;
+}
+
 #if defined(QUORVANITE_SYZYGY)
 
 #include <tbprobe.h>
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/platform.h"
 
 namespace {
 
@@ -118,11 +138,70 @@ bool rank_of(Move m, const TbRootMoves& ranked, int& rank) {
     return false;
 }
 
+// ---- The files of a load.
+
+// A Syzygy file holds whole 64-byte blocks and a 16-byte checksum, and opens
+// with the magic number of its kind (little-endian).
+constexpr std::uintmax_t BLOCK_BYTES = 64;
+constexpr std::uintmax_t CHECKSUM_BYTES = 16;
+struct TableKind {
+    const char* extension;
+    std::uint32_t magic;
+};
+constexpr TableKind TABLE_KINDS[] = {{".rtbw", 0x5d23e871}, {".rtbz", 0xa50c66d7}};
+
+bool sound_table(const std::filesystem::path& file, std::uint32_t magic) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error)) return false;
+    const std::uintmax_t size = std::filesystem::file_size(file, error);
+    if (error || size % BLOCK_BYTES != CHECKSUM_BYTES) return false;
+    unsigned char head[4] = {};
+    std::ifstream in(file, std::ios::binary);
+    if (!in.read(reinterpret_cast<char*>(head), sizeof head)) return false;
+    const std::uint32_t found =
+        head[0] | head[1] << 8 | head[2] << 16 | std::uint32_t{head[3]} << 24;
+    return found == magic;
+}
+
+// The table files in the folders of path (separated by ':') that are not sound, by name.
+std::vector<std::string> damaged_tables(const std::string& path) {
+    std::vector<std::string> names;
+    for (std::size_t start = 0; start <= path.size();) {
+        const std::size_t end = std::min(path.find(':', start), path.size());
+        const std::string folder = path.substr(start, end - start);
+        start = end + 1;
+        if (folder.empty()) continue;
+        std::error_code error;
+        for (std::filesystem::directory_iterator it(folder, error), last; !error && it != last;
+             it.increment(error)) {
+            const std::filesystem::path& file = it->path();
+            for (const TableKind& kind : TABLE_KINDS)
+                if (file.extension() == kind.extension && !sound_table(file, kind.magic))
+                    names.push_back(file.filename().string());
+        }
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// The library takes these to mean no tables, and then leaves TB_LARGEST as it was.
+bool names_no_tables(const std::string& path) {
+    return path.empty() || path == "<empty>";
+}
+
 }  // namespace
 
 int tablebase_load(const char* path) {
-    tablebase_pieces = 0;
-    if (tb_init(path != nullptr ? path : "")) tablebase_pieces = static_cast<int>(TB_LARGEST);
+    const std::string wanted = path != nullptr ? path : "";
+    if (wanted == loaded_path && tablebase_pieces > 0) return tablebase_pieces;
+    // The library writes to the standard streams on its own: a line to standard
+    // error for every table it lets go of, and one to standard output for a
+    // file of the wrong size. Those are reported through damaged instead.
+    bool loaded = false;
+    run_silenced([&] { loaded = tb_init(wanted.c_str()); });
+    tablebase_pieces = loaded && !names_no_tables(wanted) ? static_cast<int>(TB_LARGEST) : 0;
+    loaded_path = wanted;
+    damaged = damaged_tables(wanted);
     return tablebase_pieces;
 }
 
@@ -165,7 +244,8 @@ bool tablebase_rank_root(MoveEntry* list, int count, bool fifty_move_rule, Table
 
 #else  // built without the Fathom library: no tables, every probe fails
 
-int tablebase_load(const char*) {
+int tablebase_load(const char* path) {
+    loaded_path = path != nullptr ? path : "";
     tablebase_pieces = 0;
     return 0;
 }

@@ -5,6 +5,9 @@
 // nothing and every probe fails.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "board/board.h"
 
 // True when the engine was built with the Fathom library.
@@ -30,8 +33,17 @@ extern int tablebase_pieces;
 
 // Loads the tables found in path: one folder, or several separated by ':'. An
 // empty path unloads them. Returns tablebase_pieces: 0 when nothing usable was
-// found (a folder that does not exist is no error). Only while no search runs.
+// found (a folder that does not exist is no error). Tables found at the last
+// load of the same path are kept as they are. Nothing is printed: the library's own
+// messages are dropped (damaged files: tablebase_damaged_files). Only while no
+// search runs.
 int tablebase_load(const char* path);
+// The path of the last load ("" for none); written by tablebase_load.
+const std::string& tablebase_path();
+// Table files (.rtbw, .rtbz) in the folders of the last load that the library
+// leaves out or fails on: not a regular file, the wrong size, or no table's
+// header. File names, sorted; written by tablebase_load.
+const std::vector<std::string>& tablebase_damaged_files();
 
 // The position can be probed: no more pieces than the tables cover, no
 // castling rights, and the side not to move not in check.

@@ -159,4 +159,36 @@ TEST_F(ConfigFile, MalformedBookElementsEndTheReadingLikeHash) {
     EXPECT_TRUE(book_settings.enabled);
 }
 
+// The tablebase elements: folders, the probe depth (held to 1..100) and the fifty-move rule.
+TEST_F(ConfigFile, TablebaseElementsSetTheFoldersAndTheProbing) {
+    const struct {
+        const char* inside;
+        const char* path;
+        int depth;
+        bool rule;
+    } cases[] = {
+        {"", "", 1, true},
+        {"<syzygy> /a:/b c </syzygy>", "/a:/b c", 1, true},
+        {"<syzygyprobedepth>6</syzygyprobedepth><syzygy50moverule>false</syzygy50moverule>", "", 6,
+         false},
+        {"<syzygyprobedepth>0</syzygyprobedepth><syzygy50moverule>off</syzygy50moverule>", "", 1,
+         false},
+        {"<syzygyprobedepth>500</syzygyprobedepth><syzygy50moverule>no</syzygy50moverule>", "", 100,
+         true},
+        {"<syzygyprobedepth>deep</syzygyprobedepth>", "", 1, true},
+    };
+    for (const auto& c : cases) {
+        configured_syzygy_path.clear();
+        syzygy_probe_depth = 1;
+        syzygy_fifty_move_rule = true;
+        size_from(std::string("<quorvanite>") + c.inside + "</quorvanite>");
+        EXPECT_EQ(configured_syzygy_path, c.path) << c.inside;
+        EXPECT_EQ(syzygy_probe_depth, c.depth) << c.inside;
+        EXPECT_EQ(syzygy_fifty_move_rule, c.rule) << c.inside;
+    }
+    configured_syzygy_path.clear();
+    syzygy_probe_depth = 1;
+    syzygy_fifty_move_rule = true;
+}
+
 }  // namespace

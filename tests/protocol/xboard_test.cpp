@@ -4,6 +4,7 @@
 
 #include "protocol/engine_process.h"
 #include "protocol/referee.h"
+#include "tablebase/tablebase.h"
 
 using qv_test::engine_move_in;
 using qv_test::Referee;
@@ -12,8 +13,10 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-const char* const FEATURES =
-    "feature done=0 ping=1 setboard=1 draw=0 sigint=0 sigterm=0 analyze=1 memory=1 "
+// egt="syzygy" only in a build with the tablebases.
+const std::string FEATURES =
+    std::string("feature done=0 ping=1 setboard=1 draw=0 sigint=0 sigterm=0 analyze=1 memory=1 ") +
+    (TABLEBASES_BUILT ? "egt=\"syzygy\" " : "") +
     "variants=\"normal\" colors=0 myname=\"Quorvanite 2.3\" done=1";
 
 // After "xboard", only thinking lines and results may begin with a digit.

@@ -3,13 +3,17 @@
 #include "tablebase/tablebase.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iterator>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "protocol/engine_process.h"
 #include "search/search_test_util.h"
@@ -149,7 +153,7 @@ TEST_F(Tablebase, SearchKeepsTheOutcomeAndReportsItsScore) {
         if (c.in_table) {
             EXPECT_EQ(ranked().wdl, -c.wdl) << text_of(best_move);
         } else {
-            EXPECT_GT(tb_hits, 0u);
+            EXPECT_GT(tablebase_hits(), 0u);
         }
     }
 }
@@ -170,6 +174,54 @@ TEST_F(Tablebase, KingBishopAndKnightMateWithinTheFiftyMoveRule) {
         make_move(best_move);
     }
     EXPECT_TRUE(in_check() && position.state.side_to_move == WHITE) << "white is mated";
+}
+
+// What the process writes to its standard output and error while action runs.
+std::string written_during(const std::function<void()>& action) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::FILE* capture = std::tmpfile();
+    const int out = dup(STDOUT_FILENO), err = dup(STDERR_FILENO);
+    dup2(fileno(capture), STDOUT_FILENO);
+    dup2(fileno(capture), STDERR_FILENO);
+    action();
+    std::fflush(stdout);
+    std::fflush(stderr);
+    dup2(out, STDOUT_FILENO);
+    dup2(err, STDERR_FILENO);
+    close(out);
+    close(err);
+    std::rewind(capture);
+    std::string text;
+    for (int c = std::getc(capture); c != EOF; c = std::getc(capture)) text += static_cast<char>(c);
+    std::fclose(capture);
+    return text;
+}
+
+// The library writes a line for each table it lets go of and for a file of the
+// wrong size; a reload writes nothing and names the damaged files instead.
+TEST_F(Tablebase, ReloadsWriteNothingAndNameTheDamagedFiles) {
+    set_fen(KBNK);
+    int wdl = 0;
+    ASSERT_TRUE(tablebase_probe_wdl(wdl));  // the table is in use
+    qv_test::TempDir dir;
+    const auto bytes_of = [](const std::string& name) {
+        std::ifstream in(TABLES_DIR + "/" + name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    dir.write("KBNvK.rtbw", bytes_of("KBNvK.rtbw"));
+    dir.write("KQvK.rtbw", bytes_of("KQvK.rtbw").substr(0, 100));  // cut short
+    dir.write("KRvK.rtbw", bytes_of("KRvK.rtbz"));                 // another kind's header
+    int pieces = -1;
+    EXPECT_EQ(written_during([&] { pieces = tablebase_load(dir.path().c_str()); }), "");
+    EXPECT_EQ(pieces, 4);
+    EXPECT_EQ(tablebase_damaged_files(), (std::vector<std::string>{"KQvK.rtbw", "KRvK.rtbw"}));
+    // The same path again keeps the tables; none at all leaves nothing to probe.
+    EXPECT_EQ(written_during([&] { pieces = tablebase_load(dir.path().c_str()); }), "");
+    EXPECT_EQ(pieces, 4);
+    EXPECT_EQ(written_during([&] { pieces = tablebase_load(""); }), "");
+    EXPECT_EQ(pieces, 0);
+    EXPECT_FALSE(tablebase_probe_wdl(wdl));
 }
 
 TEST_F(Tablebase, ConsoleSaysWhatTheConfiguredFolderHolds) {

@@ -1,0 +1,107 @@
+// The tablebase options of the built engine: UCI's three options and tbhits,
+// xboard's egtpath, and what each says about the folders it is given.
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "protocol/engine_process.h"
+#include "protocol/uci_session.h"
+#include "tablebase/tablebase.h"
+
+using qv_test::TempDir;
+using qv_test::UciSession;
+using qv_test::XboardSession;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+const std::string TABLES_DIR = QV_SYZYGY_DIR;  // every 3- and 4-piece table
+
+// Failed where QV_SYZYGY_REQUIRED is set (CI) when the library or the tables are missing.
+bool tables_at_hand() {
+    if (TABLEBASES_BUILT && std::filesystem::exists(TABLES_DIR + "/probes.epd")) return true;
+    if (std::getenv("QV_SYZYGY_REQUIRED") != nullptr) ADD_FAILURE() << "no tables";
+    return false;
+}
+
+std::string bytes_of(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// A folder with one sound table, one cut short and one with another kind's header.
+void write_damaged_tables(const TempDir& dir) {
+    dir.write("KBNvK.rtbw", bytes_of(TABLES_DIR + "/KBNvK.rtbw"));
+    dir.write("KQvK.rtbw", bytes_of(TABLES_DIR + "/KQvK.rtbw").substr(0, 100));
+    dir.write("KRvK.rtbw", bytes_of(TABLES_DIR + "/KRvK.rtbz"));
+}
+
+// Whether some info line of a search carries the tbhits field, and its last count.
+long long last_tbhits(const Lines& lines, bool& shown) {
+    long long hits = -1;
+    shown = false;
+    for (const auto& l : lines) {
+        const std::size_t at = l.find(" tbhits ");
+        if (at == std::string::npos) continue;
+        shown = true;
+        hits = std::atoll(l.c_str() + at + 8);
+    }
+    return hits;
+}
+
+TEST(ProtocolTablebases, UciOptionsLoadTheTablesAndSearchesCountTheirHits) {
+    UciSession s;
+    for (const char* option : {"option name SyzygyPath type string default <empty>",
+                               "option name SyzygyProbeDepth type spin default 1 min 1 max 100",
+                               "option name Syzygy50MoveRule type check default true"}) {
+        const bool shown =
+            std::find(s.handshake.begin(), s.handshake.end(), option) != s.handshake.end();
+        EXPECT_EQ(shown, TABLEBASES_BUILT) << option;
+    }
+    if (!tables_at_hand()) GTEST_SKIP() << "no libfathom or no tables in " << TABLES_DIR;
+
+    s.engine.send("setoption name SyzygyPath value " + TABLES_DIR);
+    EXPECT_EQ(s.sync(), (Lines{"info string Syzygy tablebases: up to 4 pieces from " + TABLES_DIR,
+                               "readyok"}));
+    // Five pieces: the tables answer after the captures.
+    s.engine.send("position fen 8/8/8/3k4/8/8/1QR2r2/4K3 w - - 0 1");
+    s.engine.send("go depth 5");
+    bool shown = false;
+    EXPECT_GT(last_tbhits(s.until_best_move(), shown), 0);
+    EXPECT_TRUE(shown);
+
+    // A reload (the tables above are in use) with damaged files: one message, nothing else.
+    TempDir damaged;
+    write_damaged_tables(damaged);
+    s.engine.send("setoption name SyzygyPath value " + damaged.path());
+    EXPECT_EQ(s.sync(), (Lines{"info string Syzygy tablebases: up to 4 pieces from " +
+                                   damaged.path() + "; damaged, left out: KQvK.rtbw KRvK.rtbw",
+                               "readyok"}));
+    s.engine.send("setoption name SyzygyPath value /nonexistent/syzygy");
+    EXPECT_EQ(s.sync(), (Lines{"info string Syzygy tablebases: none found in /nonexistent/syzygy",
+                               "readyok"}));
+    s.engine.send("position startpos");
+    s.engine.send("go depth 3");
+    last_tbhits(s.until_best_move(), shown);
+    EXPECT_FALSE(shown) << "tbhits without tables";
+}
+
+// xboard sends egtpath before every game: only a new path is reported.
+TEST(ProtocolTablebases, XboardEgtpathLoadsAndTellsTheUserOnce) {
+    if (!tables_at_hand()) GTEST_SKIP() << "no libfathom or no tables in " << TABLES_DIR;
+    XboardSession s;
+    s.engine.send("egtpath syzygy " + TABLES_DIR);
+    s.engine.send("egtpath syzygy " + TABLES_DIR);
+    s.engine.send("egtpath nalimov /nonexistent/nalimov");
+    EXPECT_EQ(s.sync(1),
+              (Lines{"telluser Syzygy tablebases: up to 4 pieces from " + TABLES_DIR, "pong 1"}));
+    s.engine.send("egtpath syzygy /nonexistent/syzygy");
+    EXPECT_EQ(s.sync(2),
+              (Lines{"telluser Syzygy tablebases: none found in /nonexistent/syzygy", "pong 2"}));
+}
+
+}  // namespace
