@@ -24,7 +24,7 @@ inline std::uint32_t z32(int sq, int code) {
 
 // Keys of the terms that live on code 0.
 constexpr int SIDE_KEY_SQUARE = 0;
-constexpr int CASTLE_KEY_SQUARE[4] = {1, 2, 3, 4};  // wk, wq, bk, bq
+constexpr int CASTLE_KEY_SQUARE[CASTLE_RIGHTS] = {1, 2, 3, 4};  // [right]: wk, wq, bk, bq
 
 inline std::uint64_t side_key() {
     return zobrist[SIDE_KEY_SQUARE][0];
@@ -33,35 +33,13 @@ inline std::uint64_t castle_key(int which) {
     return zobrist[CASTLE_KEY_SQUARE[which]][0];
 }
 
-// The four castling flags in the order of their keys, and as bits of a mask.
-constexpr std::uint8_t PositionState::*CASTLE_FLAGS[4] = {
-    &PositionState::castle_wk, &PositionState::castle_wq, &PositionState::castle_bk,
-    &PositionState::castle_bq};
-constexpr int WK = 1, WQ = 2, BK = 4, BQ = 8;
-constexpr int SIDE_CASTLINGS[2] = {WK | WQ, BK | BQ};  // [colour]
-
-// [square]: the castlings given up when a piece of the side they belong to
-// leaves it: the king's home square gives up both of its side, a rook's home
-// square the one on that side. (While a side may castle its king stands on
-// its home square, so only the king can leave it.)
-struct CastleMasks {
-    std::uint8_t lost[BOARD_SIZE];
-};
-constexpr CastleMasks make_castle_masks() {
-    CastleMasks t{};
-    t.lost[E1] = WK | WQ;
-    t.lost[H1] = WK;
-    t.lost[A1] = WQ;
-    t.lost[E8] = BK | BQ;
-    t.lost[H8] = BK;
-    t.lost[A8] = BQ;
-    return t;
-}
-constexpr CastleMasks castle_masks = make_castle_masks();
+// [colour]: the side's two castling rights as bits of a mask (bit = right).
+constexpr int SIDE_CASTLINGS[2] = {3 << castle_right(WHITE, CASTLE_KING_SIDE),
+                                   3 << castle_right(BLACK, CASTLE_KING_SIDE)};
 
 // Clears the flags of the mask that are still set, with their keys.
 void clear_castlings(int lost, std::uint64_t& key) {
-    for (int which = 0; which < 4; ++which) {
+    for (int which = 0; which < CASTLE_RIGHTS; ++which) {
         std::uint8_t& flag = position.state.*CASTLE_FLAGS[which];
         if ((lost >> which & 1) && flag) {
             flag = 0;
@@ -73,6 +51,7 @@ void clear_castlings(int lost, std::uint64_t& key) {
 // Promotion, castling kind and en-passant flag: a move with none of them only
 // moves one piece and perhaps takes one on its destination.
 constexpr Move SPECIAL_FIELDS = 0x1FF00000;
+constexpr Move CASTLE_FIELD = 0x0F000000;  // the castling kind of a move
 
 inline bool is_pawn(int code) {
     return code == W_PAWN || code == B_PAWN;
@@ -82,14 +61,6 @@ inline bool is_pawn(int code) {
 inline void toggle(int piece, int colour, SquareSet squares) {
     position.piece_squares[piece] ^= squares;
     position.colour_squares[colour] ^= squares;
-}
-
-// Where castling moves the rook: from, to.
-inline int castling_rook_from(int kind, int king_to) {
-    return kind == CASTLE_KING_SIDE ? king_to + 1 : king_to - 2;
-}
-inline int castling_rook_to(int kind, int king_to) {
-    return kind == CASTLE_KING_SIDE ? king_to - 1 : king_to + 1;
 }
 
 inline void push_history(Move m) {
@@ -158,6 +129,8 @@ inline void take_captured(int captured, int mover, int to, Keys& keys) {
         keys.pawn_key ^= z32(to, captured);
         --st.pawn_count;
     }
+    if (const int lost = position.castling.lost_on_capture[to] & SIDE_CASTLINGS[mover ^ 1])
+        clear_castlings(lost, keys.key);
 }
 
 // Pawn moves reset the fifty-move count; a double push leaves the square it
@@ -175,20 +148,30 @@ inline void finish_pawn_move(Move m, int mover, int pawn, Keys& keys) {
     }
 }
 
-// The king is in the pawn key; castling moves the rook too.
+// The king is in the pawn key.
 inline void finish_king_move(Move m, int mover, int king, Keys& keys) {
-    int* board = position.board;
     const int from = move_from(m), to = move_to(m);
     position.state.king_square[mover] = to;
     keys.pawn_key ^= z32(from, king) ^ z32(to, king);
-    if (const int kind = move_castle_kind(m)) {
-        const int rook_from = castling_rook_from(kind, to), rook_to = castling_rook_to(kind, to);
-        const int rook = board[rook_from];
-        board[rook_to] = rook;
-        board[rook_from] = EMPTY;
-        keys.key ^= z(rook_from, rook) ^ z(rook_to, rook);
-        toggle(rook, mover, square_bit[rook_from] | square_bit[rook_to]);
-    }
+}
+
+// Castling: king and rook leave their squares, then take their new ones, so
+// that a king that stays, or the two swapping squares, need nothing special.
+void make_castling(Move m, int mover, Keys& keys) {
+    int* board = position.board;
+    const CastlingGeometry& g = position.castling;
+    const int right = castle_right(mover, move_castle_kind(m));
+    const int king_from = move_from(m), king_to = move_to(m);
+    const int rook_from = g.rook_from[right], rook_to = g.rook_to[right];
+    const int king = board[king_from], rook = board[rook_from];
+    board[king_from] = board[rook_from] = EMPTY;
+    board[king_to] = king;
+    board[rook_to] = rook;
+    keys.key ^= z(king_from, king) ^ z(king_to, king) ^ z(rook_from, rook) ^ z(rook_to, rook);
+    keys.pawn_key ^= z32(king_from, king) ^ z32(king_to, king);
+    toggle(king, mover, square_bit[king_from] ^ square_bit[king_to]);
+    toggle(rook, mover, square_bit[rook_from] ^ square_bit[rook_to]);
+    position.state.king_square[mover] = king_to;
 }
 
 }  // namespace
@@ -202,14 +185,18 @@ void make_move(Move m) {
     push_history(m);
     Keys keys{st.key ^ side_key(), st.pawn_key};
     clear_ep_square(keys);
-    // The piece moves; a promotion or an en-passant capture is finished below.
-    move_piece(piece, mover, from, to, keys);
-    if (const int captured = move_captured(m)) take_captured(captured, mover, to, keys);
-    if (is_pawn(piece))
-        finish_pawn_move(m, mover, piece, keys);
-    else if (from == st.king_square[mover])
-        finish_king_move(m, mover, piece, keys);
-    if (const int lost = castle_masks.lost[from] & SIDE_CASTLINGS[mover])
+    if (__builtin_expect((m & CASTLE_FIELD) != 0, 0)) {
+        make_castling(m, mover, keys);
+    } else {
+        // The piece moves; a promotion or an en-passant capture is finished below.
+        move_piece(piece, mover, from, to, keys);
+        if (const int captured = move_captured(m)) take_captured(captured, mover, to, keys);
+        if (is_pawn(piece))
+            finish_pawn_move(m, mover, piece, keys);
+        else if (from == st.king_square[mover])
+            finish_king_move(m, mover, piece, keys);
+    }
+    if (const int lost = position.castling.lost_on_leaving[from] & SIDE_CASTLINGS[mover])
         clear_castlings(lost, keys.key);
 
     st.key = keys.key;
@@ -245,15 +232,16 @@ void unmake_special_move(Move m, int mover) {
         toggle(piece, mover, from_bit | to_bit);
         toggle(victim, mover ^ 1, square_bit[victim_sq]);
     } else {
-        const int kind = move_castle_kind(m);
-        const int rook_from = castling_rook_from(kind, to), rook_to = castling_rook_to(kind, to);
+        // Castling: both pieces leave before either returns (their squares may overlap).
+        const CastlingGeometry& g = position.castling;
+        const int right = castle_right(mover, move_castle_kind(m));
+        const int rook_from = g.rook_from[right], rook_to = g.rook_to[right];
         const int rook = board[rook_to];
+        board[to] = board[rook_to] = EMPTY;
         board[from] = piece;
-        board[to] = EMPTY;
         board[rook_from] = rook;
-        board[rook_to] = EMPTY;
-        toggle(piece, mover, from_bit | to_bit);
-        toggle(rook, mover, square_bit[rook_from] | square_bit[rook_to]);
+        toggle(piece, mover, from_bit ^ to_bit);
+        toggle(rook, mover, square_bit[rook_from] ^ square_bit[rook_to]);
     }
 }
 
@@ -316,6 +304,6 @@ void compute_keys() {
     }
     if (st.side_to_move == BLACK) st.key ^= side_key();
     if (st.ep_square) st.key ^= z(st.ep_square, 0);
-    for (int which = 0; which < 4; ++which)
+    for (int which = 0; which < CASTLE_RIGHTS; ++which)
         if (st.*CASTLE_FLAGS[which]) st.key ^= castle_key(which);
 }
