@@ -20,11 +20,15 @@ inline bool slider_attacks(int i, SquareSet sliders, SquareSet occupied) {
     return false;
 }
 
-// Attacks by the pieces of colour By on mailbox square s, with the squares
-// in occupied blocking the sliders. Sliders are only followed along their
-// lines when one stands on a line through the square.
-template <int By>
-inline bool attacked_through(int s, SquareSet occupied) {
+inline SquareSet occupied_squares() {
+    return position.colour_squares[WHITE] | position.colour_squares[BLACK];
+}
+
+// Attacks by the pieces of colour By on mailbox square s. occupied() gives
+// the squares that block sliders; it is only asked for when a slider stands
+// on a line through the square.
+template <int By, class Occupied>
+inline bool attacked_through(int s, Occupied occupied) {
     using T = SideTraits<By>;
     const SquareSet* pieces = position.piece_squares;
     if ((pawn_attackers[By][s] & pieces[T::pawn]) || (knight_reach[s] & pieces[T::knight]) ||
@@ -35,18 +39,15 @@ inline bool attacked_through(int s, SquareSet occupied) {
     const SquareSet straight = (pieces[T::rook] | queens) & straight_reach[s];
     if ((diagonal | straight) == 0) return false;
     const int i = square64[s];
-    return (diagonal != 0 && slider_attacks<true>(i, diagonal, occupied)) ||
-           (straight != 0 && slider_attacks<false>(i, straight, occupied));
-}
-
-inline SquareSet occupied_squares() {
-    return position.colour_squares[WHITE] | position.colour_squares[BLACK];
+    const SquareSet blocking = occupied();
+    return (diagonal != 0 && slider_attacks<true>(i, diagonal, blocking)) ||
+           (straight != 0 && slider_attacks<false>(i, straight, blocking));
 }
 
 // Attacks on the board as it stands.
 template <int By>
 inline bool attacked_by(int s) {
-    return attacked_through<By>(s, occupied_squares());
+    return attacked_through<By>(s, occupied_squares);
 }
 
 // Castling also needs every square from the king's start to its end, both
@@ -59,8 +60,9 @@ bool castling_path_attacked(int castle_kind) {
     const int right = castle_right(By ^ 1, castle_kind);
     const CastlingGeometry& g = position.castling;
     const SquareSet before = occupied_squares() ^ g.moved_squares[right];
+    const auto occupied_before = [before] { return before; };
     for (SquareSet path = g.king_path[right]; path != 0; path &= path - 1)
-        if (attacked_through<By>(squares_a1_h8[first_index(path)], before)) return true;
+        if (attacked_through<By>(squares_a1_h8[first_index(path)], occupied_before)) return true;
     return false;
 }
 

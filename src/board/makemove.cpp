@@ -51,7 +51,6 @@ void clear_castlings(int lost, std::uint64_t& key) {
 // Promotion, castling kind and en-passant flag: a move with none of them only
 // moves one piece and perhaps takes one on its destination.
 constexpr Move SPECIAL_FIELDS = 0x1FF00000;
-constexpr Move CASTLE_FIELD = 0x0F000000;  // the castling kind of a move
 
 inline bool is_pawn(int code) {
     return code == W_PAWN || code == B_PAWN;
@@ -112,11 +111,13 @@ inline void clear_ep_square(Keys& keys) {
     }
 }
 
+// A castling king may end where it started: the board loses it then, and
+// castling puts it back; keys and square sets stay right.
 inline void move_piece(int piece, int mover, int from, int to, Keys& keys) {
     position.board[to] = piece;
     position.board[from] = EMPTY;
     keys.key ^= z(from, piece) ^ z(to, piece);
-    toggle(piece, mover, square_bit[from] | square_bit[to]);
+    toggle(piece, mover, square_bit[from] ^ square_bit[to]);
 }
 
 inline void take_captured(int captured, int mover, int to, Keys& keys) {
@@ -148,30 +149,28 @@ inline void finish_pawn_move(Move m, int mover, int pawn, Keys& keys) {
     }
 }
 
+// Castling, after the king's move: the rook leaves its square and takes its
+// new one, and the king is put on its square again, which the rook may have
+// stood on or the king's own start may have been.
+void finish_castling(Move m, int mover, int king, Keys& keys) {
+    int* board = position.board;
+    const CastlingGeometry& g = position.castling;
+    const int right = castle_right(mover, move_castle_kind(m));
+    const int rook_from = g.rook_from[right], rook_to = g.rook_to[right];
+    const int rook = king - W_KING + W_ROOK;
+    board[rook_from] = EMPTY;
+    board[rook_to] = rook;
+    board[move_to(m)] = king;
+    keys.key ^= z(rook_from, rook) ^ z(rook_to, rook);
+    toggle(rook, mover, square_bit[rook_from] ^ square_bit[rook_to]);
+}
+
 // The king is in the pawn key.
 inline void finish_king_move(Move m, int mover, int king, Keys& keys) {
     const int from = move_from(m), to = move_to(m);
     position.state.king_square[mover] = to;
     keys.pawn_key ^= z32(from, king) ^ z32(to, king);
-}
-
-// Castling: king and rook leave their squares, then take their new ones, so
-// that a king that stays, or the two swapping squares, need nothing special.
-void make_castling(Move m, int mover, Keys& keys) {
-    int* board = position.board;
-    const CastlingGeometry& g = position.castling;
-    const int right = castle_right(mover, move_castle_kind(m));
-    const int king_from = move_from(m), king_to = move_to(m);
-    const int rook_from = g.rook_from[right], rook_to = g.rook_to[right];
-    const int king = board[king_from], rook = board[rook_from];
-    board[king_from] = board[rook_from] = EMPTY;
-    board[king_to] = king;
-    board[rook_to] = rook;
-    keys.key ^= z(king_from, king) ^ z(king_to, king) ^ z(rook_from, rook) ^ z(rook_to, rook);
-    keys.pawn_key ^= z32(king_from, king) ^ z32(king_to, king);
-    toggle(king, mover, square_bit[king_from] ^ square_bit[king_to]);
-    toggle(rook, mover, square_bit[rook_from] ^ square_bit[rook_to]);
-    position.state.king_square[mover] = king_to;
+    if (move_castle_kind(m)) finish_castling(m, mover, king, keys);
 }
 
 }  // namespace
@@ -185,17 +184,13 @@ void make_move(Move m) {
     push_history(m);
     Keys keys{st.key ^ side_key(), st.pawn_key};
     clear_ep_square(keys);
-    if (__builtin_expect((m & CASTLE_FIELD) != 0, 0)) {
-        make_castling(m, mover, keys);
-    } else {
-        // The piece moves; a promotion or an en-passant capture is finished below.
-        move_piece(piece, mover, from, to, keys);
-        if (const int captured = move_captured(m)) take_captured(captured, mover, to, keys);
-        if (is_pawn(piece))
-            finish_pawn_move(m, mover, piece, keys);
-        else if (from == st.king_square[mover])
-            finish_king_move(m, mover, piece, keys);
-    }
+    // The piece moves; a promotion, an en-passant capture or castling is finished below.
+    move_piece(piece, mover, from, to, keys);
+    if (const int captured = move_captured(m)) take_captured(captured, mover, to, keys);
+    if (is_pawn(piece))
+        finish_pawn_move(m, mover, piece, keys);
+    else if (from == st.king_square[mover])
+        finish_king_move(m, mover, piece, keys);
     if (const int lost = position.castling.lost_on_leaving[from] & SIDE_CASTLINGS[mover])
         clear_castlings(lost, keys.key);
 
