@@ -192,7 +192,7 @@ struct Position {
     Move move_history[HISTORY_CAPACITY];            // [n]: move of ply n, 0 = null/none
     // Per game, written by set-up and set_chess960 only, read-only while the game is played.
     CastlingGeometry castling;  // where the castling rooks start and what castling needs
-    bool chess960;              // a Chess960 game: set-up reads X-FEN castling letters
+    bool chess960;              // a Chess960 game: X-FEN's K and Q, rights end with their rooks
 };
 
 extern Position position;  // the one position the whole engine works on
@@ -251,9 +251,10 @@ using LineSource = const char* (*)();
 // edited board is impossible (the position from before "edit" is then kept).
 bool edit_position(LineSource next_line);
 extern char move_text[6];  // text of the last move_to_text: "e2e4" or "e7e8q", NUL-ended
-// How move text writes castling: the king's move (e1g1, standard), the king
-// taking its own rook (e1h1, UCI in Chess960), or "O-O" and "O-O-O" (xboard in
-// Chess960, which reads the king taking its rook too).
+// How move text writes castling: the king's move (e1g1; in a Chess960 game,
+// where that can be an ordinary king move too, the king taking its rook), the
+// king taking its own rook (e1h1, UCI in Chess960), or "O-O" and "O-O-O"
+// (xboard in Chess960, which reads the king taking its rook too).
 enum CastlingNotation : int {
     CASTLING_AS_KING_MOVE,
     CASTLING_AS_KING_TAKES_ROOK,

@@ -381,6 +381,14 @@ int castling_rook(Move m) {
     return position.castling.rook_from[castle_right(colour, move_castle_kind(m))];
 }
 
+// The king's move names castling in standard chess only: in Chess960 it may
+// be an ordinary king move as well (b1c1), so there the king takes its rook.
+CastlingNotation notation_in_use() {
+    return castling_notation == CASTLING_AS_KING_MOVE && position.chess960
+               ? CASTLING_AS_KING_TAKES_ROOK
+               : castling_notation;
+}
+
 // Castling in the notations that do not name the king's move.
 void write_castling(Move m) {
     if (castling_notation == CASTLING_AS_O_O) {
@@ -404,7 +412,7 @@ bool coordinates_name(const char* text, int from, int to, int promotion) {
 
 void move_to_text(Move m) {
     const int kind = move_castle_kind(m);
-    if (kind != 0 && castling_notation != CASTLING_AS_KING_MOVE && kind <= CASTLE_QUEEN_SIDE)
+    if (kind != 0 && kind <= CASTLE_QUEEN_SIDE && notation_in_use() != CASTLING_AS_KING_MOVE)
         return write_castling(m);
     write_square(move_text, move_from(m));
     write_square(move_text + 2, move_to(m));
@@ -414,7 +422,7 @@ void move_to_text(Move m) {
 
 bool text_names_move(const char* text, Move m) {
     const int kind = move_castle_kind(m);
-    if (kind == 0 || castling_notation == CASTLING_AS_KING_MOVE)
+    if (kind == 0 || notation_in_use() == CASTLING_AS_KING_MOVE)
         return coordinates_name(text, move_from(m), move_to(m), move_promotion(m));
     if (castling_notation == CASTLING_AS_O_O && castle_kind_of_text(text) != 0)
         return castle_kind_of_text(text) == kind;

@@ -224,27 +224,32 @@ TEST_F(Chess960, CastlingFieldsOfShredderFenAndXFen) {
 }
 
 // The three ways to write castling, each read back; the king's two-square
-// move is no castling for the notations that name the rook.
+// move is no castling where the notation names the rook, nor in Chess960.
 TEST_F(Chess960, MoveTextInThreeNotations) {
+    const char* standard = "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1";
+    const char* rook_beside_king = "4k3/8/8/8/8/8/8/RK5R w HA - 0 1";
     struct Case {
         CastlingNotation notation;
         const char* fen;
         const char* text;
         const char* written;  // nullptr: names no legal move; "-": a move that is no castling
     } const cases[] = {
-        {CASTLING_AS_KING_MOVE, "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", "e1g1", "e1g1"},
-        {CASTLING_AS_KING_MOVE, "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", "O-O", nullptr},
-        {CASTLING_AS_KING_TAKES_ROOK, "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", "e1h1", "e1h1"},
-        {CASTLING_AS_KING_TAKES_ROOK, "r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", "e1g1", nullptr},
-        {CASTLING_AS_KING_TAKES_ROOK, "4k3/8/8/8/8/8/8/RK5R w HA - 0 1", "b1c1", "-"},
-        {CASTLING_AS_KING_TAKES_ROOK, "4k3/8/8/8/8/8/8/RK5R w HA - 0 1", "b1a1", "b1a1"},
+        {CASTLING_AS_KING_MOVE, standard, "e1g1", "e1g1"},
+        {CASTLING_AS_KING_MOVE, standard, "O-O", nullptr},
+        {CASTLING_AS_KING_MOVE, rook_beside_king, "b1c1", "-"},
+        {CASTLING_AS_KING_MOVE, rook_beside_king, "b1a1", "b1a1"},
+        {CASTLING_AS_KING_TAKES_ROOK, standard, "e1h1", "e1h1"},
+        {CASTLING_AS_KING_TAKES_ROOK, standard, "e1g1", nullptr},
+        {CASTLING_AS_KING_TAKES_ROOK, rook_beside_king, "b1c1", "-"},
+        {CASTLING_AS_KING_TAKES_ROOK, rook_beside_king, "b1a1", "b1a1"},
         {CASTLING_AS_O_O, "r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1", "O-O", "O-O"},
         {CASTLING_AS_O_O, "r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1", "O-O-O", "O-O-O"},
-        {CASTLING_AS_O_O, "4k3/8/8/8/8/8/8/RK5R w HA - 0 1", "b1a1", "O-O-O"},
+        {CASTLING_AS_O_O, rook_beside_king, "b1a1", "O-O-O"},
         {CASTLING_AS_O_O, "4k3/8/8/8/8/8/8/RK5R w H - 0 1", "O-O-O", nullptr},
     };
     for (const Case& c : cases) {
         castling_notation = c.notation;
+        set_chess960(c.fen != standard);
         set_fen(c.fen);
         EXPECT_EQ(looks_like_move(c.text), c.notation == CASTLING_AS_O_O || c.text[0] != 'O');
         const Move m = parse_move_text(c.text);
