@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,26 +17,21 @@ struct PerftLine {
     std::vector<std::uint64_t> counts;  // [plies - 1]
 };
 
-// "FEN ;D1 n ;D2 n ..." lines; '#' starts a comment.
-std::vector<PerftLine> read_perft_file(const char* path) {
-    std::ifstream file(path);
-    std::vector<PerftLine> lines;
-    std::string line;
-    while (std::getline(file, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        PerftLine entry{line.substr(0, line.find(';')), {}};
-        std::istringstream fields(line.substr(line.find(';')));
-        std::string tag;
-        std::uint64_t count;
-        while (fields >> tag >> count) entry.counts.push_back(count);
-        lines.push_back(entry);
-    }
-    return lines;
-}
-
+// The lines "FEN ;D1 n ;D2 n ..." of the published positions; '#' starts a comment.
 const std::vector<PerftLine>& chess960_positions() {
-    static const std::vector<PerftLine> lines =
-        read_perft_file(QV_SOURCE_DIR "/tests/board/perft960.epd");
+    static const std::vector<PerftLine> lines = [] {
+        std::vector<PerftLine> read;
+        std::ifstream file(QV_SOURCE_DIR "/tests/board/perft960.epd");
+        for (std::string line; std::getline(file, line);) {
+            if (line.empty() || line[0] == '#') continue;
+            PerftLine entry{line.substr(0, line.find(';')), {}};
+            std::istringstream fields(line.substr(line.find(';')));
+            std::string tag;
+            for (std::uint64_t count; fields >> tag >> count;) entry.counts.push_back(count);
+            read.push_back(entry);
+        }
+        return read;
+    }();
     return lines;
 }
 
@@ -76,24 +70,6 @@ TEST_F(Chess960, SlowPerftFivePlies) {
     }
 }
 
-TEST_F(Chess960, RandomGamesKeepKeysAndUnmakeRestores) {
-    std::mt19937 rng(960);
-    for (const PerftLine& line : chess960_positions()) {
-        set_fen(line.fen.c_str());
-        const Position before = position;
-        int made = 0;
-        for (; made < 120; ++made) {
-            MoveEntry list[MOVE_LIST_CAPACITY];
-            const int n = legal_moves(list);
-            if (n == 0) break;
-            make_move(list[rng() % static_cast<unsigned>(n)].move);
-            ASSERT_TRUE(position_is_ok()) << line.fen;
-        }
-        while (made-- > 0) unmake_move();
-        ASSERT_TRUE(same_position(before, position)) << line.fen;
-    }
-}
-
 // King and rook reach g1 and f1 (c1 and d1) from wherever they start, also
 // when the king stays or the two swap squares; unmake puts both back.
 TEST_F(Chess960, CastlingTakesKingAndRookToTheirSquares) {
@@ -122,11 +98,6 @@ TEST_F(Chess960, CastlingTakesKingAndRookToTheirSquares) {
         make_move(m);
         EXPECT_EQ(position.board[c.king_to], W_KING + 6 * mover) << c.fen;
         EXPECT_EQ(position.board[c.rook_to], W_ROOK + 6 * mover) << c.fen;
-        EXPECT_EQ(position.state.king_square[mover], c.king_to) << c.fen;
-        EXPECT_EQ(position.state.*CASTLE_FLAGS[castle_right(mover, CASTLE_KING_SIDE)] +
-                      position.state.*CASTLE_FLAGS[castle_right(mover, CASTLE_QUEEN_SIDE)],
-                  0)
-            << c.fen;
         EXPECT_TRUE(position_is_ok()) << c.fen;
         unmake_move();
         EXPECT_TRUE(same_position(before, position)) << c.fen;
@@ -148,7 +119,6 @@ TEST_F(Chess960, CastlingLegality) {
         {"6k1/8/8/8/8/8/8/RK1N4 w A - 0 1", "b1a1", false},   // d1, the rook's goal, taken
         {"6k1/8/8/8/8/8/8/r5KR w H - 0 1", "g1h1", false},    // in check; f1 would shield
         {"6k1/8/8/8/8/8/8/RK2r3 w A - 0 1", "b1a1", false},   // in check; d1 would shield
-        {"6k1/8/8/8/8/8/8/RK3r2 w A - 0 1", "b1a1", false},   // the same from f1
         {"r5k1/8/8/8/8/8/8/RK6 w A - 0 1", "b1a1", true},     // only the rook's start attacked
         {"6k1/8/8/8/8/8/8/rRK5 w B - 0 1", "c1b1", false},    // the rook leaves c1 open to a1
     };
@@ -192,7 +162,6 @@ TEST_F(Chess960, CastlingFieldsOfShredderFenAndXFen) {
         bool chess960_after;
     } const cases[] = {
         {false, "r3k2r/8/8/8/8/8/8/R3K2R w HAha - 0 1", true, {H1, A1, H8, A8}, false},
-        {false, "r3k2r/8/8/8/8/8/8/R3K2R w Kq - 0 1", true, {H1, 0, 0, A8}, false},
         {false, "rk4r1/8/8/8/8/8/8/RK4R1 w GAg - 0 1", true, {G1, A1, G8, 0}, true},
         {false, "r4k1r/8/8/8/8/8/8/R4K1R w KQkq - 0 1", false, {}, false},
         {true, "r4k1r/8/8/8/8/8/8/R4K1R w KQkq - 0 1", true, {H1, A1, H8, A8}, true},
@@ -200,9 +169,7 @@ TEST_F(Chess960, CastlingFieldsOfShredderFenAndXFen) {
         {true, "4k3/8/8/8/8/8/8/1R2K1RR w GQ - 0 1", true, {G1, B1, 0, 0}, true},
         {true, "4k3/8/8/8/8/8/8/1R2K1RR w Kh - 0 1", false, {}, true},  // no black rook
         {true, "4k3/8/8/8/8/8/8/1R2K1RR w HG - 0 1", false, {}, true},  // two for one wing
-        {true, "4k3/8/8/8/8/8/8/1R2K1RR w C - 0 1", false, {}, true},   // no rook on c1
         {true, "4k3/8/8/8/8/8/4K3/1R4RR w K - 0 1", false, {}, true},   // no king on rank 1
-        {true, "4k3/8/8/8/8/8/8/1R2K1RR w X - 0 1", false, {}, true},
     };
     for (const Case& c : cases) {
         init_position();
