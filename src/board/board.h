@@ -154,18 +154,18 @@ inline constexpr std::uint8_t PositionState::*CASTLE_FLAGS[CASTLE_RIGHTS] = {
 // and h. Castling is legal when the flag is set, the rook stands on rook_from,
 // must_be_empty is empty and no square of king_path is attacked before the move.
 struct CastlingGeometry {
-    std::int32_t rook_from[CASTLE_RIGHTS];  // [right]: the rook's square, 0 = no such right
-    std::int32_t king_to[CASTLE_RIGHTS];    // [right]: g1, c1, g8, c8
-    std::int32_t rook_to[CASTLE_RIGHTS];    // [right]: f1, d1, f8, d8
-    SquareSet
-        must_be_empty[CASTLE_RIGHTS];    // [right]: squares the pieces cross or reach, less theirs
-    SquareSet king_path[CASTLE_RIGHTS];  // [right]: the king's start to its end, both included
-    SquareSet
-        moved_squares[CASTLE_RIGHTS];  // [right]: the occupancy after XOR that before castling
-    std::uint8_t lost_on_leaving[BOARD_SIZE];  // [square]: rights (bit per right) lost when their
-                                               // side moves a piece away from it
-    std::uint8_t lost_on_capture[BOARD_SIZE];  // [square]: rights lost when the piece there is
-                                               // taken; Chess960 games only
+    // [right]: the rook's square (0 = no such right), and where king and rook end.
+    std::int32_t rook_from[CASTLE_RIGHTS], king_to[CASTLE_RIGHTS], rook_to[CASTLE_RIGHTS];
+    // [right]: the squares the two pieces cross or reach, less their own.
+    SquareSet must_be_empty[CASTLE_RIGHTS];
+    // [right]: the squares from the king's start to its end, both included.
+    SquareSet king_path[CASTLE_RIGHTS];
+    // [right]: the squares whose occupancy castling changes (XOR gives the one before).
+    SquareSet moved_squares[CASTLE_RIGHTS];
+    // [square]: the rights (bit = right) their side loses when it moves a piece away from it.
+    std::uint8_t lost_on_leaving[BOARD_SIZE];
+    // [square]: the rights lost when the piece there is taken; in Chess960 games only.
+    std::uint8_t lost_on_capture[BOARD_SIZE];
 };
 
 // Codes of game_result.

@@ -120,9 +120,6 @@ int evaluate_phase() {
     return position.state.side_to_move == BLACK ? -total : total;
 }
 
-}  // namespace
-
-namespace {
 // A side that may still castle has not moved its king: in Chess960 it may
 // start beside its rook. (In standard chess such a king has always moved.)
 bool may_castle(int colour) {
@@ -130,6 +127,7 @@ bool may_castle(int colour) {
     return (st.*CASTLE_FLAGS[castle_right(colour, CASTLE_KING_SIDE)] |
             st.*CASTLE_FLAGS[castle_right(colour, CASTLE_QUEEN_SIDE)]) != 0;
 }
+
 }  // namespace
 
 int blocked_rook_term() {
