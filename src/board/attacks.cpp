@@ -20,15 +20,12 @@ inline bool slider_attacks(int i, SquareSet sliders, SquareSet occupied) {
     return false;
 }
 
-inline SquareSet occupied_squares() {
-    return position.colour_squares[WHITE] | position.colour_squares[BLACK];
-}
-
-// Attacks by the pieces of colour By on mailbox square s. occupied() gives
-// the squares that block sliders; it is only asked for when a slider stands
-// on a line through the square.
-template <int By, class Occupied>
-inline bool attacked_through(int s, Occupied occupied) {
+// Attacks by the pieces of colour By on mailbox square s, on the board as it
+// stands or, for the castling test, with the squares in moved emptied or
+// filled. Sliders are only followed along their lines when one stands on a
+// line through the square.
+template <int By>
+inline bool attacked_by(int s, SquareSet moved = 0) {
     using T = SideTraits<By>;
     const SquareSet* pieces = position.piece_squares;
     if ((pawn_attackers[By][s] & pieces[T::pawn]) || (knight_reach[s] & pieces[T::knight]) ||
@@ -39,30 +36,24 @@ inline bool attacked_through(int s, Occupied occupied) {
     const SquareSet straight = (pieces[T::rook] | queens) & straight_reach[s];
     if ((diagonal | straight) == 0) return false;
     const int i = square64[s];
-    const SquareSet blocking = occupied();
-    return (diagonal != 0 && slider_attacks<true>(i, diagonal, blocking)) ||
-           (straight != 0 && slider_attacks<false>(i, straight, blocking));
-}
-
-// Attacks on the board as it stands.
-template <int By>
-inline bool attacked_by(int s) {
-    return attacked_through<By>(s, occupied_squares);
+    const SquareSet occupied =
+        (position.colour_squares[WHITE] | position.colour_squares[BLACK]) ^ moved;
+    return (diagonal != 0 && slider_attacks<true>(i, diagonal, occupied)) ||
+           (straight != 0 && slider_attacks<false>(i, straight, occupied));
 }
 
 // Castling also needs every square from the king's start to its end, both
 // included, unattacked on the board as it was before the move, where the
 // castling rook did not yet shield them. (The king's new square is tested on
-// the board after the move as well, like after every move.)
+// the board after the move as well, like after every move.) Rare: kept out
+// of the test of every other move.
 template <int By>
-bool castling_path_attacked(int castle_kind) {
+__attribute__((noinline, cold)) bool castling_path_attacked(int castle_kind) {
     if (castle_kind > CASTLE_QUEEN_SIDE) return true;
     const int right = castle_right(By ^ 1, castle_kind);
     const CastlingGeometry& g = position.castling;
-    const SquareSet before = occupied_squares() ^ g.moved_squares[right];
-    const auto occupied_before = [before] { return before; };
     for (SquareSet path = g.king_path[right]; path != 0; path &= path - 1)
-        if (attacked_through<By>(squares_a1_h8[first_index(path)], occupied_before)) return true;
+        if (attacked_by<By>(squares_a1_h8[first_index(path)], g.moved_squares[right])) return true;
     return false;
 }
 
