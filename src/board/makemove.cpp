@@ -151,9 +151,8 @@ inline void finish_pawn_move(Move m, int mover, int pawn, Keys& keys) {
 
 // Castling, after the king's move: the rook leaves its square and takes its
 // new one, and the king is put on its square again, which the rook may have
-// stood on or the king's own start may have been. Rare: kept out of the
-// code of every other move.
-__attribute__((noinline, cold)) void finish_castling(Move m, int mover, int king, Keys& keys) {
+// stood on or the king's own start may have been.
+void finish_castling(Move m, int mover, int king, Keys& keys) {
     int* board = position.board;
     const CastlingGeometry& g = position.castling;
     const int right = castle_right(mover, move_castle_kind(m));
