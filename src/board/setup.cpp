@@ -412,8 +412,10 @@ bool coordinates_name(const char* text, int from, int to, int promotion) {
 
 void move_to_text(Move m) {
     const int kind = move_castle_kind(m);
-    if (kind != 0 && kind <= CASTLE_QUEEN_SIDE && notation_in_use() != CASTLING_AS_KING_MOVE)
-        return write_castling(m);
+    if (kind != 0 && kind <= CASTLE_QUEEN_SIDE && notation_in_use() != CASTLING_AS_KING_MOVE) {
+        write_castling(m);
+        return;
+    }
     write_square(move_text, move_from(m));
     write_square(move_text + 2, move_to(m));
     move_text[4] = promotion_letter(move_promotion(m));
