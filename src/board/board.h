@@ -185,12 +185,12 @@ struct Position {
     std::int32_t board[BOARD_SIZE];
     PositionState state;
     std::int32_t game_ply;  // records on the history stack; the game's ply number
+    // Per game, written by set-up and set_chess960 only, read-only while the game is played:
+    bool chess960;  // a Chess960 game: X-FEN's K and Q, rights end with their rooks
     // The board once more as square sets, kept by make/unmake and set-up.
     SquareSet piece_squares[13];  // [piece code]: the squares it stands on; [EMPTY] stays 0
     SquareSet colour_squares[2];  // [WHITE], [BLACK]: the squares of all pieces of that colour
-    // Per game, written by set-up and set_chess960 only, read-only while the game is played.
-    CastlingGeometry castling;  // where the castling rooks start and what castling needs
-    bool chess960;              // a Chess960 game: X-FEN's K and Q, rights end with their rooks
+    CastlingGeometry castling;    // per game, like chess960: where the castling rooks start
     PositionState state_history[HISTORY_CAPACITY];  // [n]: state before the move of ply n
     Move move_history[HISTORY_CAPACITY];            // [n]: move of ply n, 0 = null/none
 };

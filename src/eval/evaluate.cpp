@@ -120,25 +120,18 @@ int evaluate_phase() {
     return position.state.side_to_move == BLACK ? -total : total;
 }
 
-// A side that may still castle has not moved its king: in Chess960 it may
-// start beside its rook. (In standard chess such a king has always moved.)
-bool may_castle(int colour) {
-    const PositionState& st = position.state;
-    return (st.*CASTLE_FLAGS[castle_right(colour, CASTLE_KING_SIDE)] |
-            st.*CASTLE_FLAGS[castle_right(colour, CASTLE_QUEEN_SIDE)]) != 0;
-}
-
 }  // namespace
 
+// The squares describe a king of standard chess that walked sideways; in
+// Chess960 a king may start there, so the term is left out of such games.
 int blocked_rook_term() {
     const PositionState& st = position.state;
     const SquareSet* pieces = position.piece_squares;
     int score = 0;
-    if ((blocked_rook_sets.rooks[WHITE][st.king_square[WHITE]] & pieces[W_ROOK]) &&
-        !may_castle(WHITE))
+    if (position.chess960) return 0;
+    if (blocked_rook_sets.rooks[WHITE][st.king_square[WHITE]] & pieces[W_ROOK])
         score -= BLOCKED_ROOK_PENALTY;
-    if ((blocked_rook_sets.rooks[BLACK][st.king_square[BLACK]] & pieces[B_ROOK]) &&
-        !may_castle(BLACK))
+    if (blocked_rook_sets.rooks[BLACK][st.king_square[BLACK]] & pieces[B_ROOK])
         score += BLOCKED_ROOK_PENALTY;
     return score;
 }
