@@ -20,10 +20,12 @@ inline bool slider_attacks(int i, SquareSet sliders, SquareSet occupied) {
     return false;
 }
 
-// Attacks by the pieces of colour By on mailbox square s. Sliders are only
-// followed along their lines when one stands on a line through the square.
+// Attacks by the pieces of colour By on mailbox square s, on the board as it
+// stands or, for the castling test, with the squares in moved emptied or
+// filled. Sliders are only followed along their lines when one stands on a
+// line through the square.
 template <int By>
-inline bool attacked_by(int s) {
+inline bool attacked_by(int s, SquareSet moved = 0) {
     using T = SideTraits<By>;
     const SquareSet* pieces = position.piece_squares;
     if ((pawn_attackers[By][s] & pieces[T::pawn]) || (knight_reach[s] & pieces[T::knight]) ||
@@ -34,24 +36,25 @@ inline bool attacked_by(int s) {
     const SquareSet straight = (pieces[T::rook] | queens) & straight_reach[s];
     if ((diagonal | straight) == 0) return false;
     const int i = square64[s];
-    const SquareSet occupied = position.colour_squares[WHITE] | position.colour_squares[BLACK];
+    const SquareSet occupied =
+        (position.colour_squares[WHITE] | position.colour_squares[BLACK]) ^ moved;
     return (diagonal != 0 && slider_attacks<true>(i, diagonal, occupied)) ||
            (straight != 0 && slider_attacks<false>(i, straight, occupied));
 }
 
-// Castling also needs the king's start square and the square it passes over
-// unattacked; the king's new square was tested already.
+// Castling also needs every square from the king's start to its end, both
+// included, unattacked on the board as it was before the move, where the
+// castling rook did not yet shield them. (The king's new square is tested on
+// the board after the move as well, like after every move.) Rare: kept out
+// of the test of every other move.
 template <int By>
-bool castling_path_attacked(int castle_kind) {
-    const int e = By == BLACK ? E1 : E8;
-    switch (castle_kind) {
-        case CASTLE_KING_SIDE:
-            return attacked_by<By>(e) || attacked_by<By>(e + 1);
-        case CASTLE_QUEEN_SIDE:
-            return attacked_by<By>(e - 1) || attacked_by<By>(e);
-        default:
-            return true;
-    }
+__attribute__((noinline, cold)) bool castling_path_attacked(int castle_kind) {
+    if (castle_kind > CASTLE_QUEEN_SIDE) return true;
+    const int right = castle_right(By ^ 1, castle_kind);
+    const CastlingGeometry& g = position.castling;
+    for (SquareSet path = g.king_path[right]; path != 0; path &= path - 1)
+        if (attacked_by<By>(squares_a1_h8[first_index(path)], g.moved_squares[right])) return true;
+    return false;
 }
 
 // After a move of Mover: its king is not attacked, nor, for castling, the

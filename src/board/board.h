@@ -139,6 +139,36 @@ static_assert(offsetof(PositionState, key) == 0 && offsetof(PositionState, pawn_
                   offsetof(PositionState, game_result) == 41,
               "PositionState field order");
 
+// ---- Castling rights. A right is named by its index: each colour's king side,
+// then its queen side, in the order of the flags above and of their keys.
+constexpr int CASTLE_RIGHTS = 4;
+constexpr int castle_right(int colour, int castle_kind) {
+    return 2 * colour + castle_kind - CASTLE_KING_SIDE;
+}
+inline constexpr std::uint8_t PositionState::*CASTLE_FLAGS[CASTLE_RIGHTS] = {
+    &PositionState::castle_wk, &PositionState::castle_wq, &PositionState::castle_bk,
+    &PositionState::castle_bq};
+
+// The castling of one game, set with the position: where each castling rook
+// starts, and what follows from that. King and rook end on the same squares
+// whatever their start; standard chess is the king on e1/e8 with rooks on a
+// and h. Castling is legal when the flag is set, the rook stands on rook_from,
+// must_be_empty is empty and no square of king_path is attacked before the move.
+struct CastlingGeometry {
+    // [right]: the rook's square (0 = no such right), and where king and rook end.
+    std::int32_t rook_from[CASTLE_RIGHTS], king_to[CASTLE_RIGHTS], rook_to[CASTLE_RIGHTS];
+    // [right]: the squares the two pieces cross or reach, less their own.
+    SquareSet must_be_empty[CASTLE_RIGHTS];
+    // [right]: the squares from the king's start to its end, both included.
+    SquareSet king_path[CASTLE_RIGHTS];
+    // [right]: the squares whose occupancy castling changes (XOR gives the one before).
+    SquareSet moved_squares[CASTLE_RIGHTS];
+    // [square]: the rights (bit = right) their side loses when it moves a piece away from it.
+    std::uint8_t lost_on_leaving[BOARD_SIZE];
+    // [square]: the rights lost when the piece there is taken; in Chess960 games only.
+    std::uint8_t lost_on_capture[BOARD_SIZE];
+};
+
 // Codes of game_result.
 constexpr int GAME_RUNNING = 0;
 constexpr int WHITE_WON = 1;             // "1-0"
@@ -156,9 +186,12 @@ struct Position {
     std::int32_t board[BOARD_SIZE];
     PositionState state;
     std::int32_t game_ply;  // records on the history stack; the game's ply number
+    // Per game, written by set-up and set_chess960 only, read-only while the game is played:
+    bool chess960;  // a Chess960 game: X-FEN's K and Q, rights end with their rooks
     // The board once more as square sets, kept by make/unmake and set-up.
     SquareSet piece_squares[13];  // [piece code]: the squares it stands on; [EMPTY] stays 0
     SquareSet colour_squares[2];  // [WHITE], [BLACK]: the squares of all pieces of that colour
+    CastlingGeometry castling;    // per game, like chess960: where the castling rooks start
     PositionState state_history[HISTORY_CAPACITY];  // [n]: state before the move of ply n
     Move move_history[HISTORY_CAPACITY];            // [n]: move of ply n, 0 = null/none
 };
@@ -167,9 +200,9 @@ struct Position {
 // console and the drivers) is the engine's position that the drivers, books and
 // console see; each helper search thread works on a copy of it (copy_position).
 extern QV_THREAD_LOCAL Position position;
-// Copies into to what a search needs of from: board, state, square sets and
-// the history that repetition looks at (the plies of the fifty-move window).
-// How helper search threads take the root position.
+// Copies into to what a search needs of from: board, state, square sets, the
+// game's castling geometry and the history that repetition looks at (the plies
+// of the fifty-move window). How helper search threads take the root position.
 void copy_position(Position& to, const Position& from);
 
 // ---- Tables of the board.
@@ -206,8 +239,19 @@ void compute_keys();         // XORs the full key terms into key and pawn_key (c
 void compute_square_sets();  // piece_squares and colour_squares from the board
 
 // ---- Set-up and move text.
-void init_position();
+void init_position();  // also makes the game standard chess
+// FEN, with castling as KQkq or as the castling rooks' files (Shredder-FEN
+// "HAha"; X-FEN mixes both). In standard chess K and Q need the king on e1 and
+// the rook on h1 or a1; in a Chess960 game they name the outermost rook on that
+// wing. Rooks or a king off those squares make the game Chess960.
 bool set_position_from_fen(const char* text);  // false: rejected, position untouched
+// Gives the castling rights: rook_from[right] is that right's rook square, 0 for
+// none. The kings stand on their squares; called by set-up before the keys are made.
+void set_castling_rights(const int rook_from[CASTLE_RIGHTS]);
+// Starts or ends a Chess960 game for the position set up now. A rook taken on its
+// start square then takes its castling right with it; in standard chess the
+// right stays set (and never makes a move) so that the keys stay as they are.
+void set_chess960(bool on);
 // Where edit mode takes its lines from: the next line, or nullptr at the end
 // of input. The front end hands in its own line reader.
 using LineSource = const char* (*)();
@@ -216,9 +260,23 @@ using LineSource = const char* (*)();
 bool edit_position(LineSource next_line);
 // Text of this thread's last move_to_text: "e2e4" or "e7e8q", NUL-ended.
 extern QV_THREAD_LOCAL char move_text[6];
+// How move text writes castling: the king's move (e1g1; in a Chess960 game,
+// where that can be an ordinary king move too, the king taking its rook), the
+// king taking its own rook (e1h1, UCI in Chess960), or "O-O" and "O-O-O"
+// (xboard in Chess960, which reads the king taking its rook too).
+enum CastlingNotation : int {
+    CASTLING_AS_KING_MOVE,
+    CASTLING_AS_KING_TAKES_ROOK,
+    CASTLING_AS_O_O,
+};
+// Read by move_to_text, parse_move_text and looks_like_move; set by the front
+// end while no search runs.
+extern CastlingNotation castling_notation;
 void move_to_text(Move m);
 Move parse_move_text(const char* text);
-bool looks_like_move(const char* text);  // letter, digit, letter, digit
+// The text names the move (in castling_notation) in the position it is played from.
+bool text_names_move(const char* text, Move m);
+bool looks_like_move(const char* text);  // letter, digit, letter, digit; or O-O in that notation
 
 // ---- Perft.
 std::uint64_t perft(int depth);  // depth <= 0: number of legal moves here

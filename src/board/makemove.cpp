@@ -24,7 +24,7 @@ inline std::uint32_t z32(int sq, int code) {
 
 // Keys of the terms that live on code 0.
 constexpr int SIDE_KEY_SQUARE = 0;
-constexpr int CASTLE_KEY_SQUARE[4] = {1, 2, 3, 4};  // wk, wq, bk, bq
+constexpr int CASTLE_KEY_SQUARE[CASTLE_RIGHTS] = {1, 2, 3, 4};  // [right]: wk, wq, bk, bq
 
 inline std::uint64_t side_key() {
     return zobrist[SIDE_KEY_SQUARE][0];
@@ -33,35 +33,13 @@ inline std::uint64_t castle_key(int which) {
     return zobrist[CASTLE_KEY_SQUARE[which]][0];
 }
 
-// The four castling flags in the order of their keys, and as bits of a mask.
-constexpr std::uint8_t PositionState::*CASTLE_FLAGS[4] = {
-    &PositionState::castle_wk, &PositionState::castle_wq, &PositionState::castle_bk,
-    &PositionState::castle_bq};
-constexpr int WK = 1, WQ = 2, BK = 4, BQ = 8;
-constexpr int SIDE_CASTLINGS[2] = {WK | WQ, BK | BQ};  // [colour]
-
-// [square]: the castlings given up when a piece of the side they belong to
-// leaves it: the king's home square gives up both of its side, a rook's home
-// square the one on that side. (While a side may castle its king stands on
-// its home square, so only the king can leave it.)
-struct CastleMasks {
-    std::uint8_t lost[BOARD_SIZE];
-};
-constexpr CastleMasks make_castle_masks() {
-    CastleMasks t{};
-    t.lost[E1] = WK | WQ;
-    t.lost[H1] = WK;
-    t.lost[A1] = WQ;
-    t.lost[E8] = BK | BQ;
-    t.lost[H8] = BK;
-    t.lost[A8] = BQ;
-    return t;
-}
-constexpr CastleMasks castle_masks = make_castle_masks();
+// [colour]: the side's two castling rights as bits of a mask (bit = right).
+constexpr int SIDE_CASTLINGS[2] = {3 << castle_right(WHITE, CASTLE_KING_SIDE),
+                                   3 << castle_right(BLACK, CASTLE_KING_SIDE)};
 
 // Clears the flags of the mask that are still set, with their keys.
 void clear_castlings(int lost, std::uint64_t& key) {
-    for (int which = 0; which < 4; ++which) {
+    for (int which = 0; which < CASTLE_RIGHTS; ++which) {
         std::uint8_t& flag = position.state.*CASTLE_FLAGS[which];
         if ((lost >> which & 1) && flag) {
             flag = 0;
@@ -82,14 +60,6 @@ inline bool is_pawn(int code) {
 inline void toggle(int piece, int colour, SquareSet squares) {
     position.piece_squares[piece] ^= squares;
     position.colour_squares[colour] ^= squares;
-}
-
-// Where castling moves the rook: from, to.
-inline int castling_rook_from(int kind, int king_to) {
-    return kind == CASTLE_KING_SIDE ? king_to + 1 : king_to - 2;
-}
-inline int castling_rook_to(int kind, int king_to) {
-    return kind == CASTLE_KING_SIDE ? king_to - 1 : king_to + 1;
 }
 
 inline void push_history(Move m) {
@@ -141,11 +111,13 @@ inline void clear_ep_square(Keys& keys) {
     }
 }
 
+// A castling king may end where it started: the board loses it then, and
+// castling puts it back; keys and square sets stay right.
 inline void move_piece(int piece, int mover, int from, int to, Keys& keys) {
     position.board[to] = piece;
     position.board[from] = EMPTY;
     keys.key ^= z(from, piece) ^ z(to, piece);
-    toggle(piece, mover, square_bit[from] | square_bit[to]);
+    toggle(piece, mover, square_bit[from] ^ square_bit[to]);
 }
 
 inline void take_captured(int captured, int mover, int to, Keys& keys) {
@@ -158,6 +130,8 @@ inline void take_captured(int captured, int mover, int to, Keys& keys) {
         keys.pawn_key ^= z32(to, captured);
         --st.pawn_count;
     }
+    if (const int lost = position.castling.lost_on_capture[to] & SIDE_CASTLINGS[mover ^ 1])
+        clear_castlings(lost, keys.key);
 }
 
 // Pawn moves reset the fifty-move count; a double push leaves the square it
@@ -175,20 +149,28 @@ inline void finish_pawn_move(Move m, int mover, int pawn, Keys& keys) {
     }
 }
 
-// The king is in the pawn key; castling moves the rook too.
-inline void finish_king_move(Move m, int mover, int king, Keys& keys) {
+// Castling, after the king's move: the rook leaves its square and takes its
+// new one, and the king is put on its square again, which the rook may have
+// stood on or the king's own start may have been.
+void finish_castling(Move m, int mover, int king, Keys& keys) {
     int* board = position.board;
+    const CastlingGeometry& g = position.castling;
+    const int right = castle_right(mover, move_castle_kind(m));
+    const int rook_from = g.rook_from[right], rook_to = g.rook_to[right];
+    const int rook = king - W_KING + W_ROOK;
+    board[rook_from] = EMPTY;
+    board[rook_to] = rook;
+    board[move_to(m)] = king;
+    keys.key ^= z(rook_from, rook) ^ z(rook_to, rook);
+    toggle(rook, mover, square_bit[rook_from] ^ square_bit[rook_to]);
+}
+
+// The king is in the pawn key.
+inline void finish_king_move(Move m, int mover, int king, Keys& keys) {
     const int from = move_from(m), to = move_to(m);
     position.state.king_square[mover] = to;
     keys.pawn_key ^= z32(from, king) ^ z32(to, king);
-    if (const int kind = move_castle_kind(m)) {
-        const int rook_from = castling_rook_from(kind, to), rook_to = castling_rook_to(kind, to);
-        const int rook = board[rook_from];
-        board[rook_to] = rook;
-        board[rook_from] = EMPTY;
-        keys.key ^= z(rook_from, rook) ^ z(rook_to, rook);
-        toggle(rook, mover, square_bit[rook_from] | square_bit[rook_to]);
-    }
+    if (move_castle_kind(m)) finish_castling(m, mover, king, keys);
 }
 
 }  // namespace
@@ -202,14 +184,14 @@ void make_move(Move m) {
     push_history(m);
     Keys keys{st.key ^ side_key(), st.pawn_key};
     clear_ep_square(keys);
-    // The piece moves; a promotion or an en-passant capture is finished below.
+    // The piece moves; a promotion, an en-passant capture or castling is finished below.
     move_piece(piece, mover, from, to, keys);
     if (const int captured = move_captured(m)) take_captured(captured, mover, to, keys);
     if (is_pawn(piece))
         finish_pawn_move(m, mover, piece, keys);
     else if (from == st.king_square[mover])
         finish_king_move(m, mover, piece, keys);
-    if (const int lost = castle_masks.lost[from] & SIDE_CASTLINGS[mover])
+    if (const int lost = position.castling.lost_on_leaving[from] & SIDE_CASTLINGS[mover])
         clear_castlings(lost, keys.key);
 
     st.key = keys.key;
@@ -245,15 +227,16 @@ void unmake_special_move(Move m, int mover) {
         toggle(piece, mover, from_bit | to_bit);
         toggle(victim, mover ^ 1, square_bit[victim_sq]);
     } else {
-        const int kind = move_castle_kind(m);
-        const int rook_from = castling_rook_from(kind, to), rook_to = castling_rook_to(kind, to);
+        // Castling: both pieces leave before either returns (their squares may overlap).
+        const CastlingGeometry& g = position.castling;
+        const int right = castle_right(mover, move_castle_kind(m));
+        const int rook_from = g.rook_from[right], rook_to = g.rook_to[right];
         const int rook = board[rook_to];
+        board[to] = board[rook_to] = EMPTY;
         board[from] = piece;
-        board[to] = EMPTY;
         board[rook_from] = rook;
-        board[rook_to] = EMPTY;
-        toggle(piece, mover, from_bit | to_bit);
-        toggle(rook, mover, square_bit[rook_from] | square_bit[rook_to]);
+        toggle(piece, mover, from_bit ^ to_bit);
+        toggle(rook, mover, square_bit[rook_from] ^ square_bit[rook_to]);
     }
 }
 
@@ -316,6 +299,6 @@ void compute_keys() {
     }
     if (st.side_to_move == BLACK) st.key ^= side_key();
     if (st.ep_square) st.key ^= z(st.ep_square, 0);
-    for (int which = 0; which < 4; ++which)
+    for (int which = 0; which < CASTLE_RIGHTS; ++which)
         if (st.*CASTLE_FLAGS[which]) st.key ^= castle_key(which);
 }

@@ -141,19 +141,20 @@ inline void slide_moves(MoveEntry*& out, int s, int kind, const std::array<int, 
     }
 }
 
+// King side, then queen side: the right is still held, its rook stands on
+// its square and nothing else stands where the two pieces go. Whether the
+// king's path is attacked is tested after the move (last_move_legal).
 template <int Side>
-inline void castling_moves(MoveEntry*& out) {
-    using T = SideTraits<Side>;
-    const PositionState& st = position.state;
-    const int* b = position.board;
-    const int h = T::home_rank;  // a-file square is h + 1
-    const bool king_side = Side == WHITE ? st.castle_wk : st.castle_bk;
-    const bool queen_side = Side == WHITE ? st.castle_wq : st.castle_bq;
-    if (king_side && b[h + 6] == EMPTY && b[h + 7] == EMPTY && b[h + 8] == T::rook)
-        add(out, T::castle_king_side, 0);
-    if (queen_side && b[h + 4] == EMPTY && b[h + 3] == EMPTY && b[h + 2] == EMPTY &&
-        b[h + 1] == T::rook)
-        add(out, T::castle_queen_side, 0);
+inline void castling_moves(MoveEntry*& out, int king) {
+    const CastlingGeometry& g = position.castling;
+    const SquareSet occupied = position.colour_squares[WHITE] | position.colour_squares[BLACK];
+    for (int kind = CASTLE_KING_SIDE; kind <= CASTLE_QUEEN_SIDE; ++kind) {
+        const int right = castle_right(Side, kind);
+        if (position.state.*CASTLE_FLAGS[right] &&
+            position.board[g.rook_from[right]] == SideTraits<Side>::rook &&
+            (occupied & g.must_be_empty[right]) == 0)
+            add(out, pack_move(king, g.king_to[right], 0, 0, kind), 0);
+    }
 }
 
 template <int Side>
@@ -180,7 +181,7 @@ int generate_all(MoveEntry* list) {
                 break;
             case W_KING:
                 step_moves<Side>(out, s, 6, T::queen_dirs);
-                castling_moves<Side>(out);
+                castling_moves<Side>(out, s);
                 break;
             default:
                 break;

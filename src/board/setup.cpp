@@ -4,8 +4,10 @@
 #include <cstring>
 
 #include "board/board.h"
+#include "board/side_traits.h"
 
 QV_THREAD_LOCAL char move_text[6];
+CastlingNotation castling_notation = CASTLING_AS_KING_MOVE;
 
 namespace {
 
@@ -132,22 +134,88 @@ bool read_side_to_move(const char*& c) {
     return true;
 }
 
-// Each letter needs its king and rook on their home squares.
-bool read_castling(const char*& c) {
-    PositionState& st = position.state;
-    const int* b = position.board;
-    st.castle_wk = st.castle_wq = st.castle_bk = st.castle_bq = 0;
+// Where castling rights may be found: on each colour's first rank, in
+// standard chess with the king on the e-file and the rooks in the corners.
+constexpr int FIRST_RANK[2] = {SideTraits<WHITE>::home_rank + 1,
+                               SideTraits<BLACK>::home_rank + 1};  // [colour]: its a-file square
+constexpr int KING_FILE = 4;                                       // e
+constexpr int ROOK_FILE[2] = {7, 0};                               // [castle_kind - 1]: h, a
+constexpr int colour_of_right(int right) {
+    return right / 2;
+}
+constexpr int kind_of_right(int right) {
+    return right % 2 + CASTLE_KING_SIDE;
+}
+constexpr int standard_king(int colour) {
+    return FIRST_RANK[colour] + KING_FILE;
+}
+constexpr int standard_rook(int right) {
+    return FIRST_RANK[colour_of_right(right)] + ROOK_FILE[kind_of_right(right) - 1];
+}
+static_assert(standard_rook(0) == H1 && standard_rook(1) == A1 && standard_rook(2) == H8 &&
+                  standard_rook(3) == A8 && standard_king(BLACK) == E8,
+              "the castling squares of standard chess, by right");
+constexpr int coloured(int white_code, int colour) {
+    return white_code + COLOUR_OFFSET * colour;
+}
+
+// The square of the colour's king on its first rank, 0 when it stands elsewhere.
+int king_on_first_rank(int colour) {
+    for (int sq = FIRST_RANK[colour]; sq < FIRST_RANK[colour] + 8; ++sq)
+        if (position.board[sq] == coloured(W_KING, colour)) return sq;
+    return 0;
+}
+
+// The outermost rook of the colour on the wing of a castling kind, 0 for none.
+int outermost_rook(int colour, int king, int kind) {
+    const int step = kind == CASTLE_KING_SIDE ? -1 : 1;
+    for (int sq = FIRST_RANK[colour] + ROOK_FILE[kind - 1]; sq != king; sq += step)
+        if (position.board[sq] == coloured(W_ROOK, colour)) return sq;
+    return 0;
+}
+
+// One letter of the castling field: K or Q (k, q) for the king's or queen's
+// wing, or the file of the castling rook (A to H, a to h). In standard chess
+// K and Q need the king on e1 and the rook in the corner; in a Chess960 game
+// they name the outermost rook of that wing.
+bool read_castling_letter(char ch, int rook_from[CASTLE_RIGHTS]) {
+    const int colour = ch >= 'a' && ch <= 'z' ? BLACK : WHITE;
+    const char letter = colour == BLACK ? static_cast<char>(ch - 'a' + 'A') : ch;
+    const int king = king_on_first_rank(colour);
+    if (king == 0) return false;
+    int rook = 0, kind = 0;
+    if (letter == 'K' || letter == 'Q') {
+        kind = letter == 'K' ? CASTLE_KING_SIDE : CASTLE_QUEEN_SIDE;
+        if (position.chess960)
+            rook = outermost_rook(colour, king, kind);
+        else if (king == standard_king(colour))
+            rook = standard_rook(castle_right(colour, kind));
+    } else if (letter >= 'A' && letter <= 'H') {
+        rook = FIRST_RANK[colour] + letter - 'A';
+        kind = rook > king ? CASTLE_KING_SIDE : CASTLE_QUEEN_SIDE;
+    }
+    if (rook == 0 || position.board[rook] != coloured(W_ROOK, colour)) return false;
+    int& given = rook_from[castle_right(colour, kind)];
+    if (given != 0 && given != rook) return false;  // two rooks for one wing
+    given = rook;
+    return true;
+}
+
+// The castling field: "-" or letters up to the next space, into rook_from.
+bool read_castling(const char*& c, int rook_from[CASTLE_RIGHTS]) {
+    for (int right = 0; right < CASTLE_RIGHTS; ++right) rook_from[right] = 0;
     if (*c == '-') return *++c == ' ';
-    for (; *c != ' '; ++c) {
-        if (*c == 'K' && b[E1] == W_KING && b[H1] == W_ROOK)
-            st.castle_wk = 1;
-        else if (*c == 'Q' && b[E1] == W_KING && b[A1] == W_ROOK)
-            st.castle_wq = 1;
-        else if (*c == 'k' && b[E8] == B_KING && b[H8] == B_ROOK)
-            st.castle_bk = 1;
-        else if (*c == 'q' && b[E8] == B_KING && b[A8] == B_ROOK)
-            st.castle_bq = 1;
-        else
+    for (; *c != ' '; ++c)
+        if (!read_castling_letter(*c, rook_from)) return false;
+    return true;
+}
+
+// Castling that standard chess does not know makes the game Chess960.
+bool castling_is_standard(const int rook_from[CASTLE_RIGHTS]) {
+    for (int right = 0; right < CASTLE_RIGHTS; ++right) {
+        const int colour = colour_of_right(right);
+        if (rook_from[right] != 0 && (rook_from[right] != standard_rook(right) ||
+                                      position.state.king_square[colour] != standard_king(colour)))
             return false;
     }
     return true;
@@ -187,14 +255,17 @@ bool parse_fen(const char* text) {
     const char* c = text;
     std::memcpy(position.board, empty_board, sizeof position.board);
     int ep = 0;
+    int rook_from[CASTLE_RIGHTS];
     if (!read_placement(c) || *c++ != ' ') return false;
     if (!read_side_to_move(c) || *c++ != ' ') return false;
-    if (!read_castling(c)) return false;
+    if (!read_castling(c, rook_from)) return false;
     ++c;  // the space
     if (!read_ep_square(c, ep)) return false;
     const int ply = read_move_number(c);
 
     if (!board_is_playable()) return false;
+    if (!castling_is_standard(rook_from)) position.chess960 = true;
+    set_castling_rights(rook_from);
     position.state.ep_square = checked_ep_square(ep);
     recount();
     position.game_ply = ply;
@@ -216,7 +287,10 @@ void init_position() {
     st.pawn_count = 16;
     st.king_square[WHITE] = E1;
     st.king_square[BLACK] = E8;
-    st.castle_wk = st.castle_wq = st.castle_bk = st.castle_bq = 1;
+    position.chess960 = false;
+    int rook_from[CASTLE_RIGHTS];
+    for (int right = 0; right < CASTLE_RIGHTS; ++right) rook_from[right] = standard_rook(right);
+    set_castling_rights(rook_from);
     st.side_to_move = WHITE;
     position.game_ply = 0;
     std::memset(position.state_history, 0, sizeof position.state_history);
@@ -262,49 +336,112 @@ bool edit_position(LineSource next_line) {
             if (last_code == B_KING) position.state.king_square[BLACK] = sq;
         }
     }
-    PositionState& st = position.state;
-    const int* b = position.board;
-    st.ep_square = 0;
-    st.castle_wk = b[E1] == W_KING && b[H1] == W_ROOK;
-    st.castle_wq = b[E1] == W_KING && b[A1] == W_ROOK;
-    st.castle_bk = b[E8] == B_KING && b[H8] == B_ROOK;
-    st.castle_bq = b[E8] == B_KING && b[A8] == B_ROOK;
+    // Castling where king and rook stand on their squares of standard chess.
+    int rook_from[CASTLE_RIGHTS];
+    for (int right = 0; right < CASTLE_RIGHTS; ++right) {
+        const int colour = colour_of_right(right);
+        const bool home = position.board[standard_king(colour)] == coloured(W_KING, colour) &&
+                          position.board[standard_rook(right)] == coloured(W_ROOK, colour);
+        rook_from[right] = home ? standard_rook(right) : 0;
+    }
+    position.state.ep_square = 0;
     if (!board_is_playable()) {
         position = saved_position;
         return false;
     }
+    set_castling_rights(rook_from);
     recount();
     position.game_ply = 0;
     QV_ASSERT_POSITION();
     return true;
 }
 
+namespace {
+
+// The two characters of a square ("e4") at text.
+void write_square(char* text, int sq) {
+    text[0] = static_cast<char>('a' - 1 + sq % 10);
+    text[1] = static_cast<char>('0' - 1 + sq / 10);
+}
+
+bool is_coordinate_text(const char* text) {
+    return is_letter(text[0]) && is_digit(text[1]) && is_letter(text[2]) && is_digit(text[3]);
+}
+
+// "O-O" is king side, "O-O-O" queen side; 0 for any other text.
+int castle_kind_of_text(const char* text) {
+    if (std::strncmp(text, "O-O-O", 5) == 0) return CASTLE_QUEEN_SIDE;
+    if (std::strncmp(text, "O-O", 3) == 0) return CASTLE_KING_SIDE;
+    return 0;
+}
+
+// The rook a castling move takes along: the castling rook of the king's colour.
+int castling_rook(Move m) {
+    const int colour = rank_of(move_from(m)) == 0 ? WHITE : BLACK;
+    return position.castling.rook_from[castle_right(colour, move_castle_kind(m))];
+}
+
+// The king's move names castling in standard chess only: in Chess960 it may
+// be an ordinary king move as well (b1c1), so there the king takes its rook.
+CastlingNotation notation_in_use() {
+    return castling_notation == CASTLING_AS_KING_MOVE && position.chess960
+               ? CASTLING_AS_KING_TAKES_ROOK
+               : castling_notation;
+}
+
+// Castling in the notations that do not name the king's move.
+void write_castling(Move m) {
+    if (castling_notation == CASTLING_AS_O_O) {
+        std::strcpy(move_text, move_castle_kind(m) == CASTLE_KING_SIDE ? "O-O" : "O-O-O");
+        return;
+    }
+    write_square(move_text, move_from(m));
+    write_square(move_text + 2, castling_rook(m));
+    move_text[4] = '\0';
+}
+
+// Coordinate text: the move's squares and promotion (a letter other than
+// n, b, r and q, or none, means no promotion).
+bool coordinates_name(const char* text, int from, int to, int promotion) {
+    return is_coordinate_text(text) && (square_from_text(text) & 0xFF) == from &&
+           (square_from_text(text + 2) & 0xFF) == to &&
+           promotion_of_letter(text[4]) == piece_kind(promotion);
+}
+
+}  // namespace
+
 void move_to_text(Move m) {
-    const int from = move_from(m), to = move_to(m);
-    move_text[0] = static_cast<char>('a' - 1 + from % 10);
-    move_text[1] = static_cast<char>('0' - 1 + from / 10);
-    move_text[2] = static_cast<char>('a' - 1 + to % 10);
-    move_text[3] = static_cast<char>('0' - 1 + to / 10);
+    const int kind = move_castle_kind(m);
+    if (kind != 0 && kind <= CASTLE_QUEEN_SIDE && notation_in_use() != CASTLING_AS_KING_MOVE) {
+        write_castling(m);
+        return;
+    }
+    write_square(move_text, move_from(m));
+    write_square(move_text + 2, move_to(m));
     move_text[4] = promotion_letter(move_promotion(m));
     move_text[5] = '\0';
 }
 
+bool text_names_move(const char* text, Move m) {
+    const int kind = move_castle_kind(m);
+    if (kind == 0 || notation_in_use() == CASTLING_AS_KING_MOVE)
+        return coordinates_name(text, move_from(m), move_to(m), move_promotion(m));
+    if (castling_notation == CASTLING_AS_O_O && castle_kind_of_text(text) != 0)
+        return castle_kind_of_text(text) == kind;
+    return kind <= CASTLE_QUEEN_SIDE && coordinates_name(text, move_from(m), castling_rook(m), 0);
+}
+
 bool looks_like_move(const char* text) {
-    return is_letter(text[0]) && is_digit(text[1]) && is_letter(text[2]) && is_digit(text[3]);
+    return is_coordinate_text(text) ||
+           (castling_notation == CASTLING_AS_O_O && castle_kind_of_text(text) != 0);
 }
 
 Move parse_move_text(const char* text) {
     if (!looks_like_move(text)) return 0;
-    const int from = square_from_text(text) & 0xFF;
-    const int to = square_from_text(text + 2) & 0xFF;
-    int promotion = promotion_of_letter(text[4]);
-    if (promotion && position.state.side_to_move == BLACK) promotion += 6;
     MoveEntry list[MOVE_LIST_CAPACITY];
     const int count = filter_legal(generate_moves(list), list);
-    for (int i = 0; i < count; ++i) {
-        const Move m = list[i].move;
-        if (move_from(m) == from && move_to(m) == to && move_promotion(m) == promotion) return m;
-    }
+    for (int i = 0; i < count; ++i)
+        if (text_names_move(text, list[i].move)) return list[i].move;
     return 0;
 }
 
@@ -325,6 +462,12 @@ bool position_is_ok() {
     if (position.board[st.king_square[WHITE]] != W_KING) return false;
     if (position.board[st.king_square[BLACK]] != B_KING) return false;
     if (position.game_ply < 0 || position.game_ply >= HISTORY_CAPACITY) return false;
+    // A castling right held means its king has not left the square it castles from.
+    for (int right = 0; right < CASTLE_RIGHTS; ++right) {
+        const int king = st.king_square[colour_of_right(right)];
+        if (st.*CASTLE_FLAGS[right] && (position.castling.lost_on_leaving[king] >> right & 1) == 0)
+            return false;
+    }
     // The square sets against a recount of the board.
     SquareSet pieces[13], colours[2];
     std::memcpy(pieces, position.piece_squares, sizeof pieces);

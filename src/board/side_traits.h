@@ -34,6 +34,9 @@ struct SideTraits<WHITE> {
     static constexpr Move castle_king_side = W_CASTLE_KING_SIDE;
     static constexpr Move castle_queen_side = W_CASTLE_QUEEN_SIDE;
     static constexpr int home_rank = 20;  // e1 = home_rank + 5
+    // [castle_kind - 1]: where castling takes the king and the rook, whatever their start.
+    static constexpr std::array<int, 2> castle_king_to = {G1, C1};
+    static constexpr std::array<int, 2> castle_rook_to = {F1, D1};
 };
 
 // ---- The mirror, rank for rank: a1 <-> a8, a step up <-> a step down.
@@ -94,6 +97,8 @@ struct SideTraits<BLACK> {
     static constexpr Move castle_king_side = mirror_castling(W::castle_king_side);
     static constexpr Move castle_queen_side = mirror_castling(W::castle_queen_side);
     static constexpr int home_rank = mirror_square(W::home_rank);
+    static constexpr std::array<int, 2> castle_king_to = mirror_squares(W::castle_king_to);
+    static constexpr std::array<int, 2> castle_rook_to = mirror_squares(W::castle_rook_to);
 };
 
 template <std::size_t N>
@@ -103,8 +108,20 @@ constexpr bool same_list(const std::array<int, N>& a, const std::array<int, N>& 
     return true;
 }
 
-// The mirror gives Black what the board code has always used: the specified
-// castling moves and direction orders.
+// The castling moves of standard chess: the king from e1 or e8 to its castling square.
+template <int Side>
+constexpr bool standard_castling_moves() {
+    using T = SideTraits<Side>;
+    return pack_move(T::home_rank + 5, T::castle_king_to[0], 0, 0, CASTLE_KING_SIDE) ==
+               T::castle_king_side &&
+           pack_move(T::home_rank + 5, T::castle_king_to[1], 0, 0, CASTLE_QUEEN_SIDE) ==
+               T::castle_queen_side;
+}
+static_assert(standard_castling_moves<WHITE>() && standard_castling_moves<BLACK>(),
+              "castling moves name the king's move");
+
+// The mirror gives Black what the board code has always used: its castling
+// moves and direction orders.
 static_assert(SideTraits<BLACK>::castle_king_side == B_CASTLE_KING_SIDE &&
                   SideTraits<BLACK>::castle_queen_side == B_CASTLE_QUEEN_SIDE,
               "Black's castling moves are White's mirrored");

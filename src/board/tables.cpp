@@ -74,6 +74,8 @@ void copy_position(Position& to, const Position& from) {
     std::copy(from.board, from.board + BOARD_SIZE, to.board);
     to.state = from.state;
     to.game_ply = from.game_ply;
+    to.chess960 = from.chess960;
+    to.castling = from.castling;
     std::copy(from.piece_squares, from.piece_squares + 13, to.piece_squares);
     std::copy(from.colour_squares, from.colour_squares + 2, to.colour_squares);
     // Nothing before the last capture or pawn move can repeat.

@@ -122,10 +122,13 @@ int evaluate_phase() {
 
 }  // namespace
 
+// The squares describe a king of standard chess that walked sideways; in
+// Chess960 a king may start there, so the term is left out of such games.
 int blocked_rook_term() {
     const PositionState& st = position.state;
     const SquareSet* pieces = position.piece_squares;
     int score = 0;
+    if (position.chess960) return 0;
     if (blocked_rook_sets.rooks[WHITE][st.king_square[WHITE]] & pieces[W_ROOK])
         score -= BLOCKED_ROOK_PENALTY;
     if (blocked_rook_sets.rooks[BLACK][st.king_square[BLACK]] & pieces[B_ROOK])

@@ -125,11 +125,15 @@ TEST(BlockedRook, KingInFrontOfItsOwnRook) {
         {"rk6/8/8/8/8/8/8/4K3 w - - 0 1", 40},     // b8, a8
         {"5rk1/8/8/8/8/8/8/4K3 w - - 0 1", 0},     // castled
         {"6kr/8/8/8/8/8/8/6KR w - - 0 1", 0},      // both blocked
+        // A Chess960 game (the castling field makes it one): kings may start there.
+        {"4k3/8/8/8/8/8/8/6KR w H - 0 1", 0},
+        {"4k3/8/8/8/8/8/8/6KR w - - 0 1", 0},
     };
     for (const Case& c : cases) {
         set_fen_for_eval(c.fen);
         EXPECT_EQ(blocked_rook_term(), c.term) << c.fen;
     }
+    set_chess960(false);
 }
 
 TEST(BlockedRook, NotInTheEndgame) {
