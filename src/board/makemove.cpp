@@ -191,8 +191,10 @@ void make_move(Move m) {
         finish_pawn_move(m, mover, piece, keys);
     else if (from == st.king_square[mover])
         finish_king_move(m, mover, piece, keys);
-    if (const int lost = position.castling.lost_on_leaving[from] & SIDE_CASTLINGS[mover])
-        clear_castlings(lost, keys.key);
+    const CastlingGeometry& castling = position.castling;
+    int lost = castling.lost_on_leaving[from];
+    if (piece_kind(piece) == W_ROOK) lost |= castling.lost_on_leaving[to];
+    if ((lost &= SIDE_CASTLINGS[mover]) != 0) clear_castlings(lost, keys.key);
 
     st.key = keys.key;
     st.pawn_key = keys.pawn_key;

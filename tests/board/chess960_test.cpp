@@ -131,6 +131,8 @@ TEST_F(Chess960, CastlingLegality) {
 
 // In Chess960 a right ends with its rook, so that another rook reaching its
 // square cannot castle; standard chess keeps the flag and the keys it had.
+// In standard chess the flag outlives a rook taken in its corner, so a rook that
+// comes there later ends it.
 TEST_F(Chess960, RightEndsWhenItsRookIsTaken) {
     castling_notation = CASTLING_AS_KING_TAKES_ROOK;
     set_fen("4k3/8/8/6R1/8/7n/8/4K1R1 b G - 0 1");
@@ -145,7 +147,11 @@ TEST_F(Chess960, RightEndsWhenItsRookIsTaken) {
     castling_notation = CASTLING_AS_KING_MOVE;
     set_fen("4k3/8/8/7R/8/6n1/8/4K2R b K - 0 1");
     play("g3h1");
-    EXPECT_EQ(position.state.castle_wk, 1);
+    EXPECT_EQ(position.state.castle_wk, 1);  // standard chess keeps the flag (and its keys)...
+    play("h5h1");
+    EXPECT_EQ(position.state.castle_wk, 0);  // ... until another rook comes to the corner
+    play("e8d8");
+    EXPECT_EQ(parse_move_text("e1g1"), 0u);
     EXPECT_TRUE(position_is_ok());
 }
 
