@@ -108,6 +108,12 @@ HashResize resize_hash(long megabytes, TableAllocator allocate) {
     return HashResize::NO_TABLE;
 }
 
+void set_thread_count(int count) {
+    const int wanted = std::clamp(count, 1, MAX_SEARCH_THREADS);
+    const int got = set_search_threads(wanted);
+    if (got != wanted) tell_user("Threads %d: only %d could be started", wanted, got);
+}
+
 unsigned hash_megabytes() {
     return static_cast<unsigned>(static_cast<std::uint64_t>(tt_entry_count) * sizeof(TtEntry) /
                                  MEGABYTE);
@@ -203,18 +209,24 @@ std::string damaged_text() {
 
 }  // namespace
 
-void tell_tablebases() {
-    const char* path = tablebase_path().c_str();
+std::string tablebases_text() {
+    const std::string& path = tablebase_path();
     const std::string damaged = damaged_text();
-    if (*path == '\0')
-        tell_user("Syzygy tablebases: off");
-    else if (!TABLEBASES_BUILT)
-        tell_user("Syzygy tablebases: not supported by this build, %s not read", path);
-    else if (tablebase_pieces > 0)
-        tell_user("Syzygy tablebases: up to %d pieces from %s%s", tablebase_pieces, path,
-                  damaged.c_str());
-    else
-        tell_user("Syzygy tablebases: none found in %s%s", path, damaged.c_str());
+    if (path.empty()) return "Syzygy tablebases: off";
+    if (!TABLEBASES_BUILT)
+        return "Syzygy tablebases: not supported by this build, " + path + " not read";
+    if (tablebase_pieces > 0)
+        return "Syzygy tablebases: up to " + std::to_string(tablebase_pieces) + " pieces from " +
+               path + damaged;
+    return "Syzygy tablebases: none found in " + path + damaged;
+}
+
+bool tablebases_worth_telling() {
+    return tablebase_pieces > 0 || !tablebase_damaged_files().empty();
+}
+
+void tell_tablebases() {
+    tell_user("%s", tablebases_text().c_str());
 }
 
 // ---- Options.
@@ -245,6 +257,16 @@ void set_hash_option(const std::string& value) {
     if (static_cast<long>(hash_megabytes()) != megabytes)
         tell_user("Hash %d MB: the table holds %u MB (a power of two from 32 to %d)", megabytes,
                   hash_megabytes(), MAX_HASH_MEGABYTES);
+}
+
+void set_threads_option(const std::string& value) {
+    const char* cursor = value.c_str();
+    int count = 0;
+    if (!parse_int(cursor, count)) {
+        tell_user("Threads needs a number of threads");
+        return;
+    }
+    set_thread_count(count);
 }
 
 void set_own_book(const std::string& value) {
@@ -278,6 +300,12 @@ const EngineOption HASH_OPTION = {"Hash",
                                   MAX_HASH_MEGABYTES,
                                   [] { return std::to_string(hash_megabytes()); },
                                   set_hash_option};
+const EngineOption THREADS_OPTION = {"Threads",
+                                     OptionType::SPIN,
+                                     1,
+                                     MAX_SEARCH_THREADS,
+                                     [] { return std::to_string(search_threads()); },
+                                     set_threads_option};
 const EngineOption CLEAR_HASH_OPTION = {
     "Clear Hash", OptionType::BUTTON, 0, 0, nullptr, [](const std::string&) { tt_clear_all(); }};
 // The interface decides when the engine ponders; the option only tells it that it may.

@@ -68,6 +68,10 @@ using TableAllocator = bool (*)();  // allocate_tables, or a test's stand-in
 HashResize resize_hash(long megabytes, TableAllocator allocate = allocate_tables);
 unsigned hash_megabytes();  // the size of the table in use
 
+// Searches with count threads (1 .. MAX_SEARCH_THREADS, the nearer end for
+// others); tells the user when fewer could be had. Not while a search runs.
+void set_thread_count(int count);
+
 // The book's move for the position when the book may answer, else 0. With
 // thinking output on and no ponder search in preparation it is shown
 // through report.
@@ -115,6 +119,8 @@ int mate_in_moves(int score);
 bool load_tablebases(const std::string& path);
 // Tells the user what the tables in force cover, and the damaged files left out.
 void tell_tablebases();
+std::string tablebases_text();    // what tell_tablebases says
+bool tablebases_worth_telling();  // tables found, or damaged files left out
 
 // ---- Options both protocols offer, one entry each; a protocol's table names
 // the ones it shows.
@@ -128,6 +134,7 @@ struct EngineOption {
     bool available = true;  // false: this build lacks it; no protocol shows it or takes it
 };
 extern const EngineOption HASH_OPTION;        // table size in megabytes
+extern const EngineOption THREADS_OPTION;     // search threads, 1 (the default) .. 256
 extern const EngineOption CLEAR_HASH_OPTION;  // empties all three tables
 extern const EngineOption PONDER_OPTION;      // ponder_enabled
 extern const EngineOption OWN_BOOK_OPTION;    // book_enabled, reading the books on first use

@@ -127,6 +127,7 @@ constexpr const char* EMPTY_STRING = "<empty>";  // UCI's word for an empty stri
 // The options this protocol shows, in the order it announces them.
 // Those this build lacks (EngineOption::available) are left out.
 const EngineOption* const OPTIONS[] = {&HASH_OPTION,
+                                       &THREADS_OPTION,
                                        &CLEAR_HASH_OPTION,
                                        &PONDER_OPTION,
                                        &OWN_BOOK_OPTION,

@@ -87,7 +87,7 @@ void set_time_left(const char* line) {
 // tablebases' folders "egtpath" (announced by egt= when the build has them).
 void announce_features(const char*) {
     print_line(
-        "feature done=0 ping=1 setboard=1 draw=0 sigint=0 sigterm=0 analyze=1 memory=1 "
+        "feature done=0 ping=1 setboard=1 draw=0 sigint=0 sigterm=0 analyze=1 memory=1 smp=1 "
         "%svariants=\"normal\" colors=0 myname=\"%s\" done=1\n",
         TABLEBASES_BUILT ? "egt=\"syzygy\" " : "", ENGINE_NAME);
 }
@@ -124,6 +124,13 @@ void set_memory(const char* line) {
     if (parse_int(cursor, megabytes)) resize_hash(megabytes);
 }
 
+// "cores N": the search threads the interface allows the engine.
+void set_cores(const char* line) {
+    const char* cursor = text_at(line, 6);
+    int count = 0;
+    if (parse_int(cursor, count)) set_thread_count(count);
+}
+
 // "egtpath syzygy PATH": the Syzygy tables' folders. The interface sends it
 // before every game: only a new path is loaded and reported. Other kinds of
 // table are not read.
@@ -143,7 +150,13 @@ void set_egt_path(const char* line) {
             static_cast<int>(INPUT_LINE_SIZE - 2 - (cursor - line)));
         return;
     }
-    if (load_tablebases(path)) tell_tablebases();
+    if (!load_tablebases(path)) return;
+    // xboard names its default folder whether or not it holds tables: an
+    // empty one is noted for the log, not shown in a dialog before every game.
+    if (tablebases_worth_telling())
+        tell_tablebases();
+    else
+        print_line("# %s\n", tablebases_text().c_str());
 }
 
 void list_book_moves(const char*) {
@@ -245,6 +258,7 @@ const Command COMMANDS[] = {
     {"analyze", [](const char*) { analyze_mode = true; }, nullptr, H::HOLD, H::STOP, H::STOP},
     {"exit", [](const char*) { analyze_mode = false; }, nullptr, H::HOLD, H::STOP, H::STOP},
     {"memory", set_memory, nullptr, H::HOLD, H::STOP, H::STOP},
+    {"cores", set_cores, nullptr, H::HOLD, H::STOP, H::STOP},
     {"egtpath", set_egt_path, nullptr, H::HOLD, H::STOP, H::STOP},
     {"bk", list_book_moves, nullptr, H::HOLD, H::STOP, H::IGNORE},
     {"hint", give_hint, give_ponder_hint, H::HOLD, H::ANSWER, H::IGNORE},

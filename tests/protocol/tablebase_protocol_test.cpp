@@ -101,7 +101,7 @@ TEST(ProtocolTablebases, XboardEgtpathLoadsAndTellsTheUserOnce) {
               (Lines{"telluser Syzygy tablebases: up to 4 pieces from " + TABLES_DIR, "pong 1"}));
     s.engine.send("egtpath syzygy /nonexistent/syzygy");
     EXPECT_EQ(s.sync(2),
-              (Lines{"telluser Syzygy tablebases: none found in /nonexistent/syzygy", "pong 2"}));
+              (Lines{"# Syzygy tablebases: none found in /nonexistent/syzygy", "pong 2"}));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
-// The engine with two search threads (<threads>2</threads>) through pipes: the
-// counts it reports, the limits and stops it obeys, and a prompt end.
+// The engine with two search threads (UCI's Threads option, xboard's "cores")
+// through pipes: the counts it reports, the limits and stops it obeys, and a
+// prompt end.
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -19,8 +21,7 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-const std::string TWO_THREADS_CONFIG =
-    "<quorvanite><ownbook>false</ownbook><threads>2</threads></quorvanite>\n";
+const std::string NO_BOOK_CONFIG = "<quorvanite><ownbook>false</ownbook></quorvanite>\n";
 
 long long now_ms() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -32,7 +33,7 @@ struct TwoThreadSession {
     EngineDir dir;
     EngineProcess engine;
     explicit TwoThreadSession(const char* protocol)
-        : engine((dir.write("Quorvanite.cfg", TWO_THREADS_CONFIG), dir.path())) {
+        : engine((dir.write("Quorvanite.cfg", NO_BOOK_CONFIG), dir.path())) {
         engine.read_through("Quorvanite>");
         engine.send(protocol);
     }
@@ -41,6 +42,12 @@ struct TwoThreadSession {
 TEST(ProtocolThreads, UciCountsEveryThreadAndStopsOnRequest) {
     TwoThreadSession s("uci");
     s.engine.lines_until_prefix("uciok");
+    s.engine.send("setoption name Threads value 2");
+    s.engine.send("uci");  // the option is announced with the value in force
+    const Lines again = s.engine.lines_until_prefix("uciok");
+    EXPECT_NE(std::find(again.begin(), again.end(),
+                        "option name Threads type spin default 2 min 1 max 256"),
+              again.end());
     Referee referee;
 
     // A node limit holds for the nodes of both threads together.
@@ -80,6 +87,7 @@ TEST(ProtocolThreads, XboardGameWithPonderingAndAnalysis) {
     TwoThreadSession s("xboard");
     s.engine.send("protover 2");
     s.engine.read_through("done=1");
+    s.engine.send("cores 2");
     s.engine.send("new");
     s.engine.send("hard");
     s.engine.send("st 0.3");

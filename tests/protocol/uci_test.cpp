@@ -56,6 +56,7 @@ TEST(ProtocolUci, HandshakeNamesTheEngineAndItsOptions) {
     EXPECT_TRUE(starts_with(h[1], "id author ")) << h[1];
     for (const char* option :
          {"option name Hash type spin default 32 min 1 max 1024",
+          "option name Threads type spin default 1 min 1 max 256",
           "option name Clear Hash type button", "option name Ponder type check default false",
           "option name OwnBook type check default false",  // the test directory turns books off
           "option name Book File type string default <empty>"})

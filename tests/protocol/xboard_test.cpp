@@ -15,7 +15,8 @@ namespace {
 
 // egt="syzygy" only in a build with the tablebases.
 const std::string FEATURES =
-    std::string("feature done=0 ping=1 setboard=1 draw=0 sigint=0 sigterm=0 analyze=1 memory=1 ") +
+    std::string(
+        "feature done=0 ping=1 setboard=1 draw=0 sigint=0 sigterm=0 analyze=1 memory=1 smp=1 ") +
     (TABLEBASES_BUILT ? "egt=\"syzygy\" " : "") +
     "variants=\"normal\" colors=0 myname=\"Quorvanite 2.3\" done=1";
 
