@@ -240,6 +240,12 @@ int last_search_depth() {
 // An exact result of this depth already in the table need not be searched
 // again, except for the last iteration: prev and hash_move then hold it.
 // Otherwise hash_move is the root's table move, or 0.
+// The table's entry of the root is the result of a search over every root
+// move: a search over only the moves the front end allows neither takes nor stores one.
+bool root_result_stored() {
+    return !allowed_root_moves.restricted;
+}
+
 bool table_has_iteration(int depth, int last_depth, int& prev, Move& hash_move) {
     if (!tt_probe(-INFINITE_SCORE, INFINITE_SCORE, depth, prev, hash_move) || depth >= last_depth)
         return false;
@@ -305,7 +311,8 @@ void deepen(int count, const MoveEntry* root_list) {
     Move hash_move = 0;
     for (int depth = MIN_SEARCH_DEPTH;; ++depth) {
         // Several lines are searched afresh: the table keeps only the first.
-        if (table_has_iteration(depth, last_depth, prev, hash_move) && !several_lines) {
+        if (table_has_iteration(depth, last_depth, prev, hash_move) && !several_lines &&
+            root_result_stored()) {
             if (posting()) search_report->table_result(depth, reported_score(prev), hash_move);
             continue;
         }
@@ -317,7 +324,7 @@ void deepen(int count, const MoveEntry* root_list) {
         aspiration_window(depth, prev, alpha, beta);
         if (!search_root_moves(depth, count, root_list, hash_move, alpha, beta, best_move)) return;
 
-        tt_store(alpha, depth, BOUND_EXACT, best_move);
+        if (root_result_stored()) tt_store(alpha, depth, BOUND_EXACT, best_move);
         finish_line(0, best_move, alpha, sel_depth);
         if (lines > 1 && !search_more_lines(depth, lines, count, root_list, last)) return;
         prev = root_moves[0].score;
@@ -364,12 +371,13 @@ void helper_search(int index, const MoveEntry* root_list, int count) {
     Move hash_move = 0, best = 0;
     for (int depth = MIN_SEARCH_DEPTH; count > 0 && depth <= last_depth && !stopped(); ++depth) {
         if (depth < last_depth && helper_skips(index, depth)) continue;
-        if (table_has_iteration(depth, last_depth, prev, hash_move)) continue;
+        if (table_has_iteration(depth, last_depth, prev, hash_move) && root_result_stored())
+            continue;
         sel_depth = depth;
         int alpha = 0, beta = 0;
         aspiration_window(depth, prev, alpha, beta);
         if (!search_root_moves(depth, count, root_list, hash_move, alpha, beta, best)) return;
-        tt_store(alpha, depth, BOUND_EXACT, best);
+        if (root_result_stored()) tt_store(alpha, depth, BOUND_EXACT, best);
         prev = alpha;
     }
 }
