@@ -237,14 +237,15 @@ int last_search_depth() {
     return std::max(max_depth, MIN_SEARCH_DEPTH);
 }
 
-// An exact result of this depth already in the table need not be searched
-// again, except for the last iteration: prev and hash_move then hold it.
-// Otherwise hash_move is the root's table move, or 0.
 // The table's entry of the root is the result of a search over every root
 // move: a search over only the moves the front end allows neither takes nor stores one.
 bool root_result_stored() {
     return !allowed_root_moves.restricted;
 }
+
+// An exact result of this depth already in the table need not be searched
+// again, except for the last iteration: prev and hash_move then hold it.
+// Otherwise hash_move is the root's table move, or 0.
 
 bool table_has_iteration(int depth, int last_depth, int& prev, Move& hash_move) {
     if (!tt_probe(-INFINITE_SCORE, INFINITE_SCORE, depth, prev, hash_move) || depth >= last_depth)
