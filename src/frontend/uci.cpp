@@ -281,9 +281,10 @@ struct GoRequest {
     MoveLimits limits;  // the rest; the clock is the side to move's
     bool infinite = false;
     bool ponder = false;
-    std::int64_t mate = 0;     // prove a mate in this many moves; 0: not asked
-    std::int64_t perft = -1;   // "perft N": count moves N plies deep instead; -1: not asked
-    RootMoveSet search_moves;  // "searchmoves": the legal ones named (restricted when given)
+    std::int64_t mate = 0;         // prove a mate in this many moves; 0: not asked
+    bool perft = false;            // "perft N": count the positions N plies deep instead
+    std::int64_t perft_depth = 0;  // that N, plies (0 when not given)
+    RootMoveSet search_moves;      // "searchmoves": the legal ones named (restricted when given)
 };
 
 // A move text in the form "position" takes: four characters, or five with a promotion letter.
@@ -329,7 +330,8 @@ GoRequest read_go(const char* args) {
         if (word == "winc") number_at(cursor, g.increment_ms[WHITE]);
         if (word == "binc") number_at(cursor, g.increment_ms[BLACK]);
         if (word == "mate") number_at(cursor, g.mate);
-        if (word == "perft" && !number_at(cursor, g.perft)) g.perft = 0;
+        if (word == "perft") g.perft = true;
+        if (word == "perft") number_at(cursor, g.perft_depth);
         if (word == "searchmoves") read_search_moves(cursor, g.search_moves);
         for (const Field& f : FIELDS)
             if (word == f.name) number_at(cursor, g.limits.*f.value);
@@ -496,8 +498,8 @@ void divide(std::int64_t depth) {
 
 void go(const char* args) {
     const GoRequest g = read_go(args);
-    if (g.perft >= 0) {
-        divide(g.perft);
+    if (g.perft) {
+        divide(std::max<std::int64_t>(g.perft_depth, 0));
         return;
     }
     // Without the reader nothing could end an unlimited search: it is then

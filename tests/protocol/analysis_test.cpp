@@ -220,7 +220,7 @@ TEST(ProtocolAnalysisTools, GoPerftCountsEachMove) {
         EXPECT_EQ(out[d1], "");
         EXPECT_EQ(out.back(), "Nodes searched: " + std::to_string(d3)) << fen;
     }
-    for (const char* depth : {"0", "", "x"}) {
+    for (const char* depth : {"0", "", "x", "-3"}) {
         s.engine.send(std::string("go perft ") + depth);
         EXPECT_EQ(s.engine.lines_until_prefix("Nodes searched: "),
                   (Lines{"", "Nodes searched: 1"}));
