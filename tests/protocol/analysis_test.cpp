@@ -14,7 +14,6 @@
 #include "protocol/uci_session.h"
 
 using qv_test::Info;
-using qv_test::parse_best_move;
 using qv_test::parse_info;
 using qv_test::starts_with;
 using qv_test::UciSession;
@@ -24,110 +23,82 @@ using Lines = std::vector<std::string>;
 namespace {
 
 const std::string MATE_IN_ONE = "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1";
-const std::string ONE_MOVE = "k7/8/8/8/8/8/6q1/7K w - - 0 1";    // only h1g2 is legal
 const std::string THREE_MOVES = "k7/8/8/8/8/8/8/6RK b - - 0 1";  // a8a7, a8b7, a8b8
 
-// A score that orders mates above centipawns (mated below).
+std::vector<std::string> words(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> w;
+    for (std::string word; in >> word;) w.push_back(word);
+    return w;
+}
+
+// The move a line names first: a UCI variation's, currmove's or bestmove's,
+// an xboard thinking line's or move's; "" for none.
+std::string first_move(const std::string& line) {
+    const std::vector<std::string> w = words(line);
+    if (w.size() > 4 && std::isdigit(static_cast<unsigned char>(line[0]))) return w[4];
+    for (std::size_t i = 0; i + 1 < w.size(); ++i)
+        if (w[i] == "pv" || w[i] == "currmove" || w[i] == "bestmove" || w[i] == "move")
+            return w[i + 1];
+    return "";
+}
+
+std::set<std::string> moves_shown(const Lines& lines) {
+    std::set<std::string> moves;
+    for (const auto& l : lines)
+        if (!first_move(l).empty()) moves.insert(first_move(l));
+    return moves;
+}
+
+// Scores in order: mates above centipawns, being mated below.
 int rank_of(const Info& i) {
     return i.mate ? (i.score > 0 ? 100000 - i.score : -100000 - i.score) : i.score;
 }
 
-// The lines of the deepest depth, in the order they came.
-std::vector<Info> deepest_lines(const Lines& lines) {
-    std::vector<Info> all;
-    for (const auto& l : lines)
-        if (parse_info(l).depth >= 0) all.push_back(parse_info(l));
-    std::vector<Info> last;
-    for (const Info& i : all)
-        if (i.depth == all.back().depth) last.push_back(i);
-    return last;
-}
-
 TEST(ProtocolAnalysisTools, MultiPvReportsDistinctLinesBestFirst) {
-    struct Case {
-        std::string fen;
+    const struct {
+        std::string position;
         int multipv;
         std::size_t lines;  // min(MultiPV, legal moves)
-    } const cases[] = {{"startpos", 3, 3},
-                       {"fen " + MATE_IN_ONE, 5, 5},
-                       {"fen " + THREE_MOVES, 4, 3},
-                       {"fen " + ONE_MOVE, 2, 1}};
+    } cases[] = {{"startpos", 3, 3}, {"fen " + MATE_IN_ONE, 5, 5}, {"fen " + THREE_MOVES, 4, 3}};
     UciSession s;
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         s.engine.send("setoption name MultiPV value " + std::to_string(c.multipv));
-        s.engine.send("position " + c.fen);
+        s.engine.send("position " + c.position);
         s.engine.send("go depth 6");
         const Lines out = s.until_best_move();
-        const std::vector<Info> last = deepest_lines(out);
-        ASSERT_EQ(last.size(), c.lines) << c.fen;
+        ASSERT_GT(out.size(), c.lines);
         std::set<std::string> firsts;
-        for (std::size_t k = 0; k < last.size(); ++k) {
-            ASSERT_FALSE(last[k].pv.empty()) << c.fen;
-            firsts.insert(last[k].pv[0]);
+        for (std::size_t k = 0; k < c.lines; ++k) {  // the last depth's lines, before bestmove
+            const std::string& l = out[out.size() - 1 - c.lines + k];
+            EXPECT_EQ(words(l)[6], std::to_string(k + 1)) << l;
+            EXPECT_EQ(parse_info(l).depth, 6) << l;
             if (k > 0) {
-                EXPECT_LE(rank_of(last[k]), rank_of(last[k - 1])) << c.fen << " line " << k;
+                EXPECT_LE(rank_of(parse_info(l)),
+                          rank_of(parse_info(out[out.size() - 2 - c.lines + k])));
             }
-            EXPECT_NE(out[out.size() - 1 - last.size() + k].find(" multipv " +
-                                                                 std::to_string(k + 1) + " "),
-                      std::string::npos)
-                << c.fen;
+            firsts.insert(first_move(l));
         }
-        EXPECT_EQ(firsts.size(), last.size()) << c.fen;
-        EXPECT_EQ(parse_best_move(out.back()).move, last[0].pv[0]) << c.fen;
+        EXPECT_EQ(firsts.size(), c.lines) << c.position;
+        EXPECT_EQ(first_move(out.back()), first_move(out[out.size() - 1 - c.lines]));
     }
-    // One line again: the lines carry no "multipv".
-    s.engine.send("setoption name MultiPV value 1");
-    s.engine.send("position startpos");
+    s.engine.send("setoption name MultiPV value 1");  // one line: no "multipv"
     s.engine.send("go depth 4");
     for (const auto& l : s.until_best_move()) EXPECT_EQ(l.find("multipv"), std::string::npos) << l;
 
-    // xboard: one thinking line per line, the best last, before the depth's "->(" line.
+    // xboard: a thinking line per line, the best last, then the depth's "->(" line.
     XboardSession x;
-    for (const char* l : {"protover 2", "new", "force", "option MultiPV=3", "sd 5", "go"})
-        x.engine.send(l);
-    const Lines thinking = x.engine.lines_until_prefix("move ");
-    const auto done = std::find_if(thinking.begin(), thinking.end(),
+    for (const char* l : {"new", "force", "option MultiPV=3", "sd 5", "go"}) x.engine.send(l);
+    const Lines out = x.engine.lines_until_prefix("move ");
+    const auto done = std::find_if(out.begin(), out.end(),
                                    [](const std::string& l) { return starts_with(l, "->(5/"); });
-    ASSERT_TRUE(done - thinking.begin() >= 3);
-    std::set<std::string> firsts;
-    int previous = -1000000;
-    for (auto l = done - 3; l != done; ++l) {
-        std::istringstream in(*l);
-        int depth = 0, score = 0;
-        std::string cs, nodes, move;
-        in >> depth >> score >> cs >> nodes >> move;
-        EXPECT_EQ(depth, 5) << *l;
-        EXPECT_GE(score, previous) << *l;
-        previous = score;
-        firsts.insert(move);
-        if (l == done - 1) {
-            EXPECT_EQ(thinking.back(), "move " + move);  // the best, shown last, is played
-        }
+    ASSERT_GE(done - out.begin(), 3);
+    EXPECT_EQ(moves_shown(Lines(done - 3, done)).size(), 3u);
+    for (auto l = done - 3; l + 1 != done; ++l) {
+        EXPECT_EQ(words(*l)[0], "5") << *l;
+        EXPECT_LE(std::stoi(words(*l)[1]), std::stoi(words(l[1])[1])) << *l;
     }
-    EXPECT_EQ(firsts.size(), 3u);
-}
-
-// The moves named first in the variations and in currmove lines.
-std::set<std::string> moves_shown(const Lines& lines) {
-    std::set<std::string> moves;
-    for (const auto& l : lines) {
-        std::istringstream in(l);
-        std::string word, move;
-        while (in >> word)
-            if (word == "currmove" || word == "pv") {
-                in >> move;
-                moves.insert(move);
-            }
-        if (!l.empty() && std::isdigit(static_cast<unsigned char>(l[0]))) {
-            in.clear();
-            in.str(l);
-            for (int i = 0; i < 5; ++i) in >> move;
-            moves.insert(move);
-        }
-        if (starts_with(l, "move ") || starts_with(l, "bestmove "))
-            moves.insert(l.substr(l.find(' ') + 1, 4));
-    }
-    return moves;
+    EXPECT_EQ(first_move(done[-1]), first_move(out.back()));  // the best, shown last, is played
 }
 
 TEST(ProtocolAnalysisTools, SearchmovesAndExclusionsKeepOtherMovesOut) {
@@ -143,34 +114,25 @@ TEST(ProtocolAnalysisTools, SearchmovesAndExclusionsKeepOtherMovesOut) {
     s.engine.send("stop");
     const Lines long_search = s.until_best_move();
     EXPECT_EQ(moves_shown(long_search), (std::set<std::string>{"b1c3", "d2d4"}));
-    int hashfull = -1;
-    for (const auto& l : long_search)
-        if (starts_with(l, "info nodes ")) hashfull = std::stoi(l.substr(l.find("hashfull ") + 9));
-    EXPECT_GE(hashfull, 0);
-    EXPECT_LE(hashfull, 1000);
+    const auto progress = std::find_if(long_search.begin(), long_search.end(),
+                                       [](const auto& l) { return starts_with(l, "info nodes "); });
+    ASSERT_NE(progress, long_search.end());
+    EXPECT_LE(std::stoi(words(*progress)[6]), 1000) << *progress;  // hashfull, a permille
     s.engine.send("go depth 3 searchmoves e2e5");  // nothing legal left: UCI's null move
     EXPECT_EQ(s.until_best_move(), Lines{"bestmove 0000"});
 
     XboardSession x;
-    const struct {
-        Lines commands;
-        std::set<std::string> shown;
-    } cases[] = {
-        {{"exclude e2e4", "exclude d2d4", "exclude b1c3", "exclude g1f3", "include d2d4",
-          "exclude all", "include all", "exclude e2e4"},
-         {}},  // the first seven are undone by the last
-        {{"exclude all", "include g1f3", "include b1c3", "include e2e5"}, {"g1f3", "b1c3"}},
-    };
-    for (const auto& c : cases) {
-        for (const char* l : {"new", "force", "option MultiPV=2", "sd 4"}) x.engine.send(l);
-        for (const auto& l : c.commands) x.engine.send(l);
-        x.engine.send("go");
-        const std::set<std::string> shown = moves_shown(x.engine.lines_until_prefix("move "));
-        if (c.shown.empty())
-            EXPECT_EQ(shown.count("e2e4"), 0u);
-        else
-            EXPECT_EQ(shown, c.shown);
-    }
+    for (const char* l : {"new", "force", "option MultiPV=3", "sd 4", "exclude e2e4",
+                          "exclude d2d4", "exclude b1c3", "include b1c3", "exclude all",
+                          "include all", "exclude e2e4", "exclude g1f3", "go"})
+        x.engine.send(l);
+    const std::set<std::string> shown = moves_shown(x.engine.lines_until_prefix("move "));
+    EXPECT_TRUE(shown.count("e2e4") + shown.count("g1f3") == 0 && shown.size() >= 3);
+    for (const char* l : {"new", "force", "sd 4", "exclude all", "include g1f3", "include b1c3",
+                          "include e2e5", "go"})
+        x.engine.send(l);
+    EXPECT_EQ(moves_shown(x.engine.lines_until_prefix("move ")),
+              (std::set<std::string>{"g1f3", "b1c3"}));
     // A new position forgets them; with every move excluded analysis shows nothing.
     for (const char* l : {"new", "force", "exclude all", "new", "force", "sd 3", "go"})
         x.engine.send(l);
@@ -193,10 +155,10 @@ TEST(ProtocolAnalysisTools, GoMateEndsOnceTheMateIsFound) {
         s.engine.send("position fen " + c.fen);
         s.engine.send("go mate " + std::to_string(c.moves));
         const Lines out = s.until_best_move(5000 * qv_test::SLOWDOWN);
-        const Info last = deepest_lines(out).back();
+        const Info last = parse_info(out[out.size() - 2]);
         EXPECT_TRUE(last.mate && last.score == c.moves) << out[out.size() - 2];
         EXPECT_LT(last.depth, 2 * c.moves + 4) << c.fen;  // it did not search on
-        EXPECT_EQ(parse_best_move(out.back()).move, last.pv[0]);
+        EXPECT_EQ(first_move(out.back()), last.pv[0]);
     }
 }
 
