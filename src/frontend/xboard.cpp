@@ -80,7 +80,7 @@ const RootMoveSet* allowed_here() {
     return exclusions_hold_here() && exclusions.allowed.restricted ? &exclusions.allowed : nullptr;
 }
 
-// Every legal move but those in set.
+// Every legal move into set.
 void allow_all(RootMoveSet& set) {
     MoveEntry list[MOVE_LIST_CAPACITY];
     set.count = filter_legal(generate_moves(list), list);
@@ -421,6 +421,8 @@ Heard hear_during_own_move(const char* line, std::int64_t) {
         case Hearing::STOP:
             own_search_interrupt.store(ABANDONED);
             return end_search();
+        case Hearing::IGNORE:
+            return Heard::HANDLED;
         default:
             return Heard::HELD;
     }
