@@ -145,6 +145,13 @@ void prepare_search(const SearchRequest& r) {
         hard_deadline_ms.store(NO_DEADLINE);
     }
     search_report = r.report;
+    // mate_in_moves counts a mate at ply 2N - 1 as a mate in N moves.
+    const int mate_moves = std::clamp(r.mate_moves, 0, (MATE_SCORE - MATE_BOUND + 1) / 2);
+    mate_limit_plies = mate_moves > 0 ? 2 * mate_moves - 1 : 0;
+    if (r.root_moves != nullptr)
+        allowed_root_moves = *r.root_moves;
+    else
+        allowed_root_moves.restricted = false;
 }
 
 }  // namespace
@@ -153,7 +160,7 @@ SearchResult run_search(const SearchRequest& r) {
     prepare_search(r);
     const bool listening = r.listener != nullptr && listen(r.listener);
     SearchResult result;
-    if (r.book) result.move = book_answer(*r.report);
+    if (r.book && r.root_moves == nullptr) result.move = book_answer(*r.report);
     if (result.move == 0 && think()) {
         result.move = best_move;
         age_transposition_table();
@@ -163,6 +170,8 @@ SearchResult run_search(const SearchRequest& r) {
     stop_listening();
     pondering.store(false);
     node_limit = NO_NODE_LIMIT;
+    mate_limit_plies = 0;
+    allowed_root_moves.restricted = false;
     return result;
 }
 
@@ -269,6 +278,18 @@ void set_threads_option(const std::string& value) {
     set_thread_count(count);
 }
 
+void set_multi_pv(const std::string& value) {
+    const char* cursor = value.c_str();
+    int lines = 0;
+    if (!parse_int(cursor, lines)) {
+        tell_user("MultiPV needs a number of lines");
+        return;
+    }
+    multi_pv = std::clamp(lines, 1, MAX_MULTI_PV);
+    if (multi_pv != lines)
+        tell_user("MultiPV %d: taken as %d (1 to %d)", lines, multi_pv, MAX_MULTI_PV);
+}
+
 void set_own_book(const std::string& value) {
     book_enabled = option_text_is_on(value);
     set_books_enabled(book_enabled);
@@ -306,6 +327,9 @@ const EngineOption THREADS_OPTION = {"Threads",
                                      MAX_SEARCH_THREADS,
                                      [] { return std::to_string(search_threads()); },
                                      set_threads_option};
+const EngineOption MULTI_PV_OPTION = {
+    "MultiPV",   OptionType::SPIN, 1, MAX_MULTI_PV, [] { return std::to_string(multi_pv); },
+    set_multi_pv};
 const EngineOption CLEAR_HASH_OPTION = {
     "Clear Hash", OptionType::BUTTON, 0, 0, nullptr, [](const std::string&) { tt_clear_all(); }};
 // The interface decides when the engine ponders; the option only tells it that it may.

@@ -95,6 +95,10 @@ struct SearchRequest {
     bool (*answer_waits)() = nullptr;
     const SearchReport* report = &console_report;  // the thinking lines' form
     bool book = false;                             // the book may answer instead of the search
+    // The root moves this search may play (UCI's searchmoves, xboard's
+    // exclusions); nullptr: every legal move. The book does not answer a restricted search.
+    const RootMoveSet* root_moves = nullptr;
+    int mate_moves = 0;  // the search ends once it has proved a mate in this many moves; 0: no
 };
 struct SearchResult {
     bool found = false;  // a move was chosen (book or search); false: no legal move
@@ -135,6 +139,7 @@ struct EngineOption {
 };
 extern const EngineOption HASH_OPTION;        // table size in megabytes
 extern const EngineOption THREADS_OPTION;     // search threads, 1 (the default) .. 256
+extern const EngineOption MULTI_PV_OPTION;    // lines the search reports, 1 (the default) .. 256
 extern const EngineOption CLEAR_HASH_OPTION;  // empties all three tables
 extern const EngineOption PONDER_OPTION;      // ponder_enabled
 extern const EngineOption OWN_BOOK_OPTION;    // book_enabled, reading the books on first use

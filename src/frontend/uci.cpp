@@ -77,15 +77,26 @@ std::string score_text(int score) {
     return "cp " + std::to_string(score);
 }
 
+std::int64_t search_ms() {
+    return std::max<std::int64_t>(clock_ms() - search_start_clock, 0);
+}
+
+// Nodes per second over ms; below a millisecond there is no speed to tell.
+std::uint64_t nodes_per_second(std::uint64_t nodes, std::int64_t ms) {
+    return ms > 0 ? nodes * 1000 / static_cast<std::uint64_t>(ms) : 0;
+}
+
 // One info line, written in one piece so that a "readyok" from the reader
-// thread never lands inside it.
-void print_info(int depth, int sel, int score, std::uint64_t nodes, const Move* pv, int length) {
-    const std::int64_t ms = std::max<std::int64_t>(clock_ms() - search_start_clock, 0);
-    // Below a millisecond there is no speed to tell.
-    const std::uint64_t nps = ms > 0 ? nodes * 1000 / static_cast<std::uint64_t>(ms) : 0;
-    std::string line = "info depth " + std::to_string(depth) + " seldepth " +
-                       std::to_string(std::max(sel, depth)) + " score " + score_text(score) +
-                       " nodes " + std::to_string(nodes) + " nps " + std::to_string(nps);
+// thread never lands inside it. multipv: the line's number, 0 for none (one line).
+void print_info(int depth, int sel, int score, std::uint64_t nodes, const Move* pv, int length,
+                int multipv = 0) {
+    const std::int64_t ms = search_ms();
+    const std::uint64_t nps = nodes_per_second(nodes, ms);
+    std::string line =
+        "info depth " + std::to_string(depth) + " seldepth " + std::to_string(std::max(sel, depth));
+    if (multipv > 0) line += " multipv " + std::to_string(multipv);
+    line += " score " + score_text(score) + " nodes " + std::to_string(nodes) + " nps " +
+            std::to_string(nps);
     if (tablebase_pieces > 0) line += " tbhits " + std::to_string(tablebase_hits());
     line += " time " + std::to_string(ms);
     if (length > 0) line += " pv";
@@ -104,6 +115,7 @@ void uci_new_best(int depth, int score, int, std::uint64_t nodes, const Move* pv
 // The completed iteration with its whole variation, so that the last line a
 // GUI keeps of a depth always shows the move the engine will play.
 void uci_iteration_done(int depth, int sel, int score, int, std::uint64_t nodes) {
+    if (multi_pv > 1) return;  // the lines have been reported
     Move pv[MAX_PV_LENGTH];
     const int length = best_move != 0 ? collect_root_pv(best_move, pv, MAX_PV_LENGTH) : 0;
     print_info(depth, sel, score, nodes, pv, length);
@@ -118,7 +130,30 @@ void uci_book_move(Move move) {
     print_line("info string book move %s\n", move_text);
 }
 
-const SearchReport uci_report = {uci_new_best, uci_iteration_done, uci_table_result, uci_book_move};
+// With several lines: "multipv K" in each, best first.
+void uci_lines_done(int depth, const RootMove* lines, int count, int, std::uint64_t nodes) {
+    for (int k = 0; k < count; ++k) {
+        const RootMove& r = lines[k];
+        print_info(depth, r.sel_depth, reported_score(r.score), nodes, r.pv, r.pv_length, k + 1);
+    }
+}
+
+void uci_current_move(Move move, int number) {
+    move_to_text(move);
+    print_line("info currmove %s currmovenumber %d\n", move_text, number);
+}
+
+void uci_progress(int hashfull, std::uint64_t nodes) {
+    const std::int64_t ms = search_ms();
+    print_line("info nodes %llu nps %llu hashfull %d time %lld\n",
+               static_cast<unsigned long long>(nodes),
+               static_cast<unsigned long long>(nodes_per_second(nodes, ms)), hashfull,
+               static_cast<long long>(ms));
+}
+
+const SearchReport uci_report = {uci_new_best,  uci_iteration_done, uci_table_result,
+                                 uci_book_move, uci_lines_done,     uci_current_move,
+                                 uci_progress};
 
 // ---- Options: the session's, each announced with its current value as the default.
 
@@ -128,6 +163,7 @@ constexpr const char* EMPTY_STRING = "<empty>";  // UCI's word for an empty stri
 // Those this build lacks (EngineOption::available) are left out.
 const EngineOption* const OPTIONS[] = {&HASH_OPTION,
                                        &THREADS_OPTION,
+                                       &MULTI_PV_OPTION,
                                        &CLEAR_HASH_OPTION,
                                        &PONDER_OPTION,
                                        &OWN_BOOK_OPTION,
@@ -245,7 +281,35 @@ struct GoRequest {
     MoveLimits limits;  // the rest; the clock is the side to move's
     bool infinite = false;
     bool ponder = false;
+    std::int64_t mate = 0;         // prove a mate in this many moves; 0: not asked
+    bool perft = false;            // "perft N": count the positions N plies deep instead
+    std::int64_t perft_depth = 0;  // that N, plies (0 when not given)
+    RootMoveSet search_moves;      // "searchmoves": the legal ones named (restricted when given)
 };
+
+// A move text in the form "position" takes: four characters, or five with a promotion letter.
+Move move_of_text(const std::string& text) {
+    const bool well_formed =
+        looks_like_move(text.c_str()) &&
+        (text.size() == 4 || (text.size() == 5 && std::strchr("qrbn", text[4]) != nullptr));
+    return well_formed ? parse_move_text(text.c_str()) : 0;
+}
+
+// "searchmoves M1 M2 ...": the moves up to the next word that is none; those
+// not legal here are left out.
+void read_search_moves(const char*& cursor, RootMoveSet& set) {
+    for (;;) {
+        const char* start = cursor;
+        const std::string text = next_token(cursor);
+        if (text.empty() || !looks_like_move(text.c_str())) {
+            cursor = start;
+            return;
+        }
+        set.restricted = true;
+        const Move m = move_of_text(text);
+        if (m != 0 && set.count < MOVE_LIST_CAPACITY) set.moves[set.count++] = m;
+    }
+}
 
 GoRequest read_go(const char* args) {
     GoRequest g;
@@ -258,7 +322,6 @@ GoRequest read_go(const char* args) {
                                    {"depth", &MoveLimits::depth},
                                    {"nodes", &MoveLimits::nodes}};
     const char* cursor = args;
-    std::int64_t skipped = 0;
     for (std::string word = next_token(cursor); !word.empty(); word = next_token(cursor)) {
         if (word == "infinite") g.infinite = true;
         if (word == "ponder") g.ponder = true;
@@ -266,7 +329,10 @@ GoRequest read_go(const char* args) {
         if (word == "btime") number_at(cursor, g.time_ms[BLACK]);
         if (word == "winc") number_at(cursor, g.increment_ms[WHITE]);
         if (word == "binc") number_at(cursor, g.increment_ms[BLACK]);
-        if (word == "mate") number_at(cursor, skipped);  // not searched for; the limits hold
+        if (word == "mate") number_at(cursor, g.mate);
+        if (word == "perft") g.perft = true;
+        if (word == "perft") number_at(cursor, g.perft_depth);
+        if (word == "searchmoves") read_search_moves(cursor, g.search_moves);
         for (const Field& f : FIELDS)
             if (word == f.name) number_at(cursor, g.limits.*f.value);
     }
@@ -407,8 +473,35 @@ bool answer_waits_for_the_interface() {
     return phase.compare_exchange_strong(holding, FINISHED_HOLDING);
 }
 
+constexpr int MAX_PERFT_DEPTH = 10;  // the deepest "go perft" counts, as the console's perft
+
+// "go perft N": each legal move in generation order with the count of the
+// positions N plies deep below it, then their sum (1 at depth 0). No bestmove.
+void divide(std::int64_t depth) {
+    if (depth > MAX_PERFT_DEPTH || !game_has_room(static_cast<int>(depth))) {
+        print_line("info string perft counts 0 to %d plies\n", MAX_PERFT_DEPTH);
+        return;
+    }
+    MoveEntry list[MOVE_LIST_CAPACITY];
+    const int count = depth > 0 ? filter_legal(generate_moves(list), list) : 0;
+    std::uint64_t total = depth > 0 ? 0 : 1;
+    for (int i = 0; i < count; ++i) {
+        make_move(list[i].move);
+        const std::uint64_t n = depth == 1 ? 1 : perft(static_cast<int>(depth) - 2);
+        unmake_move();
+        move_to_text(list[i].move);
+        print_line("%s: %llu\n", move_text, static_cast<unsigned long long>(n));
+        total += n;
+    }
+    print_line("\nNodes searched: %llu\n", static_cast<unsigned long long>(total));
+}
+
 void go(const char* args) {
     const GoRequest g = read_go(args);
+    if (g.perft) {
+        divide(std::max<std::int64_t>(g.perft_depth, 0));
+        return;
+    }
     // Without the reader nothing could end an unlimited search: it is then
     // searched with the limits it has, as the engine's own move.
     const bool ponder = g.ponder && reader_running;
@@ -426,7 +519,9 @@ void go(const char* args) {
     request.listener = hear_during_search;
     request.answer_waits = answer_waits_for_the_interface;
     request.report = &uci_report;
-    request.book = !infinite_search;
+    request.book = !infinite_search && g.mate == 0;
+    if (g.search_moves.restricted) request.root_moves = &g.search_moves;
+    request.mate_moves = static_cast<int>(std::min<std::int64_t>(g.mate, INT32_MAX));
     print_best_move(run_search(request).move);
 }
 

@@ -3,6 +3,7 @@
 // game-end report. The engine's actions are the session's.
 #include "frontend/xboard.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -55,6 +56,63 @@ const char* move_in(const char* line) {
     return text;
 }
 
+// ---- Root moves left out of the search ("exclude MOVE", "exclude all",
+// "include MOVE", "include all"), for the engine's own move and analysis.
+// They belong to the position they were given in: a move, an undo, a new
+// game or a new position forgets them. Moves that are not legal are ignored.
+struct Exclusions {
+    std::uint64_t key = 0;  // the position's key when they were given
+    int ply = -1;           // and its game_ply; -1: none given
+    RootMoveSet allowed;    // restricted: the moves still searched
+};
+Exclusions exclusions;
+
+void forget_exclusions() {
+    exclusions.ply = -1;
+}
+
+bool exclusions_hold_here() {
+    return exclusions.ply == position.game_ply && exclusions.key == position.state.key;
+}
+
+// The moves a search of the current position may play; nullptr: every legal one.
+const RootMoveSet* allowed_here() {
+    return exclusions_hold_here() && exclusions.allowed.restricted ? &exclusions.allowed : nullptr;
+}
+
+// Every legal move into set.
+void allow_all(RootMoveSet& set) {
+    MoveEntry list[MOVE_LIST_CAPACITY];
+    set.count = filter_legal(generate_moves(list), list);
+    for (int i = 0; i < set.count; ++i) set.moves[i] = list[i].move;
+}
+
+void change_exclusions(const char* text, bool exclude) {
+    if (!exclusions_hold_here()) exclusions = {position.state.key, position.game_ply, {}};
+    RootMoveSet& set = exclusions.allowed;
+    while (*text == ' ') ++text;
+    if (starts_with(text, "all")) {
+        set.restricted = exclude;
+        set.count = 0;
+        return;
+    }
+    const Move m = looks_like_move(text) ? parse_move_text(text) : 0;
+    if (m == 0) return;
+    if (!set.restricted) {
+        if (!exclude) return;
+        allow_all(set);
+        set.restricted = true;
+    }
+    Move* end = set.moves + set.count;
+    Move* found = std::find(set.moves, end, m);
+    if (exclude && found != end) {
+        std::copy(found + 1, end, found);
+        --set.count;
+    } else if (!exclude && found == end) {
+        set.moves[set.count++] = m;
+    }
+}
+
 // ---- The commands.
 
 void receive_move(const char* text) {
@@ -71,6 +129,7 @@ void receive_move(const char* text) {
 }
 
 void take_back() {
+    forget_exclusions();
     const int ply = position.game_ply;
     if (ply > 0 && position.move_history[ply - 1] != 0) unmake_move();
 }
@@ -81,19 +140,56 @@ void set_time_left(const char* line) {
     if (parse_int(cursor, value)) time_left_cs.store(value);
 }
 
-// Engine options would be announced here, one feature option="NAME -TYPE ..."
-// for each of the session's options this protocol shows, and set by an
-// "option NAME=VALUE" command; the table size has xboard's own "memory", the
-// tablebases' folders "egtpath" (announced by egt= when the build has them).
+// ---- Engine options: one feature option="NAME -TYPE ..." for each of the
+// session's options this protocol shows, set by "option NAME=VALUE"; the
+// table size has xboard's own "memory", the threads "cores", the tablebases'
+// folders "egtpath" (announced by egt= when the build has them).
+const EngineOption* const OPTIONS[] = {&MULTI_PV_OPTION};
+
+// xboard's word for each OptionType.
+const char* const TYPE_WORDS[] = {"-spin", "-check", "-string", "-button"};
+
+// The option features, each followed by a blank.
+std::string option_features() {
+    std::string text;
+    for (const EngineOption* o : OPTIONS) {
+        if (!o->available) continue;
+        text += "option=\"" + std::string(o->name) + " " + TYPE_WORDS[static_cast<int>(o->type)];
+        if (o->type == OptionType::CHECK)
+            text += option_text_is_on(o->value()) ? " 1" : " 0";
+        else if (o->value != nullptr)
+            text += " " + o->value();
+        if (o->type == OptionType::SPIN)
+            text += " " + std::to_string(o->min) + " " + std::to_string(o->max);
+        text += "\" ";
+    }
+    return text;
+}
+
+// "option NAME=VALUE" (a button: "option NAME"); names the protocol does not show are ignored.
+void set_option(const char* line) {
+    const std::string text = text_at(line, 7);
+    const std::size_t equals = text.find('=');
+    const std::string name = text.substr(0, equals);
+    const std::string value = equals == std::string::npos ? std::string() : text.substr(equals + 1);
+    for (const EngineOption* o : OPTIONS) {
+        if (o->available && name == o->name) {
+            o->set(o->type == OptionType::CHECK && value == "1" ? "true" : value);
+            return;
+        }
+    }
+}
+
 void announce_features(const char*) {
     print_line(
         "feature done=0 ping=1 setboard=1 draw=0 sigint=0 sigterm=0 analyze=1 memory=1 smp=1 "
-        "%svariants=\"normal\" colors=0 myname=\"%s\" done=1\n",
-        TABLEBASES_BUILT ? "egt=\"syzygy\" " : "", ENGINE_NAME);
+        "exclude=1 %svariants=\"normal\" colors=0 myname=\"%s\" %sdone=1\n",
+        TABLEBASES_BUILT ? "egt=\"syzygy\" " : "", ENGINE_NAME, option_features().c_str());
 }
 
 void start_new_game(const char*) {
     new_game();
+    forget_exclusions();
     force_mode = false;
     engine_to_move = false;
 }
@@ -231,6 +327,7 @@ const Command COMMANDS[] = {
     {"result", set_result, nullptr, H::STOP, H::STOP, H::STOP},
     {"setboard",
      [](const char* l) {
+         forget_exclusions();
          if (!set_position_from_fen(text_at(l, 9))) print_line("tellusererror Illegal position\n");
      },
      nullptr, H::STOP, H::STOP, H::STOP},
@@ -239,6 +336,7 @@ const Command COMMANDS[] = {
          const LineSource input = []() -> const char* {
              return read_line() ? input_line : nullptr;
          };
+         forget_exclusions();
          if (!edit_position(input)) print_line("tellusererror Illegal position\n");
      },
      nullptr, H::STOP, H::STOP, H::STOP},
@@ -260,6 +358,13 @@ const Command COMMANDS[] = {
     {"memory", set_memory, nullptr, H::HOLD, H::STOP, H::STOP},
     {"cores", set_cores, nullptr, H::HOLD, H::STOP, H::STOP},
     {"egtpath", set_egt_path, nullptr, H::HOLD, H::STOP, H::STOP},
+    {"option", set_option, nullptr, H::HOLD, H::STOP, H::STOP},
+    // While the engine thinks about its own move they would name moves of the
+    // position before it: dropped.
+    {"exclude", [](const char* l) { change_exclusions(text_at(l, 8), true); }, nullptr, H::IGNORE,
+     H::STOP, H::STOP},
+    {"include", [](const char* l) { change_exclusions(text_at(l, 8), false); }, nullptr, H::IGNORE,
+     H::STOP, H::STOP},
     {"bk", list_book_moves, nullptr, H::HOLD, H::STOP, H::IGNORE},
     {"hint", give_hint, give_ponder_hint, H::HOLD, H::ANSWER, H::IGNORE},
     {"?", nothing, nullptr, H::MOVE_NOW, H::IGNORE, H::IGNORE},
@@ -316,6 +421,8 @@ Heard hear_during_own_move(const char* line, std::int64_t) {
         case Hearing::STOP:
             own_search_interrupt.store(ABANDONED);
             return end_search();
+        case Hearing::IGNORE:
+            return Heard::HANDLED;
         default:
             return Heard::HELD;
     }
@@ -352,7 +459,8 @@ Heard hear_while_analysing(const char* line, std::int64_t) {
 
 void engine_move() {
     if (!game_has_room(1)) return;
-    if (const Move m = book_answer(xboard_report)) {
+    const RootMoveSet* allowed = allowed_here();
+    if (const Move m = allowed == nullptr ? book_answer(xboard_report) : 0) {
         play_engine_move(m);
         return;
     }
@@ -362,6 +470,7 @@ void engine_move() {
     request.arrival_ms = line_arrival_ms;
     request.listener = hear_during_own_move;
     request.report = &xboard_report;
+    request.root_moves = allowed;
     const SearchResult result = run_search(request);
     if (!result.found) return;
     if (own_search_interrupt.load() == ABANDONED) {
@@ -449,6 +558,7 @@ void analysis_pass() {
     request.listener = hear_while_analysing;
     request.answer_waits = wait_for_the_next_line;
     request.report = &xboard_report;
+    request.root_moves = allowed_here();
     run_search(request);
     read_line_or_quit();
 }
@@ -472,10 +582,24 @@ void xboard_book_move(Move move) {
     console_report.book_move(move);
 }
 
+// With several lines: one thinking line each, the best last, so that the last
+// line of a depth (the one an interface keeps as the engine's view) is the best.
+void xboard_lines_done(int depth, const RootMove* lines, int count, int cs, std::uint64_t nodes) {
+    for (int k = count - 1; k >= 0; --k) {
+        const RootMove& r = lines[k];
+        console_report.new_best(depth, xboard_score(reported_score(r.score)), cs, nodes, r.pv,
+                                r.pv_length);
+    }
+}
+
+void xboard_current_move(Move, int) {}
+void xboard_progress(int, std::uint64_t) {}
+
 }  // namespace
 
-const SearchReport xboard_report = {xboard_new_best, xboard_iteration_done, xboard_table_result,
-                                    xboard_book_move};
+const SearchReport xboard_report = {xboard_new_best,  xboard_iteration_done, xboard_table_result,
+                                    xboard_book_move, xboard_lines_done,     xboard_current_move,
+                                    xboard_progress};
 
 int xboard_score(int score) {
     if (!is_mate_score(score)) return score;

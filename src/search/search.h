@@ -80,7 +80,9 @@ NodeCounts search_node_counts();
 std::uint64_t search_nodes();  // moves + captures of search_node_counts
 
 // Written by the main search thread alone (helpers keep their own best moves).
-extern Move best_move;    // the root's best move; after think() returns true, the move to play
+// The root's best move: root_moves[0].move once an iteration is complete;
+// after think() returns true, the move to play.
+extern Move best_move;
 extern int report_depth;  // depth of the iteration in progress, plies
 extern int max_depth;     // deepest iteration, plies (default 32); set between searches
 constexpr int DEFAULT_MAX_DEPTH = 32;  // max_depth when no depth limit is set, plies
@@ -230,9 +232,46 @@ int restrict_root_moves(MoveEntry* list, int count);
 // result when they ranked the root, unless s is a mate.
 int reported_score(int s);
 
+// ---- The search's result: the root moves. Each iteration searches line 1
+// over the root moves, line k over them less the first moves of lines 1 ..
+// k - 1 (MultiPV). After a complete iteration root_moves holds every root move
+// searched, the lines' first moves first, best first; best_move is the first.
+// Written by the main search thread, read between searches or by the reports.
+constexpr int MAX_PV_LENGTH = MAX_SEARCH_PLY + 1;  // moves of a reported variation
+struct RootMove {
+    Move move = 0;
+    // The score of the last iteration that searched the move (exact for the
+    // first move of a line, an upper bound for the others) and of the one
+    // before; -INFINITE_SCORE: not searched yet.
+    int score = -INFINITE_SCORE;
+    int previous_score = -INFINITE_SCORE;
+    int sel_depth = 0;       // the deepest ply of its line's search (lines only)
+    int pv_length = 0;       // moves in pv (lines only)
+    Move pv[MAX_PV_LENGTH];  // the principal variation that begins with move
+};
+extern RootMove root_moves[MOVE_LIST_CAPACITY];
+extern int root_move_count;        // entries of root_moves of the running or the last search
+constexpr int MAX_MULTI_PV = 256;  // the most lines MultiPV offers
+extern int multi_pv;  // lines to search (1 .. MAX_MULTI_PV, default 1); set between searches
+// The root moves the front end allows the next search (UCI's searchmoves,
+// xboard's exclusions): with restricted set, only the legal moves of moves
+// are searched (none: the search finds no move). Set between searches.
+struct RootMoveSet {
+    bool restricted = false;
+    int count = 0;
+    Move moves[MOVE_LIST_CAPACITY];
+};
+extern RootMoveSet allowed_root_moves;
+// A mate for the side to move within this many plies ends the search once an
+// iteration proves it (UCI's "go mate N": 2N - 1 plies); 0: no such limit.
+// Set between searches.
+extern int mate_limit_plies;
+// Permille of the transposition table's sampled entries written since the
+// last aging, that is, by this search.
+int tt_hashfull();
+
 // ---- Thinking output. The search reports through search_report; the front end
 // points it at the form its interface reads.
-constexpr int MAX_PV_LENGTH = MAX_SEARCH_PLY + 1;  // moves of a reported variation
 struct SearchReport {
     // A root move became the best: iteration depth, score, centiseconds, nodes
     // (over all search threads), and the principal variation that starts with
@@ -246,7 +285,17 @@ struct SearchReport {
     void (*table_result)(int depth, int score, Move move);
     // The front end played a move from its opening book.
     void (*book_move)(Move move);
+    // With several lines: an iteration completed; lines are its root moves
+    // best first (count of them), each with its score, deepest ply and variation.
+    void (*lines_done)(int depth, const RootMove* lines, int count, int elapsed_cs,
+                       std::uint64_t nodes);
+    // After the first second of a search: the main thread starts on the root
+    // move with this number (1 = the first searched in the line).
+    void (*current_move)(Move move, int number);
+    // After the first second, at most once a second: the table's use (tt_hashfull) and nodes.
+    void (*progress)(int hashfull, std::uint64_t nodes);
 };
+constexpr std::int64_t PROGRESS_DELAY_MS = 1000;  // the reports of a long search begin, and repeat
 extern const SearchReport console_report;  // the console's lines, scores as the search has them
 extern const SearchReport* search_report;  // the one in use; never null
 
@@ -272,3 +321,17 @@ void start_helpers(const MoveEntry* root_list, int count);
 void finish_helpers();
 void clear_helper_caches();
 void helper_search(int index, const MoveEntry* root_list, int count);
+
+// Inside the search, the main thread's root records (root_moves):
+// the legal moves of list that allowed_root_moves keeps, in their order; their count.
+int allow_root_moves(MoveEntry* list, int count);
+void start_root_moves(const MoveEntry* list, int count);  // one record per move, none searched
+void start_root_iteration();                              // each score becomes the previous one
+void note_root_score(Move m, int score);                  // m's search in this iteration gave score
+// Line number line (0 = the first) ended with m at score, its deepest ply sel:
+// m's record moves to that place, with the variation from the table.
+void finish_line(int line, Move m, int score, int sel);
+void sort_lines(int lines);  // the first lines records, best score first (stable)
+// The moves of list that are not the first move of one of the first lines
+// records, into rest in their order; their count.
+int moves_outside_lines(const MoveEntry* list, int count, int lines, MoveEntry* rest);

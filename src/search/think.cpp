@@ -108,6 +108,10 @@ void console_book_move(Move move) {
     print_line("0 0 0 0 %s (Book Move)\n", move_text);
 }
 
+void console_lines_done(int, const RootMove*, int, int, std::uint64_t) {}
+void console_current_move(Move, int) {}
+void console_progress(int, std::uint64_t) {}
+
 bool in_list(Move m, int count, const MoveEntry* list) {
     for (int i = 0; i < count; ++i) {
         if (list[i].move == m) return true;
@@ -117,11 +121,28 @@ bool in_list(Move m, int count, const MoveEntry* list) {
 
 }  // namespace
 
-const SearchReport console_report = {console_new_best, console_iteration_done, console_table_result,
-                                     console_book_move};
+const SearchReport console_report = {
+    console_new_best,   console_iteration_done, console_table_result, console_book_move,
+    console_lines_done, console_current_move,   console_progress};
 const SearchReport* search_report = &console_report;
 
 namespace {
+
+// The main thread's reporting in the running search.
+bool several_lines = false;         // MultiPV: the lines are reported once an iteration is done
+std::int64_t next_progress_ms = 0;  // clock_ms() from which a progress report is due
+
+// The main thread starts on a root move: after the first second the report
+// names it, and once a second tells the table's use.
+void announce_root_move(Move m, int number) {
+    if (!posting()) return;
+    const std::int64_t now = clock_ms();
+    if (now - search_start_clock < PROGRESS_DELAY_MS) return;
+    search_report->current_move(m, number);
+    if (now < next_progress_ms) return;
+    next_progress_ms = now + PROGRESS_DELAY_MS;
+    search_report->progress(tt_hashfull(), search_nodes());
+}
 
 // This thread's search starts: counters, ply and killers from nothing.
 void start_thread_search() {
@@ -172,7 +193,7 @@ bool take_new_best(Move m, int sc, int s, int& alpha, Move& best) {
     best = m;
     if (!is_main_search_thread()) return true;
     update_elapsed();
-    if (posting()) report_new_best(m, s);
+    if (posting() && !several_lines) report_new_best(m, s);
     return !(timed() && (search_time_exceeded() || deadline_passed()));
 }
 
@@ -187,6 +208,8 @@ bool search_root_moves(int depth, int count, const MoveEntry* root_list, Move ha
     for (int index = 0; index < count; ++index) {
         pick_next_move(index, count, list);
         const Move m = list[index].move;
+        const bool main_thread = is_main_search_thread();
+        if (main_thread) announce_root_move(m, index + 1);
         const int s = search_root_move(m, index, depth, alpha, beta);
         if (stopped()) {
             // Stopped before any move was chosen and without a usable table
@@ -194,15 +217,17 @@ bool search_root_moves(int depth, int count, const MoveEntry* root_list, Move ha
             if (!in_list(best, count, root_list)) best = list[0].move;
             return false;
         }
+        if (main_thread) note_root_score(m, s);
         if (s > alpha && !take_new_best(m, list[index].score, s, alpha, best)) return false;
     }
     return true;
 }
 
-// After a completed iteration: out of time, a forced move searched deep
-// enough, or the last depth done.
-bool last_iteration(int depth, int count, int last_depth) {
+// After a completed iteration whose best score is score: out of time, the
+// mate asked for found, a forced move searched deep enough, or the last depth done.
+bool last_iteration(int depth, int count, int last_depth, int score) {
     if (timed() && (iteration_time_exceeded() || deadline_passed())) return true;
+    if (mate_limit_plies > 0 && score >= MATE_SCORE - mate_limit_plies) return true;
     if (count == 1 && depth >= SINGLE_MOVE_DEPTH) return true;
     return depth + 1 > last_depth;
 }
@@ -212,9 +237,16 @@ int last_search_depth() {
     return std::max(max_depth, MIN_SEARCH_DEPTH);
 }
 
+// The table's entry of the root is the result of a search over every root
+// move: a search over only the moves the front end allows neither takes nor stores one.
+bool root_result_stored() {
+    return !allowed_root_moves.restricted;
+}
+
 // An exact result of this depth already in the table need not be searched
 // again, except for the last iteration: prev and hash_move then hold it.
 // Otherwise hash_move is the root's table move, or 0.
+
 bool table_has_iteration(int depth, int last_depth, int& prev, Move& hash_move) {
     if (!tt_probe(-INFINITE_SCORE, INFINITE_SCORE, depth, prev, hash_move) || depth >= last_depth)
         return false;
@@ -222,30 +254,84 @@ bool table_has_iteration(int depth, int last_depth, int& prev, Move& hash_move) 
     return true;
 }
 
+// The first moves and scores of the lines of the last complete iteration:
+// the move searched first and the window of the same line in the next one.
+struct LastLines {
+    Move move[MOVE_LIST_CAPACITY];
+    int score[MOVE_LIST_CAPACITY];
+};
+
+void remember_lines(int lines, LastLines& last) {
+    for (int k = 0; k < lines; ++k) {
+        const bool searched = root_moves[k].score != -INFINITE_SCORE;
+        last.move[k] = searched ? root_moves[k].move : 0;
+        last.score[k] = searched ? root_moves[k].score : 0;
+    }
+}
+
+// Lines 2 .. lines of an iteration, each over the root moves less the first
+// moves of the lines before it; then the lines best first, and best_move the
+// first one's move. False when the search must end at once.
+bool search_more_lines(int depth, int lines, int count, const MoveEntry* root_list,
+                       const LastLines& last) {
+    int deepest = sel_depth;
+    for (int line = 1; line < lines; ++line) {
+        MoveEntry rest[MOVE_LIST_CAPACITY];
+        const int left = moves_outside_lines(root_list, count, line, rest);
+        const Move hash = in_list(last.move[line], left, rest) ? last.move[line] : 0;
+        sel_depth = depth;
+        int alpha = 0, beta = 0;
+        aspiration_window(depth, last.score[line], alpha, beta);
+        Move best = 0;
+        if (!search_root_moves(depth, left, rest, hash, alpha, beta, best)) return false;
+        finish_line(line, best, alpha, sel_depth);
+        deepest = std::max(deepest, sel_depth);
+    }
+    sel_depth = deepest;
+    sort_lines(lines);
+    best_move = root_moves[0].move;
+    return true;
+}
+
+void report_iteration(int lines) {
+    if (several_lines)
+        search_report->lines_done(report_depth, root_moves, lines, elapsed_cs, search_nodes());
+    search_report->iteration_done(report_depth, sel_depth, reported_score(root_moves[0].score),
+                                  elapsed_cs, search_nodes());
+}
+
 // The main thread's iterative deepening: the move to play in best_move, the
-// thinking lines, the clock.
+// lines in root_moves, the thinking lines, the clock.
 void deepen(int count, const MoveEntry* root_list) {
     const int last_depth = last_search_depth();
+    const int lines = std::min(multi_pv, count);
+    several_lines = multi_pv > 1;
+    next_progress_ms = search_start_clock + PROGRESS_DELAY_MS;
+    LastLines last;
     int prev = 0;
     Move hash_move = 0;
     for (int depth = MIN_SEARCH_DEPTH;; ++depth) {
-        if (table_has_iteration(depth, last_depth, prev, hash_move)) {
+        // Several lines are searched afresh: the table keeps only the first.
+        if (table_has_iteration(depth, last_depth, prev, hash_move) && !several_lines &&
+            root_result_stored()) {
             if (posting()) search_report->table_result(depth, reported_score(prev), hash_move);
             continue;
         }
         report_depth = depth;
         sel_depth = depth;
+        remember_lines(lines, last);
+        start_root_iteration();
         int alpha = 0, beta = 0;
         aspiration_window(depth, prev, alpha, beta);
         if (!search_root_moves(depth, count, root_list, hash_move, alpha, beta, best_move)) return;
 
-        tt_store(alpha, depth, BOUND_EXACT, best_move);
-        prev = alpha;
+        if (root_result_stored()) tt_store(alpha, depth, BOUND_EXACT, best_move);
+        finish_line(0, best_move, alpha, sel_depth);
+        if (lines > 1 && !search_more_lines(depth, lines, count, root_list, last)) return;
+        prev = root_moves[0].score;
         update_elapsed();
-        if (posting())
-            search_report->iteration_done(report_depth, sel_depth, reported_score(alpha),
-                                          elapsed_cs, search_nodes());
-        if (last_iteration(depth, count, last_depth)) return;
+        if (posting()) report_iteration(lines);
+        if (last_iteration(depth, count, last_depth, prev)) return;
     }
 }
 
@@ -267,8 +353,12 @@ bool think() {
     MoveEntry root_list[MOVE_LIST_CAPACITY];
     const int legal_count = filter_legal(generate_moves(root_list), root_list);
     if (legal_count == 0) return false;
-    // The tables may keep only some of the moves; every thread searches those.
-    const int count = restrict_root_moves(root_list, legal_count);
+    // The front end may allow only some of them (none: no move to play); the
+    // tables may keep only some of those. Every thread searches what is left.
+    const int allowed = allow_root_moves(root_list, legal_count);
+    if (allowed == 0) return false;
+    const int count = restrict_root_moves(root_list, allowed);
+    start_root_moves(root_list, count);
     start_helpers(root_list, count);
     deepen(count, root_list);
     finish_helpers();
@@ -282,12 +372,13 @@ void helper_search(int index, const MoveEntry* root_list, int count) {
     Move hash_move = 0, best = 0;
     for (int depth = MIN_SEARCH_DEPTH; count > 0 && depth <= last_depth && !stopped(); ++depth) {
         if (depth < last_depth && helper_skips(index, depth)) continue;
-        if (table_has_iteration(depth, last_depth, prev, hash_move)) continue;
+        if (table_has_iteration(depth, last_depth, prev, hash_move) && root_result_stored())
+            continue;
         sel_depth = depth;
         int alpha = 0, beta = 0;
         aspiration_window(depth, prev, alpha, beta);
         if (!search_root_moves(depth, count, root_list, hash_move, alpha, beta, best)) return;
-        tt_store(alpha, depth, BOUND_EXACT, best);
+        if (root_result_stored()) tt_store(alpha, depth, BOUND_EXACT, best);
         prev = alpha;
     }
 }

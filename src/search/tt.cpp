@@ -229,3 +229,15 @@ void tt_clear_all() {
     clear_eval_caches();
     clear_helper_caches();
 }
+
+int tt_hashfull() {
+    constexpr std::uint32_t SAMPLE = 1000;  // entries looked at: the permille is their count
+    const std::uint32_t sample = std::min(SAMPLE, tt_entry_count);
+    const std::uint32_t stamp = tt_generation & STAMP_MASK;
+    std::uint32_t used = 0;
+    for (std::uint32_t i = 0; i < sample; ++i) {
+        const Read r = read(tt_table[i]);
+        if (r.data() != 0 && r.stamp() == stamp) ++used;
+    }
+    return static_cast<int>(used * 1000 / sample);
+}

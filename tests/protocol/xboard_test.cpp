@@ -16,9 +16,11 @@ namespace {
 // egt="syzygy" only in a build with the tablebases.
 const std::string FEATURES =
     std::string(
-        "feature done=0 ping=1 setboard=1 draw=0 sigint=0 sigterm=0 analyze=1 memory=1 smp=1 ") +
+        "feature done=0 ping=1 setboard=1 draw=0 sigint=0 sigterm=0 analyze=1 memory=1 smp=1 "
+        "exclude=1 ") +
     (TABLEBASES_BUILT ? "egt=\"syzygy\" " : "") +
-    "variants=\"normal\" colors=0 myname=\"Quorvanite 2.3\" done=1";
+    "variants=\"normal\" colors=0 myname=\"Quorvanite 2.3\" option=\"MultiPV -spin 1 1 256\" "
+    "done=1";
 
 // After "xboard", only thinking lines and results may begin with a digit.
 void expect_no_stray_digit_lines(const Lines& lines) {

@@ -1,0 +1,193 @@
+// What analysis interfaces ask of the engine: several lines, a restricted
+// root, a mate search and a move count by move, in both protocols.
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "protocol/engine_process.h"
+#include "protocol/uci_session.h"
+
+using qv_test::Info;
+using qv_test::parse_info;
+using qv_test::starts_with;
+using qv_test::UciSession;
+using qv_test::XboardSession;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+const std::string MATE_IN_ONE = "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1";
+const std::string THREE_MOVES = "k7/8/8/8/8/8/8/6RK b - - 0 1";  // a8a7, a8b7, a8b8
+
+std::vector<std::string> words(const std::string& line) {
+    std::istringstream in(line);
+    std::vector<std::string> w;
+    for (std::string word; in >> word;) w.push_back(word);
+    return w;
+}
+
+// The move a line names first: a UCI variation's, currmove's or bestmove's,
+// an xboard thinking line's or move's; "" for none.
+std::string first_move(const std::string& line) {
+    const std::vector<std::string> w = words(line);
+    if (w.size() > 4 && std::isdigit(static_cast<unsigned char>(line[0]))) return w[4];
+    for (std::size_t i = 0; i + 1 < w.size(); ++i)
+        if (w[i] == "pv" || w[i] == "currmove" || w[i] == "bestmove" || w[i] == "move")
+            return w[i + 1];
+    return "";
+}
+
+std::set<std::string> moves_shown(const Lines& lines) {
+    std::set<std::string> moves;
+    for (const auto& l : lines)
+        if (!first_move(l).empty()) moves.insert(first_move(l));
+    return moves;
+}
+
+// Scores in order: mates above centipawns, being mated below.
+int rank_of(const Info& i) {
+    return i.mate ? (i.score > 0 ? 100000 - i.score : -100000 - i.score) : i.score;
+}
+
+TEST(ProtocolAnalysisTools, MultiPvReportsDistinctLinesBestFirst) {
+    const struct {
+        std::string position;
+        int multipv;
+        std::size_t lines;  // min(MultiPV, legal moves)
+    } cases[] = {{"startpos", 3, 3}, {"fen " + MATE_IN_ONE, 5, 5}, {"fen " + THREE_MOVES, 4, 3}};
+    UciSession s;
+    for (const auto& c : cases) {
+        s.engine.send("setoption name MultiPV value " + std::to_string(c.multipv));
+        s.engine.send("position " + c.position);
+        s.engine.send("go depth 6");
+        const Lines out = s.until_best_move();
+        ASSERT_GT(out.size(), c.lines);
+        std::set<std::string> firsts;
+        for (std::size_t k = 0; k < c.lines; ++k) {  // the last depth's lines, before bestmove
+            const std::string& l = out[out.size() - 1 - c.lines + k];
+            EXPECT_EQ(words(l)[6], std::to_string(k + 1)) << l;
+            EXPECT_EQ(parse_info(l).depth, 6) << l;
+            if (k > 0) {
+                EXPECT_LE(rank_of(parse_info(l)),
+                          rank_of(parse_info(out[out.size() - 2 - c.lines + k])));
+            }
+            firsts.insert(first_move(l));
+        }
+        EXPECT_EQ(firsts.size(), c.lines) << c.position;
+        EXPECT_EQ(first_move(out.back()), first_move(out[out.size() - 1 - c.lines]));
+    }
+    s.engine.send("setoption name MultiPV value 1");  // one line: no "multipv"
+    s.engine.send("go depth 4");
+    for (const auto& l : s.until_best_move()) EXPECT_EQ(l.find("multipv"), std::string::npos) << l;
+
+    // xboard: a thinking line per line, the best last, then the depth's "->(" line.
+    XboardSession x;
+    for (const char* l : {"new", "force", "option MultiPV=3", "sd 5", "go"}) x.engine.send(l);
+    const Lines out = x.engine.lines_until_prefix("move ");
+    const auto done = std::find_if(out.begin(), out.end(),
+                                   [](const std::string& l) { return starts_with(l, "->(5/"); });
+    ASSERT_GE(done - out.begin(), 3);
+    EXPECT_EQ(moves_shown(Lines(done - 3, done)).size(), 3u);
+    for (auto l = done - 3; l + 1 != done; ++l) {
+        EXPECT_EQ(words(*l)[0], "5") << *l;
+        EXPECT_LE(std::stoi(words(*l)[1]), std::stoi(words(l[1])[1])) << *l;
+    }
+    EXPECT_EQ(first_move(done[-1]), first_move(out.back()));  // the best, shown last, is played
+}
+
+TEST(ProtocolAnalysisTools, SearchmovesAndExclusionsKeepOtherMovesOut) {
+    UciSession s;
+    s.engine.send("setoption name MultiPV value 3");
+    s.engine.send("position startpos");
+    s.engine.send("go depth 5 searchmoves a2a3 g1f3 e2e5");  // e2e5 is not legal: left out
+    EXPECT_EQ(moves_shown(s.until_best_move()), (std::set<std::string>{"a2a3", "g1f3"}));
+    // Past the first second: currmove names only the moves allowed, hashfull a permille.
+    s.engine.send("setoption name MultiPV value 1");
+    s.engine.send("go infinite searchmoves b1c3 d2d4");
+    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    s.engine.send("stop");
+    const Lines long_search = s.until_best_move();
+    EXPECT_EQ(moves_shown(long_search), (std::set<std::string>{"b1c3", "d2d4"}));
+    const auto progress = std::find_if(long_search.begin(), long_search.end(),
+                                       [](const auto& l) { return starts_with(l, "info nodes "); });
+    ASSERT_NE(progress, long_search.end());
+    EXPECT_LE(std::stoi(words(*progress)[6]), 1000) << *progress;  // hashfull, a permille
+    s.engine.send("go depth 3 searchmoves e2e5");  // nothing legal left: UCI's null move
+    EXPECT_EQ(s.until_best_move(), Lines{"bestmove 0000"});
+
+    XboardSession x;
+    for (const char* l : {"new", "force", "option MultiPV=3", "sd 4", "exclude e2e4",
+                          "exclude d2d4", "exclude b1c3", "include b1c3", "exclude all",
+                          "include all", "exclude e2e4", "exclude g1f3", "go"})
+        x.engine.send(l);
+    const std::set<std::string> shown = moves_shown(x.engine.lines_until_prefix("move "));
+    EXPECT_TRUE(shown.count("e2e4") + shown.count("g1f3") == 0 && shown.size() >= 3);
+    for (const char* l : {"new", "force", "sd 4", "exclude all", "include g1f3", "include b1c3",
+                          "include e2e5", "go"})
+        x.engine.send(l);
+    EXPECT_EQ(moves_shown(x.engine.lines_until_prefix("move ")),
+              (std::set<std::string>{"g1f3", "b1c3"}));
+    // A new position forgets them; with every move excluded analysis shows nothing.
+    for (const char* l : {"new", "force", "exclude all", "new", "force", "sd 3", "go"})
+        x.engine.send(l);
+    EXPECT_TRUE(starts_with(x.engine.lines_until_prefix("move ").back(), "move "));
+    for (const char* l : {"force", "exclude all", "post", "analyze"}) x.engine.send(l);
+    EXPECT_EQ(x.sync(1), Lines{"pong 1"});
+    x.engine.send("include e7e5");
+    EXPECT_EQ(moves_shown(x.engine.lines_until_prefix("->(3/")), std::set<std::string>{"e7e5"});
+}
+
+TEST(ProtocolAnalysisTools, GoMateEndsOnceTheMateIsFound) {
+    const struct {
+        std::string fen;
+        int moves;
+    } cases[] = {{MATE_IN_ONE, 1},
+                 {"k7/8/1K6/8/8/8/8/1R6 w - - 0 1", 2},
+                 {"k7/8/8/2K5/8/8/8/1R6 w - - 0 1", 3}};
+    UciSession s;
+    for (const auto& c : cases) {
+        s.engine.send("position fen " + c.fen);
+        s.engine.send("go mate " + std::to_string(c.moves));
+        const Lines out = s.until_best_move(5000 * qv_test::SLOWDOWN);
+        const Info last = parse_info(out[out.size() - 2]);
+        EXPECT_TRUE(last.mate && last.score == c.moves) << out[out.size() - 2];
+        EXPECT_LT(last.depth, 2 * c.moves + 4) << c.fen;  // it did not search on
+        EXPECT_EQ(first_move(out.back()), last.pv[0]);
+    }
+}
+
+TEST(ProtocolAnalysisTools, GoPerftCountsEachMove) {
+    std::ifstream file(QV_SOURCE_DIR "/tests/board/perft_positions.epd");
+    ASSERT_TRUE(file);
+    UciSession s;
+    for (std::string line; std::getline(file, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        const std::string fen = line.substr(0, line.find(" ;"));
+        const auto d1 = std::stoull(line.substr(line.find(";D1 ") + 4));
+        const auto d3 = std::stoull(line.substr(line.find(";D3 ") + 4));
+        s.engine.send("position fen " + fen);
+        s.engine.send("go perft 3");
+        const Lines out = s.engine.lines_until_prefix("Nodes searched: ");
+        ASSERT_EQ(out.size(), d1 + 2) << fen;
+        unsigned long long sum = 0;
+        for (std::size_t i = 0; i < d1; ++i)
+            sum += std::stoull(out[i].substr(out[i].find(": ") + 2));
+        EXPECT_EQ(sum, d3) << fen;
+        EXPECT_EQ(out[d1], "");
+        EXPECT_EQ(out.back(), "Nodes searched: " + std::to_string(d3)) << fen;
+    }
+    for (const char* depth : {"0", "", "x", "-3"}) {
+        s.engine.send(std::string("go perft ") + depth);
+        EXPECT_EQ(s.engine.lines_until_prefix("Nodes searched: "),
+                  (Lines{"", "Nodes searched: 1"}));
+    }
+    EXPECT_EQ(s.sync(), Lines{"readyok"});  // and no bestmove
+}
+
+}  // namespace
