@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "board/game_end.h"
@@ -30,10 +31,13 @@ enum Interrupt : int { NOT_INTERRUPTED, MOVE_NOW, ABANDONED };
 std::atomic<int> own_search_interrupt{NOT_INTERRUPTED};
 
 char ponder_text[sizeof move_text];  // the predicted move as text, for "hint" while pondering
+// Every way there is to write castling.
+constexpr CastlingNotation NOTATIONS_READ[] = {CASTLING_AS_KING_MOVE, CASTLING_AS_KING_TAKES_ROOK,
+                                               CASTLING_AS_O_O};
 // When the predicted move castles: its texts in each notation that names it
 // here ("" for one that does not), for the reader thread, which has no game
 // to read castling text in. Driver thread, before pondering.
-char ponder_castling_texts[3][sizeof move_text];
+char ponder_castling_texts[std::size(NOTATIONS_READ)][sizeof move_text];
 
 // At the end of input the session ends, as after "quit".
 void read_line_or_quit() {
@@ -345,10 +349,8 @@ Heard hear_during_own_move(const char* line, std::int64_t) {
 // writes it in (the opponent's need not be the engine's), as it reads here.
 void note_castling_texts(Move m) {
     const CastlingNotation in_force = castling_notation;
-    const CastlingNotation notations[] = {CASTLING_AS_KING_MOVE, CASTLING_AS_KING_TAKES_ROOK,
-                                          CASTLING_AS_O_O};
-    for (int i = 0; i < 3; ++i) {
-        castling_notation = notations[i];
+    for (std::size_t i = 0; i < std::size(NOTATIONS_READ); ++i) {
+        castling_notation = NOTATIONS_READ[i];
         move_to_text(m);
         castling_notation = in_force;
         const bool names = move_castle_kind(m) != 0 && text_names_move(move_text, m);
