@@ -368,10 +368,12 @@ bool is_coordinate_text(const char* text) {
     return is_letter(text[0]) && is_digit(text[1]) && is_letter(text[2]) && is_digit(text[3]);
 }
 
-// "O-O" is king side, "O-O-O" queen side; 0 for any other text.
+// "O-O" is king side, "O-O-O" queen side (with zeros too); 0 for any other text.
 int castle_kind_of_text(const char* text) {
-    if (std::strncmp(text, "O-O-O", 5) == 0) return CASTLE_QUEEN_SIDE;
-    if (std::strncmp(text, "O-O", 3) == 0) return CASTLE_KING_SIDE;
+    for (const char* written : {"O-O-O", "0-0-0"})
+        if (std::strncmp(text, written, 5) == 0) return CASTLE_QUEEN_SIDE;
+    for (const char* written : {"O-O", "0-0"})
+        if (std::strncmp(text, written, 3) == 0) return CASTLE_KING_SIDE;
     return 0;
 }
 

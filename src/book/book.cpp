@@ -159,6 +159,12 @@ Move probe_own_book() {
     return is_legal(drawn) ? drawn : 0;
 }
 
+// Books hold positions of standard chess: their keys do not tell a Chess960
+// game's castling rooks, and its start positions are not theirs.
+bool book_knows_the_game() {
+    return !position.chess960;
+}
+
 }  // namespace
 
 void load_books() {
@@ -178,6 +184,7 @@ void load_books() {
 }
 
 Move probe_book() {
+    if (!book_knows_the_game()) return 0;
     const Move m = probe_polyglot();
     return m != 0 ? m : probe_own_book();
 }
@@ -216,6 +223,7 @@ std::size_t polyglot_book_entries() {
 
 int book_moves(Move* moves, int* weights, int capacity) {
     int found = 0;
+    if (!book_knows_the_game()) return 0;
     if (!polyglot_entries.empty()) {
         BookChoice choices[MOVE_LIST_CAPACITY];
         const int count =

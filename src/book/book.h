@@ -78,7 +78,7 @@ extern BookSettings book_settings;  // set by the configuration file and start-u
 // two count lines (and where the books came from).
 void load_books();
 // Draws a legal move from the Polyglot book, then from the own book of the side
-// to move; 0 when neither has one for the position.
+// to move; 0 when neither has one for the position, and in a Chess960 game.
 Move probe_book();
 
 // Front ends show book messages their own way ("telluser ...", "info string
@@ -95,5 +95,6 @@ const std::string& polyglot_book_path();  // empty when none is in use
 std::size_t polyglot_book_entries();      // entries in use
 
 // The book's moves for the position that are legal there, with their drawing
-// weights; returns how many (0 when the position is not in the book).
+// weights; returns how many (0 when the position is not in the book, and in a
+// Chess960 game).
 int book_moves(Move* moves, int* weights, int capacity);

@@ -19,6 +19,7 @@ bool ponder_enabled = false;
 std::atomic<bool> pondering{false};
 Move ponder_move = 0;
 std::atomic<Move> ponder_hit_move{0};
+bool chess960_games = false;
 
 namespace {
 
@@ -37,6 +38,8 @@ void reset_session_state() {
     pondering.store(false);
     ponder_move = 0;
     ponder_hit_move.store(0);
+    chess960_games = false;
+    castling_notation = CASTLING_AS_KING_MOVE;
 }
 
 bool game_has_room(int plies) {
@@ -90,6 +93,19 @@ void new_game() {
     clear_time_control();
     init_position();
     tt_clear_all();
+}
+
+void set_up_start() {
+    init_position();
+    if (chess960_games) set_chess960(true);
+}
+
+bool set_up_fen(const char* fen) {
+    const bool was_chess960 = position.chess960;
+    set_chess960(chess960_games);  // how the castling field is read
+    if (set_position_from_fen(fen)) return true;
+    set_chess960(was_chess960);
+    return false;
 }
 
 HashResize resize_hash(long megabytes, TableAllocator allocate) {
@@ -295,6 +311,13 @@ void set_own_book(const std::string& value) {
     set_books_enabled(book_enabled);
 }
 
+// Chess960 interfaces write castling as the king taking its own rook; the
+// next set-up makes the game.
+void set_chess960_games(const std::string& value) {
+    chess960_games = option_text_is_on(value);
+    castling_notation = chess960_games ? CASTLING_AS_KING_TAKES_ROOK : CASTLING_AS_KING_MOVE;
+}
+
 void set_syzygy_path(const std::string& value) {
     load_tablebases(value);
     tell_tablebases();
@@ -348,6 +371,9 @@ const EngineOption BOOK_FILE_OPTION = {"Book File",
                                        0,
                                        [] { return polyglot_book_path(); },
                                        [](const std::string& v) { load_polyglot_book(v); }};
+const EngineOption CHESS960_OPTION = {
+    "UCI_Chess960",    OptionType::CHECK, 0, 0, [] { return on_or_off(chess960_games); },
+    set_chess960_games};
 const EngineOption SYZYGY_PATH_OPTION = {
     "SyzygyPath",    OptionType::STRING, 0, 0, [] { return tablebase_path(); },
     set_syzygy_path, TABLEBASES_BUILT};

@@ -23,6 +23,9 @@ extern Move ponder_move;  // the predicted reply pondered on, 0 = none; set befo
 // ponder_move once the opponent has played it (set by the reader thread at the
 // hit), else 0; the driver reads it after listening has ended.
 extern std::atomic<Move> ponder_hit_move;
+// The games are Chess960 (UCI's UCI_Chess960; xboard's "variant fischerandom"
+// until "new"): every position set up is one, its castling read as Chess960's.
+extern bool chess960_games;
 
 // The start-up values of the state above; the books on or off as the
 // configuration (book_settings) has them.
@@ -55,6 +58,12 @@ void tell_user(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // A new game from the start position: no time control but the default depth,
 // all three tables emptied.
 void new_game();
+
+// Set-up as chess960_games asks: the start position, or fen (false, and the
+// position as it was, when the text is refused). Without chess960_games the
+// FEN's castling decides: rooks or a king off their squares make it Chess960.
+void set_up_start();
+bool set_up_fen(const char* fen);
 
 // What became of the transposition table when it was given a new size.
 enum class HashResize {
@@ -144,6 +153,7 @@ extern const EngineOption CLEAR_HASH_OPTION;  // empties all three tables
 extern const EngineOption PONDER_OPTION;      // ponder_enabled
 extern const EngineOption OWN_BOOK_OPTION;    // book_enabled, reading the books on first use
 extern const EngineOption BOOK_FILE_OPTION;   // a Polyglot book's path, empty for none
+extern const EngineOption CHESS960_OPTION;    // chess960_games, castling as the king takes its rook
 // With the Fathom library only:
 extern const EngineOption SYZYGY_PATH_OPTION;          // the tables' folders, "" for none
 extern const EngineOption SYZYGY_PROBE_DEPTH_OPTION;   // syzygy_probe_depth, plies

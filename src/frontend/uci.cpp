@@ -170,7 +170,8 @@ const EngineOption* const OPTIONS[] = {&HASH_OPTION,
                                        &BOOK_FILE_OPTION,
                                        &SYZYGY_PATH_OPTION,
                                        &SYZYGY_PROBE_DEPTH_OPTION,
-                                       &SYZYGY_50_MOVE_RULE_OPTION};
+                                       &SYZYGY_50_MOVE_RULE_OPTION,
+                                       &CHESS960_OPTION};
 
 // UCI's word for each OptionType.
 const char* const TYPE_WORDS[] = {"spin", "check", "string", "button"};
@@ -224,11 +225,11 @@ bool set_up(const char* args) {
     const char* cursor = args;
     const std::string kind = next_token(cursor);
     if (kind == "startpos") {
-        init_position();
+        set_up_start();
     } else if (kind == "fen") {
         const char* moves = std::strstr(cursor, "moves");
         const std::string fen = trimmed(moves ? std::string(cursor, moves) : std::string(cursor));
-        if (!set_position_from_fen(fen.c_str())) {
+        if (!set_up_fen(fen.c_str())) {
             print_line("info string illegal FEN: %s\n", fen.c_str());
             return false;
         }

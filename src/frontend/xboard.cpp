@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "board/game_end.h"
@@ -31,6 +32,13 @@ enum Interrupt : int { NOT_INTERRUPTED, MOVE_NOW, ABANDONED };
 std::atomic<int> own_search_interrupt{NOT_INTERRUPTED};
 
 char ponder_text[sizeof move_text];  // the predicted move as text, for "hint" while pondering
+// Every way there is to write castling.
+constexpr CastlingNotation NOTATIONS_READ[] = {CASTLING_AS_KING_MOVE, CASTLING_AS_KING_TAKES_ROOK,
+                                               CASTLING_AS_O_O};
+// When the predicted move castles: its texts in each notation that names it
+// here ("" for one that does not), for the reader thread, which has no game
+// to read castling text in. Driver thread, before pondering.
+char ponder_castling_texts[std::size(NOTATIONS_READ)][sizeof move_text];
 
 // At the end of input the session ends, as after "quit".
 void read_line_or_quit() {
@@ -183,15 +191,30 @@ void set_option(const char* line) {
 void announce_features(const char*) {
     print_line(
         "feature done=0 ping=1 setboard=1 draw=0 sigint=0 sigterm=0 analyze=1 memory=1 smp=1 "
-        "exclude=1 %svariants=\"normal\" colors=0 myname=\"%s\" %sdone=1\n",
+        "exclude=1 %svariants=\"normal,fischerandom\" colors=0 myname=\"%s\" %sdone=1\n",
         TABLEBASES_BUILT ? "egt=\"syzygy\" " : "", ENGINE_NAME, option_features().c_str());
 }
 
+// "new" ends a Chess960 game's rules along with the game.
 void start_new_game(const char*) {
+    chess960_games = false;
+    castling_notation = CASTLING_AS_KING_MOVE;
     new_game();
     forget_exclusions();
     force_mode = false;
     engine_to_move = false;
+}
+
+// "variant fischerandom", heard after "new": the start position (or the
+// setboard that follows) is played as Chess960, castling written "O-O" and
+// "O-O-O". Other variants are not played; their names are ignored.
+void set_variant(const char* line) {
+    const char* name = text_at(line, 8);
+    while (*name == ' ') ++name;
+    if (!starts_with(name, "fischerandom")) return;
+    chess960_games = true;
+    castling_notation = CASTLING_AS_O_O;
+    set_chess960(true);
 }
 
 void answer_ping(const char* line) {
@@ -328,7 +351,7 @@ const Command COMMANDS[] = {
     {"setboard",
      [](const char* l) {
          forget_exclusions();
-         if (!set_position_from_fen(text_at(l, 9))) print_line("tellusererror Illegal position\n");
+         if (!set_up_fen(text_at(l, 9))) print_line("tellusererror Illegal position\n");
      },
      nullptr, H::STOP, H::STOP, H::STOP},
     {"edit",
@@ -365,6 +388,7 @@ const Command COMMANDS[] = {
      H::STOP, H::STOP},
     {"include", [](const char* l) { change_exclusions(text_at(l, 8), false); }, nullptr, H::IGNORE,
      H::STOP, H::STOP},
+    {"variant", set_variant, nullptr, H::STOP, H::STOP, H::STOP},
     {"bk", list_book_moves, nullptr, H::HOLD, H::STOP, H::IGNORE},
     {"hint", give_hint, give_ponder_hint, H::HOLD, H::ANSWER, H::IGNORE},
     {"?", nothing, nullptr, H::MOVE_NOW, H::IGNORE, H::IGNORE},
@@ -428,11 +452,38 @@ Heard hear_during_own_move(const char* line, std::int64_t) {
     }
 }
 
+// The texts that name m when it castles: whatever notation the interface
+// writes it in (the opponent's need not be the engine's), as it reads here.
+void note_castling_texts(Move m) {
+    const CastlingNotation in_force = castling_notation;
+    for (std::size_t i = 0; i < std::size(NOTATIONS_READ); ++i) {
+        castling_notation = NOTATIONS_READ[i];
+        move_to_text(m);
+        castling_notation = in_force;
+        const bool names = move_castle_kind(m) != 0 && text_names_move(move_text, m);
+        std::strcpy(ponder_castling_texts[i], names ? move_text : "");
+    }
+}
+
+// The received text is the move text t and goes on with no more of a move:
+// no promotion letter, not the "-O" of the long castling. Zeros read as O.
+bool is_move_text(const char* text, const char* t) {
+    std::size_t n = 0;
+    for (; t[n] != '\0'; ++n)
+        if (text[n] != t[n] && !(t[n] == 'O' && text[n] == '0')) return false;
+    return text[n] != '-' && promotion_of_letter(text[n]) == 0;
+}
+
 // Compared with the prediction alone: the predicted move is on the board, so
 // the legal moves of the position before it are not at hand.
 bool is_predicted_move(const char* text) {
     if (!looks_like_move(text)) return false;
     const Move m = ponder_move;
+    if (move_castle_kind(m) != 0) {
+        for (const char* t : ponder_castling_texts)
+            if (t[0] != '\0' && is_move_text(text, t)) return true;
+        return false;
+    }
     const int from = square_from_text(text) & 0xFF;
     const int to = square_from_text(text + 2) & 0xFF;
     if (move_from(m) != from || move_to(m) != to) return false;
@@ -513,6 +564,7 @@ void ponder_pass() {
         read_line_or_quit();
         return;
     }
+    note_castling_texts(ponder_move);
     tt_clear_entry();
     make_move(ponder_move);
     pondering.store(true);

@@ -218,6 +218,7 @@ TEST_F(Chess960, MoveTextInThreeNotations) {
         {CASTLING_AS_O_O, "r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1", "O-O", "O-O"},
         {CASTLING_AS_O_O, "r3k2r/8/8/8/8/8/8/R3K2R b KQkq - 0 1", "O-O-O", "O-O-O"},
         {CASTLING_AS_O_O, rook_beside_king, "b1a1", "O-O-O"},
+        {CASTLING_AS_O_O, rook_beside_king, "0-0-0", "O-O-O"},  // with zeros, as some write it
         {CASTLING_AS_O_O, "4k3/8/8/8/8/8/8/RK5R w H - 0 1", "O-O-O", nullptr},
     };
     for (const Case& c : cases) {

@@ -283,6 +283,21 @@ TEST_F(Book, BooksTurnedOffAreNeitherReadNorAsked) {
     EXPECT_FALSE(found);
 }
 
+// Book keys are of standard chess: a Chess960 game, even from the standard
+// start, gets no book move and no list of book moves.
+TEST_F(Book, Chess960GamesAreNotAnswered) {
+    load_own(encode({{p.start, 1, {p.e2e4}}}), "");
+    Move moves[BOOK_MOVE_SLOTS];
+    int weights[BOOK_MOVE_SLOTS];
+    for (const bool chess960 : {false, true}) {
+        set_chess960(chess960);
+        bool found = false;
+        probe(found);
+        EXPECT_EQ(found, !chess960);
+        EXPECT_EQ(book_moves(moves, weights, BOOK_MOVE_SLOTS), chess960 ? 0 : 1);
+    }
+}
+
 TEST_F(Book, StartUpReportsReachTheFrontEndsHookOnce) {
     write(WHITE_BOOK_NAME, std::string(100, 'x'));
     const std::string report =

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The engine as python-chess drives a UCI engine: popen_uci, a few games at
-clocks, at a fixed time per move and with pondering, an analysis stopped from
-outside, a mate read as a mate, three lines at once and a restricted root.
+clocks, at a fixed time per move and with pondering, Chess960 games, an
+analysis stopped from outside, a mate read as a mate, three lines at once and
+a restricted root.
 
     tests/clients/python_chess_uci.py ENGINE
 
@@ -22,16 +23,26 @@ except ImportError:
 
 MATE_IN_ONE = "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1"
 MAX_PLIES = 80  # games still going are adjudicated
+CHESS960_STARTS = (518, 0, 959)  # the standard array, BBQNNRKR and RKRNNQBB
 
 
-def play(engine, limit, ponder):
-    board = chess.Board()
+def play(engine, limit, ponder, board=None):
+    board = board or chess.Board()
     while not board.is_game_over(claim_draw=True) and board.ply() < MAX_PLIES:
         result = engine.play(board, limit, ponder=ponder)
         if result.move not in board.legal_moves:
             raise AssertionError(f"illegal move {result.move} in {board.fen()}")
         board.push(result.move)
     return board
+
+
+def castlings(board):
+    replay = board.root()
+    count = 0
+    for move in board.move_stack:
+        count += replay.is_castling(move)
+        replay.push(move)
+    return count
 
 
 def main():
@@ -51,6 +62,10 @@ def main():
                 board = play(engine, limit, ponder)
                 print(f"python_chess_uci: {limit}, ponder {ponder}: {board.ply()} plies, "
                       f"{board.result(claim_draw=True)}")
+            for number in CHESS960_STARTS:
+                board = play(engine, clock, True, chess.Board.from_chess960_pos(number))
+                print(f"python_chess_uci: Chess960 start {number}: {board.ply()} plies, "
+                      f"{castlings(board)} castlings, {board.result(claim_draw=True)}")
             with engine.analysis(chess.Board()) as analysis:
                 for info in analysis:
                     if info.get("depth", 0) >= 6:

@@ -1,4 +1,5 @@
 // Pondering and analysis: the search on the main thread, an input thread beside it.
+#include <algorithm>
 #include <chrono>
 #include <sstream>
 #include <string>
@@ -91,6 +92,26 @@ TEST(ProtocolPondering, MissTakesThePredictionBackAndAnswersTheRealMove) {
     ASSERT_TRUE(s.referee.play(other));
     EXPECT_TRUE(s.referee.play(engine_move_in(lines))) << engine_move_in(lines);
     EXPECT_EQ(count_prefix(lines, "Illegal"), 0);
+}
+
+// In Chess960 the opponent may write the predicted castling in any of the
+// notations the engine reads: each is a hit, answered from the ponder search
+// (finished by then: no new thinking lines), not a new search.
+TEST(ProtocolPondering, Chess960CastlingIsAHitInEveryNotation) {
+    for (const char* reply : {"O-O", "0-0", "usermove g8h8"}) {
+        XboardSession s;
+        // Black's best answer, whatever white plays, is to castle: the rook to f8.
+        for (const char* l :
+             {"new", "variant fischerandom", "force",
+              "setboard r5kr/5ppp/8/8/8/8/5PPP/1R4K1 w h - 0 1", "hard", "sd 4", "nopost", "go"})
+            s.engine.send(l);
+        ASSERT_EQ(hint_in(s.engine.lines_until_prefix("Hint: ")), "O-O");
+        s.engine.output_for(QUIET_MS);  // the ponder search reaches its depth
+        s.engine.send("post");
+        s.engine.send(reply);
+        const Lines lines = s.engine.lines_until_prefix("move ", 8000 * SLOWDOWN);
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), is_thinking_line), 0) << reply;
+    }
 }
 
 TEST(ProtocolPondering, PostDuringPonderingShowsTheThinking) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -431,6 +432,68 @@ TEST(ProtocolUci, OptionsTakeEffect) {
     s.engine.send("go depth 3");
     lines = s.until_best_move();
     for (const auto& l : lines) EXPECT_FALSE(starts_with(l, "info string book")) << l;
+}
+
+// The referee's board as the engine sets it up with UCI_Chess960 on.
+Referee chess960_referee(const std::string& fen) {
+    Referee referee;
+    set_chess960(true);  // KQkq: the outermost rooks
+    if (!fen.empty()) {
+        EXPECT_TRUE(referee.setboard(fen)) << fen;
+    }
+    set_chess960(true);
+    return referee;
+}
+
+// With UCI_Chess960 every position is a Chess960 game, the standard one too:
+// castling is the king taking its own rook, read and written, and the books
+// stay shut.
+TEST(ProtocolUci, Chess960CastlesAsTheKingTakingItsRook) {
+    // White's only legal move is castling: the king stays on g1, the rook goes to f1.
+    const std::string ONLY_CASTLING = "1k3r2/8/8/8/8/7p/7P/6KR w H - 0 1";
+    struct Case {
+        std::string fen;  // "" = the start position
+        std::string moves;
+    } const cases[] = {
+        {"", "e2e4 e7e5 g1f3 b8c6 f1c4 g8f6 e1h1 f8c5"},
+        {"r3k2r/pppq1ppp/8/8/8/8/PPPQ1PPP/R3K2R w KQkq - 0 1", "e1a1 e8h8"},
+        {"rk5r/pppppppp/8/8/8/8/PPPPPPPP/RK5R w KQkq - 0 1", "b1a1 b8h8"},  // X-FEN
+        {"bqnb1rkr/pp3ppp/3ppn2/2p5/5P2/P2P4/NPP1P1PP/BQ1BNRKR w HFhf - 2 9", "e2e4 d6d5"},
+    };
+    UciSession s;
+    const Lines& h = s.handshake;
+    EXPECT_NE(std::find(h.begin(), h.end(), "option name UCI_Chess960 type check default false"),
+              h.end());
+    s.engine.send("setoption name UCI_Chess960 value true");
+    s.engine.send("setoption name OwnBook value true");  // not asked in Chess960
+    s.sync();
+    struct Standard {  // the referee's notation and game, whatever fails
+        ~Standard() {
+            castling_notation = CASTLING_AS_KING_MOVE;
+            init_position();
+        }
+    } restore;
+    castling_notation = CASTLING_AS_KING_TAKES_ROOK;
+    for (const Case& c : cases) {
+        Referee referee = chess960_referee(c.fen);
+        std::istringstream moves(c.moves);
+        for (std::string m; moves >> m;) ASSERT_TRUE(referee.play(m)) << m;
+        s.engine.send("position " + (c.fen.empty() ? "startpos" : "fen " + c.fen) + " moves " +
+                      c.moves);
+        s.engine.send("go depth 4");
+        const Lines lines = s.until_best_move();
+        for (const auto& l : lines) EXPECT_FALSE(starts_with(l, "info string")) << l;
+        expect_legal_output(lines, referee);
+    }
+    s.engine.send("position fen " + ONLY_CASTLING);
+    s.engine.send("go depth 3");
+    EXPECT_EQ(parse_best_move(s.until_best_move().back()).move, "g1h1");
+    // Off again: standard chess and its notation.
+    s.engine.send("setoption name UCI_Chess960 value false");
+    s.engine.send("position startpos moves e2e4 e7e5 g1f3 b8c6 f1c4 g8f6 e1h1");
+    EXPECT_EQ(s.sync().front(), "info string illegal move: e1h1");
+    s.engine.send("position startpos moves e2e4 e7e5 g1f3 b8c6 f1c4 g8f6 e1g1");
+    EXPECT_EQ(s.sync(), Lines{"readyok"});
 }
 
 TEST(ProtocolUci, BadPositionsKeepThePreviousOne) {

@@ -1,4 +1,6 @@
 // The xboard driver of the built engine, command by command.
+#include <algorithm>
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -19,7 +21,8 @@ const std::string FEATURES =
         "feature done=0 ping=1 setboard=1 draw=0 sigint=0 sigterm=0 analyze=1 memory=1 smp=1 "
         "exclude=1 ") +
     (TABLEBASES_BUILT ? "egt=\"syzygy\" " : "") +
-    "variants=\"normal\" colors=0 myname=\"Quorvanite 2.3\" option=\"MultiPV -spin 1 1 256\" "
+    "variants=\"normal,fischerandom\" colors=0 myname=\"Quorvanite 2.3\" option=\"MultiPV -spin 1 "
+    "1 256\" "
     "done=1";
 
 // After "xboard", only thinking lines and results may begin with a digit.
@@ -235,6 +238,40 @@ TEST(ProtocolXboard, SearchTimeWithoutNumberOrHugeStaysUnlimited) {
         const std::string out = s.engine.output_for(1000);
         EXPECT_EQ(out.find("move "), std::string::npos) << st << ": " << out;
     }
+}
+
+// "variant fischerandom" makes the game Chess960 until "new": castling is
+// read as O-O, O-O-O (also with zeros) or the king taking its rook, and
+// written as O-O and O-O-O, in moves and in thinking lines alike.
+TEST(ProtocolXboard, FischerandomCastlesAsOOUntilNew) {
+    const Lines chess960_moves[] = {
+        {"e2e4", "e7e5", "g1f3", "b8c6", "f1c4", "g8f6", "O-O"},  // the start position
+        {"setboard rk5r/pppppppp/8/8/8/8/PPPPPPPP/RK5R w KQkq - 0 1", "usermove 0-0", "O-O-O"},
+        {"setboard rk5r/pppppppp/8/8/8/8/PPPPPPPP/RK5R w HAha - 0 1", "b1h1", "b8a8"},
+    };
+    XboardSession s;
+    for (const Lines& moves : chess960_moves) {
+        for (const char* l : {"new", "variant fischerandom", "force"}) s.engine.send(l);
+        for (const std::string& l : moves) s.engine.send(l);
+        s.engine.send("O-O-O");  // white has castled
+        EXPECT_EQ(s.sync(1), (Lines{"Illegal move: O-O-O", "pong 1"})) << moves.back();
+    }
+    // White's only legal move is castling: the king stays on g1, the rook goes to f1.
+    s.engine.send("setboard 1k3r2/8/8/8/8/7p/7P/6KR w K - 0 1");
+    for (const char* l : {"post", "sd 3", "go"}) s.engine.send(l);
+    const Lines lines = s.engine.lines_until_prefix("move ");
+    EXPECT_EQ(lines.back(), "move O-O");
+    EXPECT_NE(std::find_if(lines.begin(), lines.end(),
+                           [](const std::string& l) {
+                               return std::isdigit(static_cast<unsigned char>(l[0])) &&
+                                      l.find(" O-O ") != l.npos;
+                           }),
+              lines.end());  // a thinking line: depth, score, time, nodes, the variation
+    // Standard chess again: O-O is no move, the king's move castles.
+    for (const char* l : {"new", "force", "setboard r3k2r/8/8/8/8/8/8/R3K2R w KQkq - 0 1", "O-O",
+                          "e1h1", "e1g1", "e8c8"})
+        s.engine.send(l);
+    EXPECT_EQ(s.sync(2), (Lines{"Illegal move: e1h1", "pong 2"}));
 }
 
 TEST(ProtocolXboard, EditModeSetsUpAPosition) {
