@@ -270,13 +270,18 @@ std::string on_or_off(bool on) {
     return on ? "true" : "false";
 }
 
-void set_hash_option(const std::string& value) {
+// The option's value as a number, or false after telling the user that the
+// option needs a number of unit.
+bool option_number(const std::string& value, const char* option, const char* unit, int& number) {
     const char* cursor = value.c_str();
+    if (parse_int(cursor, number)) return true;
+    tell_user("%s needs a number of %s", option, unit);
+    return false;
+}
+
+void set_hash_option(const std::string& value) {
     int megabytes = 0;
-    if (!parse_int(cursor, megabytes)) {
-        tell_user("Hash needs a number of megabytes");
-        return;
-    }
+    if (!option_number(value, "Hash", "megabytes", megabytes)) return;
     const HashResize result = resize_hash(megabytes);
     if (result == HashResize::KEPT_OLD_SIZE || result == HashResize::NO_TABLE) return;
     if (static_cast<long>(hash_megabytes()) != megabytes)
@@ -285,22 +290,13 @@ void set_hash_option(const std::string& value) {
 }
 
 void set_threads_option(const std::string& value) {
-    const char* cursor = value.c_str();
     int count = 0;
-    if (!parse_int(cursor, count)) {
-        tell_user("Threads needs a number of threads");
-        return;
-    }
-    set_thread_count(count);
+    if (option_number(value, "Threads", "threads", count)) set_thread_count(count);
 }
 
 void set_multi_pv(const std::string& value) {
-    const char* cursor = value.c_str();
     int lines = 0;
-    if (!parse_int(cursor, lines)) {
-        tell_user("MultiPV needs a number of lines");
-        return;
-    }
+    if (!option_number(value, "MultiPV", "lines", lines)) return;
     multi_pv = std::clamp(lines, 1, MAX_MULTI_PV);
     if (multi_pv != lines)
         tell_user("MultiPV %d: taken as %d (1 to %d)", lines, multi_pv, MAX_MULTI_PV);
@@ -324,12 +320,8 @@ void set_syzygy_path(const std::string& value) {
 }
 
 void set_probe_depth(const std::string& value) {
-    const char* cursor = value.c_str();
     int plies = 0;
-    if (!parse_int(cursor, plies)) {
-        tell_user("SyzygyProbeDepth needs a number of plies");
-        return;
-    }
+    if (!option_number(value, "SyzygyProbeDepth", "plies", plies)) return;
     syzygy_probe_depth = std::clamp(plies, MIN_SYZYGY_PROBE_DEPTH, MAX_SYZYGY_PROBE_DEPTH);
     if (syzygy_probe_depth != plies)
         tell_user("SyzygyProbeDepth %d: taken as %d (from %d to %d plies)", plies,

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -43,12 +44,15 @@ inline std::string text_of(const unsigned char* data, std::size_t size, std::siz
     return text;
 }
 
-// The text with every line that holds word blanked out (its newline kept).
+// The text with every line that holds word (lower case; found in any case)
+// blanked out, its newline kept.
 inline std::string without_lines_containing(std::string text, const char* word) {
+    std::string lower = text;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     for (std::size_t at = 0; at < text.size();) {
         std::size_t end = text.find('\n', at);
         if (end == std::string::npos) end = text.size();
-        const std::size_t found = text.find(word, at);
+        const std::size_t found = lower.find(word, at);
         if (found != std::string::npos && found < end) text.replace(at, end - at, end - at, ' ');
         at = end + 1;
     }
