@@ -55,12 +55,15 @@ TEST(ProtocolUci, HandshakeNamesTheEngineAndItsOptions) {
     ASSERT_FALSE(h.empty());
     EXPECT_EQ(h.front(), "id name Quorvanite 2.3");
     EXPECT_TRUE(starts_with(h[1], "id author ")) << h[1];
-    for (const char* option :
-         {"option name Hash type spin default 32 min 1 max 1024",
-          "option name Threads type spin default 1 min 1 max 256",
-          "option name Clear Hash type button", "option name Ponder type check default false",
-          "option name OwnBook type check default false",  // the test directory turns books off
-          "option name Book File type string default <empty>"})
+    // Threads as the test directory's configuration gives it.
+    const std::string threads = "option name Threads type spin default " +
+                                std::to_string(qv_test::test_engine_threads()) + " min 1 max 256";
+    for (const std::string& option :
+         {std::string("option name Hash type spin default 32 min 1 max 1024"), threads,
+          std::string("option name Clear Hash type button"),
+          std::string("option name Ponder type check default false"),
+          std::string("option name OwnBook type check default false"),  // books off here
+          std::string("option name Book File type string default <empty>")})
         EXPECT_NE(std::find(h.begin(), h.end(), option), h.end()) << option;
     EXPECT_EQ(h.back(), "uciok");
     UciSession::checked(h);
