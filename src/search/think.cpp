@@ -225,9 +225,14 @@ bool search_root_moves(int depth, int count, const MoveEntry* root_list, Move ha
 
 // After a completed iteration whose best score is score: out of time, the
 // mate asked for found, a forced move searched deep enough, or the last depth done.
+// The mate a search was asked for (mate_limit_plies) is proved by score.
+bool mate_found(int score) {
+    return mate_limit_plies > 0 && score >= MATE_SCORE - mate_limit_plies;
+}
+
 bool last_iteration(int depth, int count, int last_depth, int score) {
     if (timed() && (iteration_time_exceeded() || deadline_passed())) return true;
-    if (mate_limit_plies > 0 && score >= MATE_SCORE - mate_limit_plies) return true;
+    if (mate_found(score)) return true;
     if (count == 1 && depth >= SINGLE_MOVE_DEPTH) return true;
     return depth + 1 > last_depth;
 }
@@ -311,9 +316,10 @@ void deepen(int count, const MoveEntry* root_list) {
     int prev = 0;
     Move hash_move = 0;
     for (int depth = MIN_SEARCH_DEPTH;; ++depth) {
-        // Several lines are searched afresh: the table keeps only the first.
+        // Several lines are searched afresh: the table keeps only the first. A
+        // mate asked for is searched at the depth it is found, to end there.
         if (table_has_iteration(depth, last_depth, prev, hash_move) && !several_lines &&
-            root_result_stored()) {
+            root_result_stored() && !mate_found(prev)) {
             if (posting()) search_report->table_result(depth, reported_score(prev), hash_move);
             continue;
         }

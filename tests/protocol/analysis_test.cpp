@@ -114,10 +114,17 @@ TEST(ProtocolAnalysisTools, SearchmovesAndExclusionsKeepOtherMovesOut) {
     s.engine.send("stop");
     const Lines long_search = s.until_best_move();
     EXPECT_EQ(moves_shown(long_search), (std::set<std::string>{"b1c3", "d2d4"}));
+    // The table's use comes with the first root move begun after the first
+    // second: one thread's iterations bring one within this search; helper
+    // threads may make the main thread's first move of an iteration longer.
     const auto progress = std::find_if(long_search.begin(), long_search.end(),
                                        [](const auto& l) { return starts_with(l, "info nodes "); });
-    ASSERT_NE(progress, long_search.end());
-    EXPECT_LE(std::stoi(words(*progress)[6]), 1000) << *progress;  // hashfull, a permille
+    if (qv_test::test_engine_threads() == 1) {
+        ASSERT_NE(progress, long_search.end());
+    }
+    if (progress != long_search.end()) {
+        EXPECT_LE(std::stoi(words(*progress)[6]), 1000) << *progress;  // hashfull, a permille
+    }
     s.engine.send("go depth 3 searchmoves e2e5");  // nothing legal left: UCI's null move
     EXPECT_EQ(s.until_best_move(), Lines{"bestmove 0000"});
 
