@@ -130,7 +130,7 @@ namespace {
 constexpr std::size_t HUGE_PAGE_BYTES = std::size_t{2} << 20;
 }
 
-// Anonymous memory comes zero-filled; it is touched whole at once (see the
+// Anonymous memory comes zero-filled, each page at its first touch (see the
 // header). The mapping is cut to start on a huge-page boundary so that the
 // system can back it with huge pages.
 void* allocate_table(std::size_t bytes) {
@@ -148,9 +148,6 @@ void* allocate_table(std::size_t bytes) {
     if (aligned > start) munmap(mapped, aligned - start);
     if (end > kept_end) munmap(reinterpret_cast<void*>(kept_end), end - kept_end);
     if (bytes >= HUGE_PAGE_BYTES) madvise(reinterpret_cast<void*>(aligned), bytes, MADV_HUGEPAGE);
-    // Touched now: a search that probes a fresh table at random would otherwise
-    // wait for a page (a huge page is zeroed whole) at nearly every probe.
-    std::memset(reinterpret_cast<void*>(aligned), 0, bytes);
     return reinterpret_cast<void*>(aligned);
 }
 

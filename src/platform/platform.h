@@ -63,8 +63,8 @@ bool start_thread(std::thread& thread, void (*entry)());
 
 // Zero-filled memory for a large table, aligned to a cache line at least and,
 // where the system offers it, backed by huge pages so that random probes miss
-// the address translation less often. Every page is taken from the system
-// here, at once, so that no search waits for the system to supply one (about a
-// second per gigabyte). nullptr when the memory is not there.
+// the address translation less often. Returns at once: the system supplies
+// each page, zeroed, at its first touch (a caller that wants them all in place
+// touches one word of every 4 KB). nullptr when the memory is not there.
 void* allocate_table(std::size_t bytes);
 void free_table(void* table, std::size_t bytes);  // what allocate_table gave; nullptr is ignored

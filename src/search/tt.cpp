@@ -1,7 +1,11 @@
 // The transposition table: entries checked against their key when read, ages
 // kept by a generation counter.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "platform/platform.h"
 #include "search/search.h"
@@ -45,6 +49,15 @@ constexpr int RESTAMP_CYCLE_BITS = 14;
 constexpr std::uint32_t STALE_DISTANCE = 1u << 15;
 std::uint32_t restamp_cursor = 0;  // the next entry the re-stamping looks at
 
+// Whether tt_table may hold anything but zeros: set by every write (any search
+// thread, relaxed), cleared by allocate_tables and tt_clear_all between searches.
+std::atomic<bool> tt_written{false};
+
+void note_written() {
+    if (!tt_written.load(std::memory_order_relaxed))
+        tt_written.store(true, std::memory_order_relaxed);
+}
+
 int stored_score(std::uint32_t data) {
     return static_cast<int>(data & SCORE_MASK) - SCORE_BIAS;
 }
@@ -70,6 +83,7 @@ Read read(const TtEntry& entry) {
 }
 
 void write(TtEntry& entry, std::uint64_t key, std::uint32_t data, Move move, std::uint32_t stamp) {
+    note_written();
     const std::uint64_t payload = data | std::uint64_t{move} << MOVE_SHIFT;
     entry.check.store(((key & KEY_BITS) | (stamp & STAMP_MASK)) ^ payload,
                       std::memory_order_relaxed);
@@ -105,6 +119,38 @@ void restart_generations() {
     restamp_cursor = 0;
 }
 
+// Runs work(from, to) over parts of entries [0, count), one part per hardware
+// thread: short-lived threads beside the caller. The tables' upkeep between
+// searches (taking a fresh table's pages, clearing it) waits on memory, and
+// on the system's supply of pages, more than on the processor.
+void in_parallel(std::uint32_t count, void (*work)(std::uint32_t, std::uint32_t)) {
+    const std::uint32_t parts = std::max(1u, std::thread::hardware_concurrency());
+    const std::uint32_t part = count / parts;
+    std::vector<std::thread> helpers;
+    std::uint32_t from = 0;
+    for (std::uint32_t n = 1; n < parts && part > 0; ++n, from += part) {
+        try {
+            helpers.emplace_back(work, from, from + part);
+        } catch (const std::system_error&) {
+            break;  // the rest on this thread
+        }
+    }
+    work(from, count);
+    for (std::thread& helper : helpers) helper.join();
+}
+
+// The system gives a fresh table's pages zero-filled at their first touch: one
+// word of every 4 KB is written, so that no search waits for a page.
+void take_pages(std::uint32_t from, std::uint32_t to) {
+    constexpr std::uint32_t PER_PAGE = 4096 / sizeof(TtEntry);
+    for (std::uint32_t i = from; i < to; i += PER_PAGE)
+        tt_table[i].check.store(0, std::memory_order_relaxed);
+}
+
+void zero_entries(std::uint32_t from, std::uint32_t to) {
+    std::memset(static_cast<void*>(tt_table + from), 0, sizeof(TtEntry) * (to - from));
+}
+
 }  // namespace
 
 bool allocate_tables() {
@@ -115,6 +161,8 @@ bool allocate_tables() {
     tt_bucket_mask = (tt_entry_count - 1) >> 2;
     tt_bytes = std::size_t{tt_entry_count} * sizeof(TtEntry);
     tt_table = static_cast<TtEntry*>(allocate_table(tt_bytes));
+    if (tt_table != nullptr) in_parallel(tt_entry_count, take_pages);
+    tt_written.store(false, std::memory_order_relaxed);
     restart_generations();
     const bool caches = allocate_eval_caches();
     return tt_table != nullptr && caches;
@@ -211,6 +259,7 @@ void age_transposition_table() {
         const Read r = read(entry);
         if (((tt_generation - r.stamp()) & STAMP_MASK) < STALE_DISTANCE) continue;
         const std::uint32_t stamp = (tt_generation - AGE_FRESH) & STAMP_MASK;
+        note_written();
         entry.check.store(r.check ^ r.stamp() ^ stamp, std::memory_order_relaxed);
     }
 }
@@ -224,7 +273,12 @@ TtContents tt_contents(const TtEntry& entry, std::uint64_t key) {
 }
 
 void tt_clear_all() {
-    std::memset(static_cast<void*>(tt_table), 0, sizeof(TtEntry) * tt_entry_count);
+    // A table nothing has written since it was allocated or cleared holds
+    // zeros: it is left alone.
+    if (tt_written.load(std::memory_order_relaxed)) {
+        in_parallel(tt_entry_count, zero_entries);
+        tt_written.store(false, std::memory_order_relaxed);
+    }
     restart_generations();
     clear_eval_caches();
     clear_helper_caches();

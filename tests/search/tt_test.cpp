@@ -240,6 +240,35 @@ TEST_F(TtTest, ClearAllEmptiesEveryTable) {
     EXPECT_EQ(eval_cache[5].key, 0u);
 }
 
+// The clear skips a table nothing has written since the last clear: every way
+// of writing must count, or an old entry would outlive "new".
+TEST_F(TtTest, ClearAllAfterEveryKindOfWriteLeavesOnlyZeros) {
+    const struct {
+        const char* name;
+        void (*write)();
+    } writers[] = {
+        {"store", [] { store_at(key_in_bucket(3), 40, 6, BOUND_LOWER, D2D4); }},
+        {"clear entry",
+         [] {
+             position.state.key = key_in_bucket(0);  // a zero entry passes for its own
+             tt_clear_entry();
+         }},
+        {"re-stamping",
+         [] {
+             for (int i = 0; i < 1 << 16; ++i) age_transposition_table();
+         }},
+    };
+    for (const auto& writer : writers) {
+        tt_clear_all();
+        writer.write();
+        tt_clear_all();
+        for (std::uint32_t i = 0; i < tt_entry_count; ++i) {
+            ASSERT_EQ(tt_table[i].check.load() | tt_table[i].payload.load(), 0u)
+                << writer.name << ", entry " << i;
+        }
+    }
+}
+
 TEST_F(TtTest, PawnCacheNeedsSamePawnsAndSameMaterial) {
     int score = 0;
     pawn_cache_store(-57);
