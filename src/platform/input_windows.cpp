@@ -1,140 +1,140 @@
 // platform/input.h on Windows (the build for Windows takes this file in place
-// of input.cpp). The input is read with ReadFile from its handle, and each
-// read waits first until it cannot block past a wake: a console is waited for
-// beside the wake event until a key is pressed (the console then gives the
-// line once Enter ends it, echoing it as it is typed); an anonymous pipe, the
-// input a graphical interface gives, cannot be waited for, so it is looked at
-// with PeekNamedPipe between short waits on the wake event. Files and devices
-// are read at once. A stream without a handle is read with getc.
+// of input.cpp). A read of a console or a pipe (the input a graphical
+// interface gives) blocks, and no wait on a pipe can be woken (an anonymous
+// pipe cannot be waited for, and Wine's pipes cannot be peeked at), so standard
+// input is read by a pump thread of this file's own, started at the first
+// read: it hands each block of bytes over under a lock, and the readers wait
+// on that lock, which wake_input also takes. The pump is never joined: it may
+// be blocked in ReadFile when the program ends, and the process ends it then
+// (it touches nothing but its own state, which is never destroyed). Other
+// streams (files) are read at once, and a stream without a handle with getc.
 #include <io.h>
 #include <windows.h>
 
-#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
 
 #include "platform/input.h"
 
 namespace {
 
 constexpr int BUFFER_SIZE = 4096;
-constexpr DWORD PIPE_POLL_MS =
-    1;  // a wait between two looks at an empty pipe (the timer rounds it up)
 
-enum class InputKind { CONSOLE, PIPE, OTHER };
+// Reader thread only (one at a time).
+std::FILE* input_file = nullptr;  // nullptr: standard input
+HANDLE input_handle = nullptr;    // input_file's handle; nullptr: read with getc
+char buffer[BUFFER_SIZE];         // bytes taken from the stream, not yet returned
+int taken = 0, filled = 0;        // buffer[taken .. filled) is still to come
 
-// The kind of the handle, which decides how a read waits.
-InputKind kind_of(HANDLE handle) {
-    DWORD mode = 0;
-    if (GetConsoleMode(handle, &mode)) return InputKind::CONSOLE;
-    return GetFileType(handle) == FILE_TYPE_PIPE ? InputKind::PIPE : InputKind::OTHER;
+// Shared by the pump, the reader and wake_input, under mutex.
+struct Pump {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::string bytes;     // read from standard input, not yet taken (at most BUFFER_SIZE)
+    bool ended = false;    // standard input has ended (or failed)
+    bool woken = false;    // wake_input was called, until clear_input_wake
+    bool started = false;  // the pump thread runs (reader thread only)
+};
+Pump& pump() {
+    static Pump* const p = new Pump;  // never destroyed: the pump may outlive main
+    return *p;
 }
 
-// Reader thread only (one at a time), except woken and wake_event.
-std::FILE* input_file = nullptr;                       // nullptr: standard input
-HANDLE input_handle = GetStdHandle(STD_INPUT_HANDLE);  // nullptr: input_file is read with getc
-InputKind input_kind = kind_of(input_handle);          // how input_handle is waited for
-char buffer[BUFFER_SIZE];                              // bytes read, not yet taken
-int taken = 0, filled = 0;                             // buffer[taken .. filled) is still to come
-std::atomic<bool> woken{false};                        // wake_input was called (any thread)
-HANDLE wake_event = nullptr;  // set by wake_input (manual reset); made once
-
-// Waits at a console until a key is pressed or the reader is woken; false
-// when woken. Other console events (focus, mouse, released keys) are dropped.
-bool wait_for_console() {
-    const HANDLE handles[2] = {wake_event, input_handle};
+void pump_main() {
+    Pump& p = pump();
+    const HANDLE handle = GetStdHandle(STD_INPUT_HANDLE);
+    char chunk[BUFFER_SIZE];
     for (;;) {
-        const DWORD r =
-            WaitForMultipleObjects(wake_event != nullptr ? 2 : 1,
-                                   wake_event != nullptr ? handles : handles + 1, FALSE, INFINITE);
-        if (woken.load()) return false;
-        if (r == WAIT_FAILED) return true;  // ReadFile tells what there is
-        INPUT_RECORD records[16];
-        DWORD count = 0;
-        if (!PeekConsoleInputW(input_handle, records, 16, &count)) return true;
-        for (DWORD i = 0; i < count; ++i)
-            if (records[i].EventType == KEY_EVENT && records[i].Event.KeyEvent.bKeyDown)
-                return true;
-        if (count > 0) ReadConsoleInputW(input_handle, records, count, &count);
-    }
-}
-
-// Waits until a pipe holds bytes or has ended, or the reader is woken; false when woken.
-bool wait_for_pipe() {
-    for (;;) {
-        if (woken.load()) return false;
-        DWORD available = 0;
-        if (!PeekNamedPipe(input_handle, nullptr, 0, nullptr, &available, nullptr) || available > 0)
-            return true;  // ReadFile tells what there is
-        if (wake_event != nullptr)
-            WaitForSingleObject(wake_event, PIPE_POLL_MS);
-        else
-            Sleep(PIPE_POLL_MS);
-    }
-}
-
-// Waits until a read of input_handle cannot block past a wake; false when woken.
-bool wait_for_input() {
-    switch (input_kind) {
-        case InputKind::CONSOLE:
-            return wait_for_console();
-        case InputKind::PIPE:
-            return wait_for_pipe();
-        case InputKind::OTHER:
-            break;
-    }
-    return !woken.load();
-}
-
-int refill() {
-    for (;;) {
-        if (!wait_for_input()) return INPUT_WOKEN;
         DWORD n = 0;
-        if (ReadFile(input_handle, buffer, sizeof buffer, &n, nullptr)) {
-            if (n == 0) return INPUT_END;  // a pipe's or file's end; Ctrl+Z at a console
-            taken = 0;
-            filled = static_cast<int>(n);
-            return static_cast<unsigned char>(buffer[taken++]);
+        // n == 0 on success: a pipe's end, or Ctrl+Z at a console.
+        const bool got = ReadFile(handle, chunk, sizeof chunk, &n, nullptr) && n > 0;
+        std::unique_lock<std::mutex> lock(p.mutex);
+        if (!got) {
+            p.ended = true;
+            p.changed.notify_all();
+            return;
         }
-        if (GetLastError() != ERROR_OPERATION_ABORTED) return INPUT_END;  // a broken pipe too
+        p.bytes.append(chunk, n);
+        p.changed.notify_all();
+        p.changed.wait(lock, [&p] { return p.bytes.empty(); });
     }
+}
+
+// The next block of standard input into buffer, from the pump (started here
+// the first time); the first byte, INPUT_END or INPUT_WOKEN.
+int refill_from_pump() {
+    Pump& p = pump();
+    std::unique_lock<std::mutex> lock(p.mutex);
+    if (!p.started) {
+        try {
+            std::thread(pump_main).detach();
+            p.started = true;
+        } catch (const std::system_error&) {
+            return INPUT_END;  // no thread: no input that could be waited for
+        }
+    }
+    p.changed.wait(lock, [&p] { return p.woken || !p.bytes.empty() || p.ended; });
+    if (p.woken) return INPUT_WOKEN;
+    if (p.bytes.empty()) return INPUT_END;
+    filled = static_cast<int>(p.bytes.copy(buffer, sizeof buffer));
+    p.bytes.erase(0, static_cast<std::size_t>(filled));
+    taken = 0;
+    p.changed.notify_all();
+    return static_cast<unsigned char>(buffer[taken++]);
+}
+
+int refill_from_file() {
+    DWORD n = 0;
+    if (!ReadFile(input_handle, buffer, sizeof buffer, &n, nullptr) || n == 0) return INPUT_END;
+    taken = 0;
+    filled = static_cast<int>(n);
+    return static_cast<unsigned char>(buffer[taken++]);
+}
+
+bool is_woken() {
+    Pump& p = pump();
+    const std::lock_guard<std::mutex> lock(p.mutex);
+    return p.woken;
 }
 
 }  // namespace
 
 void set_input_file(std::FILE* stream) {
     input_file = stream;
-    if (stream == nullptr) {
-        input_handle = GetStdHandle(STD_INPUT_HANDLE);
-    } else {
+    input_handle = nullptr;
+    if (stream != nullptr) {
         const int fd = _fileno(stream);
         const intptr_t os_handle = fd >= 0 ? _get_osfhandle(fd) : -1;
-        input_handle = os_handle == -1 ? nullptr : reinterpret_cast<HANDLE>(os_handle);
+        if (os_handle != -1) input_handle = reinterpret_cast<HANDLE>(os_handle);
     }
-    input_kind = kind_of(input_handle);
     taken = filled = 0;
 }
 
 int next_input_char() {
     if (taken < filled) return static_cast<unsigned char>(buffer[taken++]);
-    if (woken.load()) return INPUT_WOKEN;
-    if (input_handle == nullptr || input_handle == INVALID_HANDLE_VALUE) {
-        if (input_file == nullptr) return INPUT_END;  // a process without standard input
-        const int c = std::getc(input_file);
-        return c == EOF ? INPUT_END : c;
-    }
-    return refill();
+    if (input_file == nullptr) return refill_from_pump();
+    if (is_woken()) return INPUT_WOKEN;
+    if (input_handle != nullptr) return refill_from_file();
+    const int c = std::getc(input_file);
+    return c == EOF ? INPUT_END : c;
 }
 
 bool prepare_input_wake() {
-    static const bool made = (wake_event = CreateEventW(nullptr, TRUE, FALSE, nullptr)) != nullptr;
-    return made;
+    return true;  // the pump's lock is all a wake needs
 }
 
 void wake_input() {
-    woken.store(true);
-    if (wake_event != nullptr) SetEvent(wake_event);
+    Pump& p = pump();
+    const std::lock_guard<std::mutex> lock(p.mutex);
+    p.woken = true;
+    p.changed.notify_all();
 }
 
 void clear_input_wake() {
-    woken.store(false);
-    if (wake_event != nullptr) ResetEvent(wake_event);
+    Pump& p = pump();
+    const std::lock_guard<std::mutex> lock(p.mutex);
+    p.woken = false;
 }
