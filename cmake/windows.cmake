@@ -1,7 +1,7 @@
 # What the Windows build adds to the project: the platform layer's Windows
 # files, the system libraries they use, and GoogleTest built from Debian's
 # sources (the googletest package), since no Windows build of it is installed.
-# Included from CMakeLists.txt; does nothing elsewhere.
+# Included from CMakeLists.txt in every build; elsewhere it only leaves the Windows files out.
 if(NOT WIN32)
   # The Windows files of the platform layer are left out of the other builds.
   get_target_property(QV_PLATFORM_SOURCES quorvanite_platform SOURCES)
@@ -24,6 +24,7 @@ if((NOT DEFINED QUORVANITE_TESTS OR QUORVANITE_TESTS) AND EXISTS ${QUORVANITE_GT
   FetchContent_Declare(GTest SOURCE_DIR ${QUORVANITE_GTEST_SOURCE_DIR} OVERRIDE_FIND_PACKAGE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  set(CMAKE_POLICY_DEFAULT_CMP0069 NEW)  # its old minimum version would warn about LTO
   FetchContent_MakeAvailable(GTest)
 endif()
 
