@@ -24,8 +24,9 @@ if((NOT DEFINED QUORVANITE_TESTS OR QUORVANITE_TESTS) AND EXISTS ${QUORVANITE_GT
   FetchContent_Declare(GTest SOURCE_DIR ${QUORVANITE_GTEST_SOURCE_DIR} OVERRIDE_FIND_PACKAGE)
   set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
   set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-  set(CMAKE_POLICY_DEFAULT_CMP0069 NEW)  # its old minimum version would warn about LTO
+  set(CMAKE_POLICY_DEFAULT_CMP0069 NEW)  # no warning about link-time optimisation...
   FetchContent_MakeAvailable(GTest)
+  set_target_properties(gtest gtest_main PROPERTIES INTERPROCEDURAL_OPTIMIZATION OFF)  # ...nor any
 endif()
 
 # The tests that start programs with POSIX calls (fork, pipes, poll) stay
