@@ -12,7 +12,8 @@
 
 EXE ?= quorvanite
 
-SOURCES := $(wildcard src/*/*.cpp)
+# The platform layer's *_windows.cpp files are for the Windows build (CMake preset "windows").
+SOURCES := $(filter-out %_windows.cpp,$(wildcard src/*/*.cpp))
 # One folder of objects per compiler, so that builds with two compilers do not mix.
 BUILD_DIR := build/make-$(notdir $(firstword $(CXX)))
 OBJECTS := $(SOURCES:src/%.cpp=$(BUILD_DIR)/%.o)

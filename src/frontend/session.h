@@ -52,7 +52,7 @@ int session_exit_status();
 // go the same way. Without a hook they are printed as they are.
 using MessageHook = void (*)(const char* text);
 void set_message_hook(MessageHook hook);
-void tell_user(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void tell_user(const char* format, ...) QV_PRINTF_FORMAT(1, 2);
 
 // ---- Actions.
 // A new game from the start position: no time control but the default depth,

@@ -2,8 +2,9 @@
 // hands in. A stream with a descriptor is read with read(2) into a buffer of
 // this file's own and waited for with poll(2) beside a wake pipe, so that a
 // thread blocked on it can be woken when the program ends; a stream without
-// one (an in-memory stream) is read with getc, up to its end. One thread
-// reads at a time; whoever starts or joins the next reader hands it over.
+// one (an in-memory stream) is read with getc, up to its end. (On Windows,
+// input_windows.cpp: a pump thread reads standard input.) One thread reads at
+// a time; whoever starts or joins the next reader hands it over.
 #pragma once
 
 #include <cstdio>

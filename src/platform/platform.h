@@ -18,6 +18,17 @@
 // address, an add the linker turns into a lea that sets none.)
 #define QV_THREAD_LOCAL __thread __attribute__((tls_model("local-exec")))
 
+// Marks a function whose arguments follow a printf format, for the compiler's
+// checks. MinGW's "printf" is the Microsoft runtime's (no %zu); the engine's
+// printf there is MinGW's own, of GNU's kind.
+#if defined(__MINGW32__)
+#define QV_PRINTF_FORMAT(format_index, first_arg) \
+    __attribute__((format(gnu_printf, format_index, first_arg)))
+#else
+#define QV_PRINTF_FORMAT(format_index, first_arg) \
+    __attribute__((format(printf, format_index, first_arg)))
+#endif
+
 // Wall time from a monotonic clock, in milliseconds since the process started.
 std::int64_t clock_ms();
 
@@ -42,7 +53,7 @@ std::string executable_directory();
 // engine goes through here (interfaces read it through a pipe). Calls from
 // different threads never mix within one call: a line printed in one call
 // stays whole.
-void print_line(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void print_line(const char* format, ...) QV_PRINTF_FORMAT(1, 2);
 
 // Tests and fuzz targets that run a driver in the process take its output
 // through a sink of their own: each message whole, under print_line's lock.

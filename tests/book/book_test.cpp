@@ -125,9 +125,12 @@ TEST_F(Book, OnlyRegularFilesAreOpened) {
     EXPECT_EQ(load_quietly(),
               "Opening book QuorvWhite.qbk not used: not a regular file\n" + NO_BOOKS);
     std::filesystem::remove(WHITE_BOOK_NAME);
-    // A link to a real book is followed.
+    // A link to a real book is followed (where the system lets the test make one:
+    // Windows asks for a privilege).
     write("real.qbk", encode({{p.start, 1, {p.e2e4}}}));
-    std::filesystem::create_symlink("real.qbk", WHITE_BOOK_NAME);
+    std::error_code error;
+    std::filesystem::create_symlink("real.qbk", WHITE_BOOK_NAME, error);
+    if (error) GTEST_SKIP() << "no symbolic link: " << error.message();
     EXPECT_EQ(load_quietly(), "White opening book positions: 1\nBlack opening book positions: 0\n");
 }
 

@@ -47,10 +47,13 @@ def castlings(board):
 
 def main():
     path = os.path.abspath(sys.argv[1])
+    # A program that runs the engine, such as cmake/wine-run.sh for the Windows build.
+    emulator = os.environ.get("QV_TEST_ENGINE_EMULATOR")
+    command = [emulator, path] if emulator else path
     with tempfile.TemporaryDirectory() as work:
         with open(os.path.join(work, "Quorvanite.cfg"), "w") as cfg:
             cfg.write("<quorvanite><ownbook>false</ownbook></quorvanite>\n")
-        engine = chess.engine.SimpleEngine.popen_uci(path, cwd=work, timeout=30)
+        engine = chess.engine.SimpleEngine.popen_uci(command, cwd=work, timeout=30)
         try:
             assert engine.id.get("name") == "Quorvanite 2.3", engine.id
             engine.configure({"Hash": 64, "OwnBook": False})

@@ -40,10 +40,13 @@ def play(engine, board, limit, ponder):
 def main():
     logging.disable(logging.WARNING)  # python-chess notes every line it does not parse
     path = os.path.abspath(sys.argv[1])
+    # A program that runs the engine, such as cmake/wine-run.sh for the Windows build.
+    emulator = os.environ.get("QV_TEST_ENGINE_EMULATOR")
+    command = [emulator, path] if emulator else path
     with tempfile.TemporaryDirectory() as work:
         with open(os.path.join(work, "Quorvanite.cfg"), "w") as cfg:
             cfg.write("<quorvanite><ownbook>false</ownbook></quorvanite>\n")
-        engine = chess.engine.SimpleEngine.popen_xboard(path, cwd=work, timeout=30)
+        engine = chess.engine.SimpleEngine.popen_xboard(command, cwd=work, timeout=30)
         try:
             assert "fischerandom" in engine.protocol.features["variants"].split(","), \
                 engine.protocol.features

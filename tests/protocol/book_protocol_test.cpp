@@ -22,7 +22,8 @@ const std::string BANNER =
     "Type xboard or uci to hand the console over to an interface\n"
     "Hash table memory size: 32 MByte\n";
 
-const std::string ENGINE_DIR = std::filesystem::path(QV_ENGINE_PATH).parent_path().string();
+const std::string ENGINE_DIR =
+    std::filesystem::path(qv_test::test_engine_path()).parent_path().string();
 
 // The moves a book file beside the engine holds for the position after moves.
 std::vector<std::string> default_book_moves(const char* name,

@@ -91,6 +91,19 @@ class EngineDir : public TempDir {
     }
 };
 
+// The engine the tests start: the program QV_TEST_ENGINE names when it is set
+// (CI points it at the Windows build), else the engine of this build; run by
+// the program QV_TEST_ENGINE_EMULATOR names when that is set (such as
+// cmake/wine-run.sh, which runs it under Wine).
+inline std::string test_engine_path() {
+    const char* path = std::getenv("QV_TEST_ENGINE");
+    return path != nullptr && *path != '\0' ? path : QV_ENGINE_PATH;
+}
+inline std::string test_engine_emulator() {
+    const char* emulator = std::getenv("QV_TEST_ENGINE_EMULATOR");
+    return emulator != nullptr ? emulator : "";
+}
+
 struct Limits {
     rlim_t address_space = 0;  // bytes; 0: unchanged
     rlim_t stack = 0;          // bytes; 0: unchanged (also the default size of new threads)
@@ -100,6 +113,7 @@ class EngineProcess {
   public:
     explicit EngineProcess(const std::string& working_dir, Limits limits = {}) {
         signal(SIGPIPE, SIG_IGN);  // writing to an engine that has ended must not kill the test
+        const std::string engine = test_engine_path(), emulator = test_engine_emulator();
         int to_child[2], from_child[2];
         if (pipe(to_child) != 0 || pipe(from_child) != 0) return;
         pid_ = fork();
@@ -119,7 +133,11 @@ class EngineProcess {
                 const rlimit r{limits.address_space, limits.address_space};
                 setrlimit(RLIMIT_AS, &r);
             }
-            execl(QV_ENGINE_PATH, QV_ENGINE_PATH, static_cast<char*>(nullptr));
+            if (emulator.empty())
+                execl(engine.c_str(), engine.c_str(), static_cast<char*>(nullptr));
+            else
+                execlp(emulator.c_str(), emulator.c_str(), engine.c_str(),
+                       static_cast<char*>(nullptr));
             _exit(127);
         }
         close(to_child[0]);

@@ -2,10 +2,10 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
 
 // Runs each test in a fresh empty working directory, and afterwards goes back
@@ -14,17 +14,27 @@
 class ScratchDirTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        char here[4096];
-        ASSERT_NE(getcwd(here, sizeof here), nullptr);
-        char pattern[] = "/tmp/qv_test_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-        ASSERT_EQ(chdir(pattern), 0);
-        old_dir_ = here;
+        namespace fs = std::filesystem;
+        std::error_code error;
+        const fs::path here = fs::current_path(error);
+        ASSERT_FALSE(error) << error.message();
+        const fs::path temp = fs::temp_directory_path(error);
+        ASSERT_FALSE(error) << error.message();
+        std::random_device entropy;
+        for (int tries = 0; tries < 100 && dir_.empty(); ++tries) {
+            const fs::path candidate = temp / ("qv_test_" + std::to_string(entropy()));
+            if (fs::create_directory(candidate, error)) dir_ = candidate.string();
+        }
+        ASSERT_FALSE(dir_.empty()) << "no scratch directory in " << temp;
+        fs::current_path(dir_, error);
+        ASSERT_FALSE(error) << error.message();
+        old_dir_ = here.string();
     }
     void TearDown() override {
         if (in_scratch_dir()) {
-            EXPECT_EQ(chdir(old_dir_.c_str()), 0);
+            std::error_code error;
+            std::filesystem::current_path(old_dir_, error);
+            EXPECT_FALSE(error) << error.message();
         }
         std::error_code ignored;
         if (!dir_.empty()) std::filesystem::remove_all(dir_, ignored);

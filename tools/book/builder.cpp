@@ -2,6 +2,8 @@
 // both book formats.
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "tools/book/book_tool.h"
 
@@ -240,7 +242,10 @@ bool OutputFile::commit(std::string& problem) {
         problem = "cannot write " + temporary_;
         return false;
     }
-    if (std::rename(temporary_.c_str(), path_.c_str()) != 0) {
+    // std::filesystem::rename replaces an existing file on Windows too (std::rename does not).
+    std::error_code error;
+    std::filesystem::rename(temporary_, path_, error);
+    if (error) {
         std::remove(temporary_.c_str());
         problem = "cannot rename " + temporary_ + " to " + path_;
         return false;
