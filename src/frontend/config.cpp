@@ -12,8 +12,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "book/book.h"
+#include "platform/platform.h"
 #include "search/search.h"
 
 namespace {
@@ -145,12 +147,22 @@ const Element* element_named(const char* tag) {
     return nullptr;
 }
 
+// The working directory's file, or else the one beside the executable (where a
+// Windows interface's engine folder keeps it when it starts the engine elsewhere).
+std::FILE* open_config() {
+    std::FILE* file = std::fopen(CONFIG_FILE_NAME, "r");
+    const std::string beside = executable_directory();
+    if (file == nullptr && !beside.empty())
+        file = std::fopen((beside + "/" + CONFIG_FILE_NAME).c_str(), "r");
+    return file;
+}
+
 }  // namespace
 
 std::string configured_syzygy_path;
 
 void read_config() {
-    std::FILE* file = std::fopen(CONFIG_FILE_NAME, "r");
+    std::FILE* file = open_config();
     if (file == nullptr) return;
     enum class State { OUTSIDE, INSIDE, VALUE, DONE };
     State state = State::OUTSIDE;

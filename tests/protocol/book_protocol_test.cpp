@@ -152,17 +152,23 @@ TEST(ProtocolBook, DebiansGnuchessBookPlaysItsMoves) {
                                     ": 180358 entries\n"),
               std::string::npos);
     to_xboard(engine);
-    // Both sides from the book for a few moves: every move legal and announced.
+    // Both sides from the book for a few moves: every move legal and announced. The
+    // draw is seeded by the clock's second, and some lines leave this book after five
+    // plies (1.e4 Nf6 2.Nc3 Nc6 3.d4): four are always there, the rest while they last.
     qv_test::Referee referee;
     engine.send("new");
     engine.send("force");
+    engine.send("sd 2");
     for (int ply = 0; ply < 6; ++ply) {
         engine.send("go");
         const Lines lines = engine.lines_until_prefix("move ");
-        ASSERT_EQ(lines.size(), 2u) << ply;
         const std::string move = qv_test::engine_move_in(lines);
-        EXPECT_EQ(lines[0], "0 0 0 0 " + move + " (Book Move)");
         ASSERT_TRUE(referee.play(move)) << move;
+        const bool from_book = lines.size() == 2u && lines[0] == "0 0 0 0 " + move + " (Book Move)";
+        if (!from_book) {
+            EXPECT_GE(ply, 4) << lines[0];
+            break;
+        }
         engine.send("force");
     }
     engine.send("quit");

@@ -1,4 +1,6 @@
 // The console of the built engine: start-up output, commands, end of input.
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "protocol/engine_process.h"
@@ -126,14 +128,35 @@ TEST(ProtocolConsole, OverlongLinesAreCutAndCarriageReturnsDropped) {
     EXPECT_NE(out.find("Nodes visited: 400\n"), std::string::npos);
 }
 
+// The working directory's file first, else the one beside the executable (a copy
+// of the engine in a folder of its own, started from another one).
 TEST(ProtocolConsole, ConfigurationFileSetsTheTableSize) {
-    EngineDir dir;
+    EngineDir dir, program, elsewhere;
     dir.write("Quorvanite.cfg", "<quorvanite>\n  <hash> 100 </hash>\n</quorvanite>\n");
-    EngineProcess engine(dir.path());
-    EXPECT_NE(engine.read_through("Quorvanite>").find("\nHash table memory size: 64 MByte\n"),
-              std::string::npos);
-    engine.send("quit");
-    EXPECT_EQ(engine.wait_exit(), 0);
+    program.write("Quorvanite.cfg", "<quorvanite><hash>128</hash></quorvanite>\n");
+    const std::string engine_path = qv_test::test_engine_path();
+    const std::string copy =
+        program.path() + "/" + std::filesystem::path(engine_path).filename().string();
+    std::filesystem::copy_file(engine_path, copy);
+    std::filesystem::remove(elsewhere.path() + "/Quorvanite.cfg");
+    const struct {
+        const std::string* working_dir;
+        const char* engine;
+        const char* size;
+    } cases[] = {{&dir.path(), nullptr, "64"},
+                 {&dir.path(), copy.c_str(), "64"},
+                 {&elsewhere.path(), copy.c_str(), "128"}};
+    for (const auto& c : cases) {
+        if (c.engine != nullptr) setenv("QV_TEST_ENGINE", c.engine, 1);
+        EngineProcess engine(*c.working_dir);
+        if (c.engine != nullptr) setenv("QV_TEST_ENGINE", engine_path.c_str(), 1);
+        EXPECT_NE(engine.read_through("Quorvanite>")
+                      .find(std::string("\nHash table memory size: ") + c.size + " MByte\n"),
+                  std::string::npos)
+            << c.size;
+        engine.send("quit");
+        EXPECT_EQ(engine.wait_exit(), 0);
+    }
 }
 
 TEST(ProtocolConsole, FailedAllocationEndsWithStatusOne) {
