@@ -559,6 +559,8 @@ void go(const char* args) {
         return;
     }
     clamp_depth(g);
+    if (g.search_moves.restricted && g.search_moves.count == 0)
+        info_string("searchmoves names no legal move: nothing to play");
     if (g.perft) {
         divide(std::max<std::int64_t>(g.perft_depth, 0));
         return;
