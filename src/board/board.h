@@ -241,10 +241,15 @@ void compute_square_sets();  // piece_squares and colour_squares from the board
 // ---- Set-up and move text.
 void init_position();  // also makes the game standard chess
 // FEN, with castling as KQkq or as the castling rooks' files (Shredder-FEN
-// "HAha"; X-FEN mixes both). In standard chess K and Q need the king on e1 and
-// the rook on h1 or a1; in a Chess960 game they name the outermost rook on that
-// wing. Rooks or a king off those squares make the game Chess960.
-bool set_position_from_fen(const char* text);  // false: rejected, position untouched
+// "HAha"; X-FEN mixes both). K and Q name the outermost rook on that wing (in
+// standard chess the rook in the corner); rooks or a king off the squares of
+// standard chess make the game Chess960. A castling letter with no king on its
+// first rank or no rook behind it is dropped, not refused; the letters dropped
+// go to dropped_castling (DROPPED_CASTLING_SIZE characters, NUL-ended, "" for
+// none) when it is given. The half-move clock is the fifty-move counter.
+constexpr int DROPPED_CASTLING_SIZE = 9;  // chars: up to 8 letters, each once, and NUL
+// False: rejected, position untouched.
+bool set_position_from_fen(const char* text, char* dropped_castling = nullptr);
 // Gives the castling rights: rook_from[right] is that right's rook square, 0 for
 // none. The kings stand on their squares; called by set-up before the keys are made.
 void set_castling_rights(const int rook_from[CASTLE_RIGHTS]);

@@ -1,4 +1,5 @@
 // Position set-up (start position, FEN, xboard edit mode) and move text.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -174,39 +175,52 @@ int outermost_rook(int colour, int king, int kind) {
     return 0;
 }
 
-// One letter of the castling field: K or Q (k, q) for the king's or queen's
-// wing, or the file of the castling rook (A to H, a to h). In standard chess
-// K and Q need the king on e1 and the rook in the corner; in a Chess960 game
-// they name the outermost rook of that wing.
-bool read_castling_letter(char ch, int rook_from[CASTLE_RIGHTS]) {
+// What becomes of one letter of the castling field.
+enum class CastlingLetter {
+    TAKEN,    // its right is given
+    DROPPED,  // no king on its first rank or no rook behind it: the right cannot be
+    REFUSED,  // not a castling letter, or a second rook for one wing: the text is refused
+};
+
+// One letter of the castling field: K or Q (k, q) for the outermost rook on
+// the king's or queen's wing (X-FEN; in standard chess the rook in the
+// corner), or the file of the castling rook (A to H, a to h).
+CastlingLetter read_castling_letter(char ch, int rook_from[CASTLE_RIGHTS]) {
     const int colour = ch >= 'a' && ch <= 'z' ? BLACK : WHITE;
     const char letter = colour == BLACK ? static_cast<char>(ch - 'a' + 'A') : ch;
+    const bool wing = letter == 'K' || letter == 'Q';
+    if (!wing && (letter < 'A' || letter > 'H')) return CastlingLetter::REFUSED;
     const int king = king_on_first_rank(colour);
-    if (king == 0) return false;
-    int rook = 0, kind = 0;
-    if (letter == 'K' || letter == 'Q') {
+    if (king == 0) return CastlingLetter::DROPPED;
+    int rook = FIRST_RANK[colour] + letter - 'A';
+    int kind = rook > king ? CASTLE_KING_SIDE : CASTLE_QUEEN_SIDE;
+    if (wing) {
         kind = letter == 'K' ? CASTLE_KING_SIDE : CASTLE_QUEEN_SIDE;
-        if (position.chess960)
-            rook = outermost_rook(colour, king, kind);
-        else if (king == standard_king(colour))
-            rook = standard_rook(castle_right(colour, kind));
-    } else if (letter >= 'A' && letter <= 'H') {
-        rook = FIRST_RANK[colour] + letter - 'A';
-        kind = rook > king ? CASTLE_KING_SIDE : CASTLE_QUEEN_SIDE;
+        rook = outermost_rook(colour, king, kind);
     }
-    if (rook == 0 || position.board[rook] != coloured(W_ROOK, colour)) return false;
+    if (rook == 0 || position.board[rook] != coloured(W_ROOK, colour))
+        return CastlingLetter::DROPPED;
     int& given = rook_from[castle_right(colour, kind)];
-    if (given != 0 && given != rook) return false;  // two rooks for one wing
+    if (given != 0 && given != rook) return CastlingLetter::REFUSED;  // two rooks for one wing
     given = rook;
-    return true;
+    return CastlingLetter::TAKEN;
 }
 
-// The castling field: "-" or letters up to the next space, into rook_from.
-bool read_castling(const char*& c, int rook_from[CASTLE_RIGHTS]) {
+// The castling field: "-" or letters up to the next space, into rook_from;
+// the letters dropped into dropped (each once, NUL-ended), when it is given.
+bool read_castling(const char*& c, int rook_from[CASTLE_RIGHTS], char* dropped) {
     for (int right = 0; right < CASTLE_RIGHTS; ++right) rook_from[right] = 0;
     if (*c == '-') return *++c == ' ';
-    for (; *c != ' '; ++c)
-        if (!read_castling_letter(*c, rook_from)) return false;
+    int dropped_count = 0;
+    for (; *c != ' '; ++c) {
+        const CastlingLetter read = read_castling_letter(*c, rook_from);
+        if (read == CastlingLetter::REFUSED) return false;
+        if (read == CastlingLetter::DROPPED && dropped != nullptr &&
+            dropped_count < DROPPED_CASTLING_SIZE - 1 &&
+            std::memchr(dropped, *c, static_cast<std::size_t>(dropped_count)) == nullptr)
+            dropped[dropped_count++] = *c;
+    }
+    if (dropped != nullptr) dropped[dropped_count] = '\0';
     return true;
 }
 
@@ -235,39 +249,55 @@ bool read_ep_square(const char*& c, int& ep) {
     return true;
 }
 
-// The optional half-move field (skipped) and full-move number; the game's ply
-// number from them, 0 when the number is missing or out of 1..255.
-int read_move_number(const char* c) {
-    if (*c != ' ') return 0;
-    ++c;
-    if (*c == '-')
-        ++c;
-    else
-        while (is_digit(*c)) ++c;
-    if (*c != ' ' || !is_digit(c[1])) return 0;
-    ++c;
+// A run of digits as a number, read no further than past limit.
+long read_number(const char*& c, long limit) {
     long n = 0;
-    while (is_digit(*c) && n <= 1000) n = n * 10 + (*c++ - '0');
-    return n >= 1 && n <= 255 ? static_cast<int>(2 * (n - 1) + position.state.side_to_move) : 0;
+    while (is_digit(*c) && n <= limit) n = n * 10 + (*c++ - '0');
+    return n;
 }
 
-bool parse_fen(const char* text) {
+// The half-move clock beyond which every value means the same: the
+// fifty-move rule has long been reached.
+constexpr long MAX_FIFTY_COUNTER = 1000;  // plies
+
+// The optional half-move clock ('-' or digits; plies since the last capture or
+// pawn move, 0 when missing) and full-move number (the game's ply number, 0
+// when the number is missing or out of 1..255).
+void read_move_counters(const char* c, int& fifty, int& ply) {
+    fifty = ply = 0;
+    if (*c != ' ') return;
+    ++c;
+    if (*c == '-') {
+        ++c;
+    } else {
+        fifty = static_cast<int>(std::min(read_number(c, MAX_FIFTY_COUNTER), MAX_FIFTY_COUNTER));
+        while (is_digit(*c)) ++c;
+    }
+    if (*c != ' ' || !is_digit(c[1])) return;
+    ++c;
+    const long n = read_number(c, 1000);
+    if (n >= 1 && n <= 255) ply = static_cast<int>(2 * (n - 1) + position.state.side_to_move);
+}
+
+bool parse_fen(const char* text, char* dropped) {
     const char* c = text;
     std::memcpy(position.board, empty_board, sizeof position.board);
     int ep = 0;
     int rook_from[CASTLE_RIGHTS];
     if (!read_placement(c) || *c++ != ' ') return false;
     if (!read_side_to_move(c) || *c++ != ' ') return false;
-    if (!read_castling(c, rook_from)) return false;
+    if (!read_castling(c, rook_from, dropped)) return false;
     ++c;  // the space
     if (!read_ep_square(c, ep)) return false;
-    const int ply = read_move_number(c);
+    int fifty = 0, ply = 0;
+    read_move_counters(c, fifty, ply);
 
     if (!board_is_playable()) return false;
     if (!castling_is_standard(rook_from)) position.chess960 = true;
     set_castling_rights(rook_from);
     position.state.ep_square = checked_ep_square(ep);
     recount();
+    position.state.fifty_counter = fifty;
     position.game_ply = ply;
     return true;
 }
@@ -300,13 +330,15 @@ void init_position() {
     QV_ASSERT_POSITION();
 }
 
-bool set_position_from_fen(const char* text) {
+bool set_position_from_fen(const char* text, char* dropped_castling) {
+    if (dropped_castling != nullptr) dropped_castling[0] = '\0';
     saved_position = position;
-    if (parse_fen(text)) {
+    if (parse_fen(text, dropped_castling)) {
         QV_ASSERT_POSITION();
         return true;
     }
     position = saved_position;
+    if (dropped_castling != nullptr) dropped_castling[0] = '\0';
     return false;
 }
 

@@ -277,6 +277,15 @@ bool parse_int(const char*& cursor, int& value) {
     return true;
 }
 
+bool parse_whole_int(const char* text, int& value) {
+    int read = 0;
+    if (!parse_int(text, read)) return false;
+    while (*text == ' ' || *text == '\t') ++text;
+    if (*text != '\0') return false;
+    value = read;
+    return true;
+}
+
 bool parse_seconds(const char*& cursor, std::int64_t& ms) {
     const char* p = cursor;
     while (*p == ' ' || *p == '\t') ++p;

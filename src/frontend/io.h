@@ -64,6 +64,9 @@ const char* text_at(const char* text, int offset);
 // the int range, and moves cursor past it. False, cursor and value untouched,
 // when no number stands there.
 bool parse_int(const char*& cursor, int& value);
+// A whole argument as parse_int reads it: false as well when anything but
+// blanks follows the number ("2.5", "3x"), which is refused, not cut short.
+bool parse_whole_int(const char* text, int& value);
 // Reads seconds with an optional fraction ("30", "0.5", ".25") as
 // milliseconds; false, cursor and value untouched, when no number stands there.
 bool parse_seconds(const char*& cursor, std::int64_t& ms);

@@ -47,7 +47,7 @@ bool game_has_room(int plies) {
 }
 
 bool book_may_answer() {
-    return book_enabled && position.game_ply < BOOK_HORIZON_PLIES;
+    return book_enabled && position.game_ply < BOOK_HORIZON_PLIES && multi_pv == 1;
 }
 
 void begin_session() {
@@ -100,10 +100,10 @@ void set_up_start() {
     if (chess960_games) set_chess960(true);
 }
 
-bool set_up_fen(const char* fen) {
+bool set_up_fen(const char* fen, char* dropped_castling) {
     const bool was_chess960 = position.chess960;
     set_chess960(chess960_games);  // how the castling field is read
-    if (set_position_from_fen(fen)) return true;
+    if (set_position_from_fen(fen, dropped_castling)) return true;
     set_chess960(was_chess960);
     return false;
 }
@@ -124,10 +124,13 @@ HashResize resize_hash(long megabytes, TableAllocator allocate) {
     return HashResize::NO_TABLE;
 }
 
-void set_thread_count(int count) {
+void set_thread_count(int count, const char* asked_as) {
     const int wanted = std::clamp(count, 1, MAX_SEARCH_THREADS);
     const int got = set_search_threads(wanted);
-    if (got != wanted) tell_user("Threads %d: only %d could be started", wanted, got);
+    if (got != wanted)
+        tell_user("%s %d: only %d could be started", asked_as, count, got);
+    else if (wanted != count)
+        tell_user("%s %d: taken as %d (1 to %d)", asked_as, count, got, MAX_SEARCH_THREADS);
 }
 
 unsigned hash_megabytes() {
@@ -270,12 +273,11 @@ std::string on_or_off(bool on) {
     return on ? "true" : "false";
 }
 
-// The option's value as a number, or false after telling the user that the
-// option needs a number of unit.
+// The option's value as a whole number, or false after telling the user that
+// the option needs one of unit (a value such as "2.5" or "3x" is refused).
 bool option_number(const std::string& value, const char* option, const char* unit, int& number) {
-    const char* cursor = value.c_str();
-    if (parse_int(cursor, number)) return true;
-    tell_user("%s needs a number of %s", option, unit);
+    if (parse_whole_int(value.c_str(), number)) return true;
+    tell_user("%s needs a whole number of %s: \"%s\" refused", option, unit, value.c_str());
     return false;
 }
 
@@ -291,7 +293,7 @@ void set_hash_option(const std::string& value) {
 
 void set_threads_option(const std::string& value) {
     int count = 0;
-    if (option_number(value, "Threads", "threads", count)) set_thread_count(count);
+    if (option_number(value, "Threads", "threads", count)) set_thread_count(count, "Threads");
 }
 
 void set_multi_pv(const std::string& value) {

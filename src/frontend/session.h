@@ -14,7 +14,7 @@
 #include "search/search.h"
 
 // ---- State both drivers share (driver thread unless said otherwise).
-extern bool book_enabled;    // the books may answer (configuration, UCI's OwnBook)
+extern bool book_enabled;    // the books may answer (configuration; UCI's OwnBook, off in UCI)
 extern bool ponder_enabled;  // the engine may think on the opponent's time ("hard", UCI's Ponder)
 // A ponder search is being prepared or runs; the driver sets it, a ponder hit
 // on the reader thread clears it.
@@ -34,7 +34,8 @@ void reset_session_state();
 // ---- What the game leaves room for.
 // The game may grow by plies more moves and still leave the history room for a search.
 bool game_has_room(int plies);
-// The book may answer: it is on and the game is within its horizon (BOOK_HORIZON_PLIES).
+// The book may answer: it is on, the game is within its horizon
+// (BOOK_HORIZON_PLIES) and one line is asked for (several are analysis).
 bool book_may_answer();
 
 // ---- The end of a protocol session: "quit" or the end of input (status 0),
@@ -62,8 +63,9 @@ void new_game();
 // Set-up as chess960_games asks: the start position, or fen (false, and the
 // position as it was, when the text is refused). Without chess960_games the
 // FEN's castling decides: rooks or a king off their squares make it Chess960.
+// The castling letters dropped go to dropped_castling (set_position_from_fen).
 void set_up_start();
-bool set_up_fen(const char* fen);
+bool set_up_fen(const char* fen, char* dropped_castling = nullptr);
 
 // What became of the transposition table when it was given a new size.
 enum class HashResize {
@@ -78,8 +80,9 @@ HashResize resize_hash(long megabytes, TableAllocator allocate = allocate_tables
 unsigned hash_megabytes();  // the size of the table in use
 
 // Searches with count threads (1 .. MAX_SEARCH_THREADS, the nearer end for
-// others); tells the user when fewer could be had. Not while a search runs.
-void set_thread_count(int count);
+// others); tells the user, naming the number as asked_as ("Threads", "cores"),
+// when it was taken as another or fewer could be had. Not while a search runs.
+void set_thread_count(int count, const char* asked_as);
 
 // The book's move for the position when the book may answer, else 0. With
 // thinking output on and no ponder search in preparation it is shown

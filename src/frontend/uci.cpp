@@ -50,14 +50,21 @@ bool same_words(const std::string& a, const char* b) {
     return true;
 }
 
-// A whole number of the line (milliseconds, nodes, plies); false when none stands there.
-bool number_at(const char*& cursor, std::int64_t& value) {
+// A whole number of the line (milliseconds, nodes, plies) after the word
+// name; false when none stands there. A number with more after it ("2.5",
+// "3x") is refused with a message and passed over.
+bool number_at(const char*& cursor, std::int64_t& value, const std::string& name) {
     const char* start = cursor;
     const std::string token = next_token(cursor);
     char* end = nullptr;
     const long long v = std::strtoll(token.c_str(), &end, 10);
     if (token.empty() || *end != '\0') {
-        cursor = start;  // not a number: the token is read again as a keyword
+        const bool numeric = !token.empty() && end != token.c_str();
+        if (numeric)
+            print_line("info string %s %s refused: not a whole number\n", name.c_str(),
+                       token.c_str());
+        else
+            cursor = start;  // not a number: the token is read again as a keyword
         return false;
     }
     value = v;
@@ -125,9 +132,12 @@ void uci_table_result(int depth, int score, Move move) {
     print_info(depth, depth, score, search_nodes(), &move, 1);
 }
 
+// The book's move, said in words and as a line of one move, so that the last
+// line with a score before "bestmove" names the move played. Nothing was searched.
 void uci_book_move(Move move) {
     move_to_text(move);
     print_line("info string book move %s\n", move_text);
+    print_line("info depth 1 seldepth 1 score cp 0 nodes 0 nps 0 time 0 pv %s\n", move_text);
 }
 
 // With several lines: "multipv K" in each, best first.
@@ -218,9 +228,19 @@ void identify(const char*) {
 // ---- The position.
 
 Position saved_position;  // the position before a "position" command, put back when it fails
+// Why the last "position" command was refused, "" when it was taken: until
+// one is, "go" searches nothing (the interface's position is not the engine's).
+std::string refusal;
+
+// The refused command's reason, told now and kept for "go"; false.
+bool refuse(const std::string& reason) {
+    refusal = reason;
+    print_line("info string %s\n", reason.c_str());
+    return false;
+}
 
 // "position startpos|fen FEN [moves M1 M2 ...]": a bad FEN or a move that is
-// not legal leaves the position as it was.
+// not legal refuses the whole command.
 bool set_up(const char* args) {
     const char* cursor = args;
     const std::string kind = next_token(cursor);
@@ -229,30 +249,25 @@ bool set_up(const char* args) {
     } else if (kind == "fen") {
         const char* moves = std::strstr(cursor, "moves");
         const std::string fen = trimmed(moves ? std::string(cursor, moves) : std::string(cursor));
-        if (!set_up_fen(fen.c_str())) {
-            print_line("info string illegal FEN: %s\n", fen.c_str());
-            return false;
-        }
+        char dropped[DROPPED_CASTLING_SIZE];
+        if (!set_up_fen(fen.c_str(), dropped)) return refuse("illegal FEN: " + fen);
+        if (dropped[0] != '\0')
+            print_line("info string castling %s dropped: no king and rook to castle with\n",
+                       dropped);
         cursor = moves ? moves : cursor + std::strlen(cursor);
     } else {
-        info_string("position needs startpos or fen");
-        return false;
+        return refuse("position needs startpos or fen");
     }
     if (next_token(cursor) != "moves") return true;
     for (std::string text = next_token(cursor); !text.empty(); text = next_token(cursor)) {
-        if (!game_has_room(1)) {
-            print_line("info string game longer than %d plies\n", MAX_GAME_PLY);
-            return false;
-        }
+        if (!game_has_room(1))
+            return refuse("game longer than " + std::to_string(MAX_GAME_PLY) + " plies");
         // Four characters, or five with a promotion letter.
         const bool well_formed =
             looks_like_move(text.c_str()) &&
             (text.size() == 4 || (text.size() == 5 && std::strchr("qrbn", text[4]) != nullptr));
         const Move m = well_formed ? parse_move_text(text.c_str()) : 0;
-        if (m == 0) {
-            print_line("info string illegal move: %s\n", text.c_str());
-            return false;
-        }
+        if (m == 0) return refuse("illegal move: " + text);
         tt_clear_entry();
         make_move(m);
     }
@@ -261,9 +276,12 @@ bool set_up(const char* args) {
 
 void set_position(const char* args) {
     saved_position = position;
-    if (set_up(args)) return;
+    if (set_up(args)) {
+        refusal.clear();
+        return;
+    }
     position = saved_position;
-    info_string("the position is as before");
+    info_string("position refused: go answers bestmove 0000 until a position is taken");
 }
 
 // ---- The search.
@@ -277,6 +295,7 @@ bool bounded_search = false;   // the search has a limit of its own: time, depth
 
 // "go": the limits with both sides' clocks, as the line gives them.
 struct GoRequest {
+    bool depth_given = false;            // "depth N" with a number
     std::int64_t time_ms[2] = {-1, -1};  // [WHITE], [BLACK]; -1: not given
     std::int64_t increment_ms[2] = {0, 0};
     MoveLimits limits;  // the rest; the clock is the side to move's
@@ -296,13 +315,24 @@ Move move_of_text(const std::string& text) {
     return well_formed ? parse_move_text(text.c_str()) : 0;
 }
 
-// "searchmoves M1 M2 ...": the moves up to the next word that is none; those
-// not legal here are left out.
+// The words of "go" that carry its limits (they end a list of searchmoves).
+const char* const GO_WORDS[] = {"searchmoves", "ponder",    "wtime", "btime", "winc",
+                                "binc",        "movestogo", "depth", "nodes", "mate",
+                                "movetime",    "infinite",  "perft"};
+
+bool is_go_word(const std::string& word) {
+    for (const char* w : GO_WORDS)
+        if (word == w) return true;
+    return false;
+}
+
+// "searchmoves M1 M2 ...": the words up to the next word of "go"; those that
+// name no legal move here are left out (none left: nothing may be played).
 void read_search_moves(const char*& cursor, RootMoveSet& set) {
     for (;;) {
         const char* start = cursor;
         const std::string text = next_token(cursor);
-        if (text.empty() || !looks_like_move(text.c_str())) {
+        if (text.empty() || is_go_word(text)) {
             cursor = start;
             return;
         }
@@ -326,16 +356,17 @@ GoRequest read_go(const char* args) {
     for (std::string word = next_token(cursor); !word.empty(); word = next_token(cursor)) {
         if (word == "infinite") g.infinite = true;
         if (word == "ponder") g.ponder = true;
-        if (word == "wtime") number_at(cursor, g.time_ms[WHITE]);
-        if (word == "btime") number_at(cursor, g.time_ms[BLACK]);
-        if (word == "winc") number_at(cursor, g.increment_ms[WHITE]);
-        if (word == "binc") number_at(cursor, g.increment_ms[BLACK]);
-        if (word == "mate") number_at(cursor, g.mate);
+        if (word == "wtime") number_at(cursor, g.time_ms[WHITE], word);
+        if (word == "btime") number_at(cursor, g.time_ms[BLACK], word);
+        if (word == "winc") number_at(cursor, g.increment_ms[WHITE], word);
+        if (word == "binc") number_at(cursor, g.increment_ms[BLACK], word);
+        if (word == "mate") number_at(cursor, g.mate, word);
         if (word == "perft") g.perft = true;
-        if (word == "perft") number_at(cursor, g.perft_depth);
+        if (word == "perft") number_at(cursor, g.perft_depth, word);
         if (word == "searchmoves") read_search_moves(cursor, g.search_moves);
         for (const Field& f : FIELDS)
-            if (word == f.name) number_at(cursor, g.limits.*f.value);
+            if (word == f.name && number_at(cursor, g.limits.*f.value, word) && word == "depth")
+                g.depth_given = true;
     }
     // The engine plays the side to move.
     const int own = position.state.side_to_move;
@@ -497,8 +528,39 @@ void divide(std::int64_t depth) {
     print_line("\nNodes searched: %llu\n", static_cast<unsigned long long>(total));
 }
 
+// A depth the search cannot take is taken as the nearest one it can, and the
+// interface is told.
+void clamp_depth(GoRequest& g) {
+    if (!g.depth_given) return;
+    std::int64_t& depth = g.limits.depth;
+    const std::int64_t taken =
+        std::clamp<std::int64_t>(depth, MIN_SEARCH_DEPTH, search_depth_ceiling);
+    if (taken != depth)
+        print_line("info string depth %lld: taken as %lld (%d to %d plies)\n",
+                   static_cast<long long>(depth), static_cast<long long>(taken), MIN_SEARCH_DEPTH,
+                   search_depth_ceiling);
+    depth = taken;
+}
+
+// The book is for games: it answers a move on the clock or on a move time,
+// not an analysis (infinite, ponder, depth, nodes, mate, searchmoves, several lines).
+bool book_may_play(const GoRequest& g) {
+    const MoveLimits& l = g.limits;
+    const bool game_move = l.clock_ms >= 0 || l.move_time_ms >= 0;
+    return game_move && !g.infinite && !g.ponder && !g.depth_given && l.nodes <= 0 && g.mate == 0 &&
+           !g.search_moves.restricted && multi_pv == 1;
+}
+
 void go(const char* args) {
-    const GoRequest g = read_go(args);
+    GoRequest g = read_go(args);
+    if (!refusal.empty()) {
+        print_line("info string no position to search: %s\n", refusal.c_str());
+        if (!g.perft) print_line("bestmove 0000\n");
+        return;
+    }
+    clamp_depth(g);
+    if (g.search_moves.restricted && g.search_moves.count == 0)
+        info_string("searchmoves names no legal move: nothing to play");
     if (g.perft) {
         divide(std::max<std::int64_t>(g.perft_depth, 0));
         return;
@@ -520,7 +582,7 @@ void go(const char* args) {
     request.listener = hear_during_search;
     request.answer_waits = answer_waits_for_the_interface;
     request.report = &uci_report;
-    request.book = !infinite_search && g.mate == 0;
+    request.book = book_may_play(g);
     if (g.search_moves.restricted) request.root_moves = &g.search_moves;
     request.mate_moves = static_cast<int>(std::min<std::int64_t>(g.mate, INT32_MAX));
     print_best_move(run_search(request).move);
@@ -538,6 +600,10 @@ int uci_session() {
     post_thinking.store(true);
     set_line_limit(LONG_LINE_SIZE - 1);  // "position" carries the whole game
     reader_running = start_input_reader();
+    // UCI interfaces and testers bring their own books: the engine's are off
+    // until OwnBook turns them on.
+    book_enabled = false;
+    refusal.clear();
     identify("");
     set_message_hook(info_string);
     if (!reader_running)

@@ -25,6 +25,10 @@ namespace {
 bool force_mode = false;      // the engine only records the moves it receives
 bool engine_to_move = false;  // the engine must move for the side to move
 bool analyze_mode = false;    // the engine analyses until "exit"
+// The last "setboard" or "edit" was refused: the interface's position is not
+// the engine's, so it neither moves, ponders, analyses nor takes moves until
+// a position it can take ("new", "setboard", "edit").
+bool position_refused = false;
 
 // How the engine's own search ended when something else than its clock or
 // depth ended it.
@@ -124,6 +128,10 @@ void change_exclusions(const char* text, bool exclude) {
 // ---- The commands.
 
 void receive_move(const char* text) {
+    if (position_refused) {
+        print_line("Illegal move (no position): %s\n", text);
+        return;
+    }
     if (!game_has_room(1)) {
         print_line("Illegal move (game too long): %s\n", text);
     } else if (const Move m = looks_like_move(text) ? parse_move_text(text) : 0) {
@@ -137,6 +145,7 @@ void receive_move(const char* text) {
 }
 
 void take_back() {
+    if (position_refused) return;
     forget_exclusions();
     const int ply = position.game_ply;
     if (ply > 0 && position.move_history[ply - 1] != 0) unmake_move();
@@ -201,6 +210,7 @@ void start_new_game(const char*) {
     castling_notation = CASTLING_AS_KING_MOVE;
     new_game();
     forget_exclusions();
+    position_refused = false;
     force_mode = false;
     engine_to_move = false;
 }
@@ -237,17 +247,25 @@ void set_result(const char* line) {
     position.state.game_result = static_cast<std::uint8_t>(code);
 }
 
+// The number of "NAME N", or false after telling the user it takes a whole number of unit.
+bool command_number(const char* line, const char* name, const char* unit, int& value) {
+    const char* text = text_at(line, static_cast<int>(std::strlen(name)) + 1);
+    if (parse_whole_int(text, value)) return true;
+    tell_user("%s needs a whole number of %s: \"%s\" refused", name, unit, text);
+    return false;
+}
+
+// "memory N": the megabytes the tables may take, rounded as the configuration
+// file rounds; the interface sends it before every game, so that is not told.
 void set_memory(const char* line) {
-    const char* cursor = text_at(line, 7);
     int megabytes = 0;
-    if (parse_int(cursor, megabytes)) resize_hash(megabytes);
+    if (command_number(line, "memory", "megabytes", megabytes)) resize_hash(megabytes);
 }
 
 // "cores N": the search threads the interface allows the engine.
 void set_cores(const char* line) {
-    const char* cursor = text_at(line, 6);
     int count = 0;
-    if (parse_int(cursor, count)) set_thread_count(count);
+    if (command_number(line, "cores", "threads", count)) set_thread_count(count, "cores");
 }
 
 // "egtpath syzygy PATH": the Syzygy tables' folders. The interface sends it
@@ -276,6 +294,18 @@ void set_egt_path(const char* line) {
         tell_tablebases();
     else
         print_line("# %s\n", tablebases_text().c_str());
+}
+
+// "setboard FEN". Castling rights that no king and rook can use are dropped,
+// noted for the interface's log.
+void set_board(const char* line) {
+    forget_exclusions();
+    char dropped[DROPPED_CASTLING_SIZE];
+    position_refused = !set_up_fen(text_at(line, 9), dropped);
+    if (position_refused)
+        print_line("tellusererror Illegal position\n");
+    else if (dropped[0] != '\0')
+        print_line("# castling %s dropped: no king and rook to castle with\n", dropped);
 }
 
 void list_book_moves(const char*) {
@@ -348,19 +378,15 @@ const Command COMMANDS[] = {
      H::STOP},
     {"ping", answer_ping, answer_ping, H::HOLD, H::ANSWER, H::ANSWER},
     {"result", set_result, nullptr, H::STOP, H::STOP, H::STOP},
-    {"setboard",
-     [](const char* l) {
-         forget_exclusions();
-         if (!set_up_fen(text_at(l, 9))) print_line("tellusererror Illegal position\n");
-     },
-     nullptr, H::STOP, H::STOP, H::STOP},
+    {"setboard", set_board, nullptr, H::STOP, H::STOP, H::STOP},
     {"edit",
      [](const char*) {
          const LineSource input = []() -> const char* {
              return read_line() ? input_line : nullptr;
          };
          forget_exclusions();
-         if (!edit_position(input)) print_line("tellusererror Illegal position\n");
+         position_refused = !edit_position(input);
+         if (position_refused) print_line("tellusererror Illegal position\n");
      },
      nullptr, H::STOP, H::STOP, H::STOP},
     {"undo", [](const char*) { take_back(); }, nullptr, H::STOP, H::STOP, H::STOP},
@@ -677,6 +703,7 @@ int xboard_session() {
     force_mode = false;
     engine_to_move = false;
     analyze_mode = false;
+    position_refused = false;
     begin_session();
     // Messages reach an xboard user as a message box.
     set_message_hook([](const char* text) { print_line("telluser %s\n", text); });
@@ -684,15 +711,15 @@ int xboard_session() {
     // the interface while it searches (and so neither ponders nor analyses).
     start_input_reader();
     while (!session_ended()) {
-        if (!force_mode && engine_to_move && !analyze_mode &&
+        if (!force_mode && engine_to_move && !analyze_mode && !position_refused &&
             position.state.game_result == GAME_RUNNING) {
             engine_move();
             check_game_end(legal_move_count());
         }
-        if (analyze_mode)
+        if (analyze_mode && !position_refused)
             analysis_pass();
         else if (force_mode || engine_to_move || position.state.game_result != GAME_RUNNING ||
-                 !ponder_enabled)
+                 !ponder_enabled || position_refused)
             read_line_or_quit();
         else
             ponder_pass();

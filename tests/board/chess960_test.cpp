@@ -155,10 +155,11 @@ TEST_F(Chess960, RightEndsWhenItsRookIsTaken) {
     EXPECT_TRUE(position_is_ok());
 }
 
-// The castling field: K and Q in standard chess need the king on e1 and the
-// rook in the corner; in Chess960 they name the outermost rook of the wing.
-// A file letter names the rook on that file. Castling standard chess does not
-// know makes the game Chess960.
+// The castling field: K and Q name the outermost rook of the wing (X-FEN),
+// which in standard chess is the rook in the corner; a file letter names the
+// rook on that file. Castling standard chess does not know makes the game
+// Chess960. A letter with no king on its first rank or no rook behind it is
+// dropped; a letter that is none, or two rooks for one wing, refuse the text.
 TEST_F(Chess960, CastlingFieldsOfShredderFenAndXFen) {
     struct Case {
         bool chess960_before;
@@ -166,21 +167,33 @@ TEST_F(Chess960, CastlingFieldsOfShredderFenAndXFen) {
         bool accepted;
         int rooks[CASTLE_RIGHTS];  // wk, wq, bk, bq
         bool chess960_after;
+        const char* dropped;
     } const cases[] = {
-        {false, "r3k2r/8/8/8/8/8/8/R3K2R w HAha - 0 1", true, {H1, A1, H8, A8}, false},
-        {false, "rk4r1/8/8/8/8/8/8/RK4R1 w GAg - 0 1", true, {G1, A1, G8, 0}, true},
-        {false, "r4k1r/8/8/8/8/8/8/R4K1R w KQkq - 0 1", false, {}, false},
-        {true, "r4k1r/8/8/8/8/8/8/R4K1R w KQkq - 0 1", true, {H1, A1, H8, A8}, true},
-        {true, "4k3/8/8/8/8/8/8/1R2K1RR w KQ - 0 1", true, {H1, B1, 0, 0}, true},
-        {true, "4k3/8/8/8/8/8/8/1R2K1RR w GQ - 0 1", true, {G1, B1, 0, 0}, true},
-        {true, "4k3/8/8/8/8/8/8/1R2K1RR w Kh - 0 1", false, {}, true},  // no black rook
-        {true, "4k3/8/8/8/8/8/8/1R2K1RR w HG - 0 1", false, {}, true},  // two for one wing
-        {true, "4k3/8/8/8/8/8/4K3/1R4RR w K - 0 1", false, {}, true},   // no king on rank 1
+        {false, "r3k2r/8/8/8/8/8/8/R3K2R w HAha - 0 1", true, {H1, A1, H8, A8}, false, ""},
+        {false, "rk4r1/8/8/8/8/8/8/RK4R1 w GAg - 0 1", true, {G1, A1, G8, 0}, true, ""},
+        {false, "r4k1r/8/8/8/8/8/8/R4K1R w KQkq - 0 1", true, {H1, A1, H8, A8}, true, ""},
+        {true, "r4k1r/8/8/8/8/8/8/R4K1R w KQkq - 0 1", true, {H1, A1, H8, A8}, true, ""},
+        {false, "rk4r1/8/8/8/8/8/8/RK4R1 w KQkq - 0 1", true, {G1, A1, G8, A8}, true, ""},
+        {true, "4k3/8/8/8/8/8/8/1R2K1RR w KQ - 0 1", true, {H1, B1, 0, 0}, true, ""},
+        {true, "4k3/8/8/8/8/8/8/1R2K1RR w GQ - 0 1", true, {G1, B1, 0, 0}, true, ""},
+        {true, "4k3/8/8/8/8/8/8/1R2K1RR w Kh - 0 1", true, {H1, 0, 0, 0}, true, "h"},
+        {true, "4k3/8/8/8/8/8/8/1R2K1RR w HG - 0 1", false, {}, true, ""},  // two for one wing
+        {true, "4k3/8/8/8/8/8/4K3/1R4RR w K - 0 1", true, {}, true, "K"},   // no king on rank 1
+        {false,
+         "rnbqkbn1/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBN1 w KQkq - 0 1",
+         true,
+         {0, A1, 0, A8},
+         false,
+         "Kk"},
+        {false, "4k3/8/8/8/8/8/8/4K3 w KQkqKQ - 0 1", true, {}, false, "KQkq"},
+        {false, "r3k2r/8/8/8/8/8/8/R3K2R w KQkqX - 0 1", false, {}, false, ""},
     };
     for (const Case& c : cases) {
         init_position();
         set_chess960(c.chess960_before);
-        ASSERT_EQ(set_position_from_fen(c.fen), c.accepted) << c.fen;
+        char dropped[DROPPED_CASTLING_SIZE] = "?";
+        ASSERT_EQ(set_position_from_fen(c.fen, dropped), c.accepted) << c.fen;
+        EXPECT_STREQ(dropped, c.dropped) << c.fen;
         EXPECT_EQ(position.chess960, c.chess960_after) << c.fen;
         if (!c.accepted) continue;
         for (int right = 0; right < CASTLE_RIGHTS; ++right) {

@@ -116,7 +116,7 @@ TEST(MakeMove, CountersFlagsAndSpecialMoves) {
     EXPECT_EQ(position.board[E1], EMPTY);
     EXPECT_EQ(position.board[H1], EMPTY);
     EXPECT_NE(position.state.pawn_key, pawn_key);
-    EXPECT_EQ(position.state.fifty_counter, 1);
+    EXPECT_EQ(position.state.fifty_counter, 6);  // the FEN's clock 5, and one
     play("e8c8");
     EXPECT_EQ(position.board[C8], B_KING);
     EXPECT_EQ(position.board[D8], B_ROOK);

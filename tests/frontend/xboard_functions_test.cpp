@@ -58,11 +58,22 @@ TEST(CheckGameEnd, FiftyMovesAndThreefoldRepetition) {
     EXPECT_EQ(game_end_line(), "");
 }
 
-TEST(CheckGameEnd, RepetitionCountStaysInsideTheGame) {
-    // A set-up position has no history; a counter above the ply must not reach before it.
-    ASSERT_TRUE(set_position_from_fen("4k3/8/8/8/8/8/8/4K2R w K - 0 1"));
-    position.state.fifty_counter = 60;
+TEST(CheckGameEnd, TheFenClockCountsAndRepetitionsStayInsideTheGame) {
+    // The set-up's half-move clock counts towards the fifty-move rule.
+    ASSERT_TRUE(set_position_from_fen("4k3/8/8/8/8/8/8/4K2R w - - 98 1"));
+    play("h1h2");
     EXPECT_EQ(game_end_line(), "");
+    play("e8d8");
+    EXPECT_EQ(game_end_line(), "1/2-1/2\n");
+    // A clock above the game's ply: the count looks no further back than the
+    // set-up, and still sees the third occurrence within the game.
+    ASSERT_TRUE(set_position_from_fen("4k3/8/8/8/8/8/8/4K2R w - - 60 1"));
+    const char* const cycle[] = {"e1d1", "e8d8", "d1e1", "d8e8"};
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(game_end_line(), "") << round;
+        for (const char* m : cycle) play(m);
+    }
+    EXPECT_EQ(game_end_line(), "1/2-1/2\n");
 }
 
 TEST(CheckGameEnd, GameTooLongForTheHistoryIsDrawn) {

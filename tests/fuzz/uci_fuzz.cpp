@@ -11,17 +11,26 @@ namespace {
 
 constexpr int DEPTH_CEILING = 3;  // plies: every search stays short
 
+// The engine has said that it has nothing to play (a refused position, or
+// searchmoves with no legal move): its next bestmove is "0000".
+bool nothing_to_play = false;
+
 // The best move is printed on the driver's thread, with the searched position
 // on the board.
 void check_output(const char* text, std::size_t length) {
     const std::string line(text, length);
+    for (const char* why : {"info string no position to search", "info string searchmoves names"})
+        if (line.rfind(why, 0) == 0) nothing_to_play = true;
     if (line.compare(0, 9, "bestmove ") != 0) return;
     fuzz::check_position("when the engine answered");
     const std::string move = line.substr(9, line.find_first_of(" \n", 9) - 9);
+    const bool told = nothing_to_play;
+    nothing_to_play = false;
     if (move == "0000") {
-        fuzz::check(perft(0) == 0, "bestmove 0000 with legal moves at hand");
+        fuzz::check(told || perft(0) == 0, "bestmove 0000 with legal moves at hand");
         return;
     }
+    fuzz::check(!told, "a move played with nothing to play");
     fuzz::check(move.size() >= 4 && parse_move_text(move.c_str()) != 0,
                 "bestmove names no legal move");
 }
@@ -36,6 +45,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
+    nothing_to_play = false;
     init_position();
     tt_clear_all();
     clear_time_control();

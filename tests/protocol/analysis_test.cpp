@@ -122,11 +122,26 @@ TEST(ProtocolAnalysisTools, SearchmovesAndExclusionsKeepOtherMovesOut) {
     if (qv_test::test_engine_threads() == 1) {
         ASSERT_NE(progress, long_search.end());
     }
-    if (progress != long_search.end()) {
-        EXPECT_LE(std::stoi(words(*progress)[6]), 1000) << *progress;  // hashfull, a permille
+    // The table's use after a second of search: a permille, and not nothing.
+    int hashfull = -1;
+    for (const auto& l : long_search) {
+        const std::size_t at = l.find(" hashfull ");
+        if (at != std::string::npos) hashfull = std::stoi(l.substr(at + 10));
     }
-    s.engine.send("go depth 3 searchmoves e2e5");  // nothing legal left: UCI's null move
-    EXPECT_EQ(s.until_best_move(), Lines{"bestmove 0000"});
+    if (progress != long_search.end()) {
+        EXPECT_GT(hashfull, 0);
+        EXPECT_LE(hashfull, 1000);
+    }
+    // Nothing legal named: UCI's null move.
+    for (const char* go :
+         {"go depth 3 searchmoves e2e5", "go depth 3 searchmoves zz99",
+          "go searchmoves zz99 depth 3", "go wtime 500 btime 500 searchmoves e1e2"}) {
+        s.engine.send(go);
+        EXPECT_EQ(s.until_best_move(), (Lines{"info string searchmoves names no legal move: "
+                                              "nothing to play",
+                                              "bestmove 0000"}))
+            << go;
+    }
 
     XboardSession x;
     for (const char* l : {"new", "force", "option MultiPV=3", "sd 4", "exclude e2e4",
@@ -148,24 +163,68 @@ TEST(ProtocolAnalysisTools, SearchmovesAndExclusionsKeepOtherMovesOut) {
     EXPECT_EQ(x.sync(1), Lines{"pong 1"});
     x.engine.send("include e7e5");
     EXPECT_EQ(moves_shown(x.engine.lines_until_prefix("->(3/")), std::set<std::string>{"e7e5"});
+    x.engine.send("exit");
+
+    // The engine's own move: an excluded move is never played, however good;
+    // the one move allowed is played, however bad.
+    const struct {
+        Lines exclusions;
+        std::string played;  // "" when any move but d1d8 may be
+    } cases[] = {{{"exclude d1d8"}, ""},
+                 {{"exclude all", "include h2h3"}, "h2h3"},
+                 {{"exclude d1d8", "include d1d8"}, "d1d8"},
+                 {{"exclude all", "include d1d8", "include g2g3", "exclude d1d8"}, "g2g3"}};
+    for (const auto& c : cases) {
+        for (const char* l : {"new", "force", "sd 4"}) x.engine.send(l);
+        x.engine.send("setboard " + MATE_IN_ONE);
+        for (const auto& l : c.exclusions) x.engine.send(l);
+        x.engine.send("go");
+        const std::string move = first_move(x.engine.lines_until_prefix("move ").back());
+        if (c.played.empty()) {
+            EXPECT_NE(move, "d1d8");
+            EXPECT_FALSE(move.empty());
+        } else {
+            EXPECT_EQ(move, c.played) << c.exclusions.back();
+        }
+    }
 }
 
+// The search ends with the first iteration that proves the mate asked for,
+// at its distance; a longer mate, or being mated, does not end it.
 TEST(ProtocolAnalysisTools, GoMateEndsOnceTheMateIsFound) {
+    const std::string MATE_IN_TWO = "k7/8/1K6/8/8/8/8/1R6 w - - 0 1";
+    const std::string MATE_IN_THREE = "k7/8/8/2K5/8/8/8/1R6 w - - 0 1";
     const struct {
-        std::string fen;
-        int moves;
-    } cases[] = {{MATE_IN_ONE, 1},
-                 {"k7/8/1K6/8/8/8/8/1R6 w - - 0 1", 2},
-                 {"k7/8/8/2K5/8/8/8/1R6 w - - 0 1", 3}};
+        std::string fen, go;
+        int mate;   // the mate in moves the last line shows
+        int depth;  // the depth the search must reach; 0: it ends with the mate
+    } cases[] = {{MATE_IN_ONE, "go mate 1", 1, 0},
+                 {MATE_IN_TWO, "go mate 2", 2, 0},
+                 {MATE_IN_THREE, "go mate 3", 3, 0},
+                 {MATE_IN_THREE, "go mate 5", 3, 0},
+                 {MATE_IN_THREE, "go mate 2 depth 8", 3, 8},
+                 {"k7/8/1K6/8/8/8/8/7R b - - 0 1", "go mate 1 depth 5", -1, 5}};
     UciSession s;
     for (const auto& c : cases) {
+        s.engine.send("ucinewgame");
         s.engine.send("position fen " + c.fen);
-        s.engine.send("go mate " + std::to_string(c.moves));
+        s.engine.send(c.go);
         const Lines out = s.until_best_move(5000 * qv_test::SLOWDOWN);
         const Info last = parse_info(out[out.size() - 2]);
-        EXPECT_TRUE(last.mate && last.score == c.moves) << out[out.size() - 2];
-        EXPECT_LT(last.depth, 2 * c.moves + 4) << c.fen;  // it did not search on
+        EXPECT_TRUE(last.mate && last.score == c.mate) << c.go << ": " << out[out.size() - 2];
         EXPECT_EQ(first_move(out.back()), last.pv[0]);
+        if (c.depth > 0) {
+            EXPECT_EQ(last.depth, c.depth) << c.go;
+            continue;
+        }
+        // No earlier depth had proved the mate: the search ended where it was found.
+        for (const auto& l : out) {
+            const Info i = parse_info(l);
+            if (i.depth >= 0 && i.depth < last.depth) {
+                const int asked = std::stoi(c.go.substr(std::string("go mate ").size()));
+                EXPECT_FALSE(i.mate && i.score > 0 && i.score <= asked) << c.go << ": " << l;
+            }
+        }
     }
 }
 

@@ -90,6 +90,36 @@ TEST(ProtocolTablebases, UciOptionsLoadTheTablesAndSearchesCountTheirHits) {
     EXPECT_FALSE(shown) << "tbhits without tables";
 }
 
+// The FEN's clock counts: a win whose next capture, pawn move or mate lies
+// beyond what the fifty-move rule leaves is cursed, a draw (+1) under
+// Syzygy50MoveRule and a win without it.
+TEST(ProtocolTablebases, Syzygy50MoveRuleJudgesTheWinsTheClockSpoils) {
+    if (!tables_at_hand()) GTEST_SKIP() << "no libfathom or no tables in " << TABLES_DIR;
+    const std::string KRK = "1R6/8/8/8/5k2/8/8/1K6 w - - ";    // mate in 27 plies
+    const std::string KBNK = "8/3K4/b7/8/8/2n5/8/5k2 b - - ";  // black mates in 56 plies
+    const struct {
+        std::string fen;
+        bool rule;
+        int score;  // centipawns, the side to move's
+    } cases[] = {{KRK + "0 1", true, 27973},     {KRK + "99 120", true, 1},
+                 {KRK + "99 120", false, 27973}, {KBNK + "44 1", true, 27944},
+                 {KBNK + "46 1", true, 1},       {KBNK + "46 1", false, 27944}};
+    UciSession s;
+    s.engine.send("setoption name SyzygyPath value " + TABLES_DIR);
+    s.sync();
+    for (const auto& c : cases) {
+        s.engine.send(std::string("setoption name Syzygy50MoveRule value ") +
+                      (c.rule ? "true" : "false"));
+        s.engine.send("position fen " + c.fen);
+        s.engine.send("go depth 4");
+        const Lines out = s.until_best_move();
+        ASSERT_GE(out.size(), 2u);
+        const qv_test::Info last = qv_test::parse_info(out[out.size() - 2]);
+        EXPECT_FALSE(last.mate) << c.fen;
+        EXPECT_EQ(last.score, c.score) << c.fen << (c.rule ? " with" : " without") << " the rule";
+    }
+}
+
 // xboard sends egtpath before every game: only a new path is reported.
 TEST(ProtocolTablebases, XboardEgtpathLoadsAndTellsTheUserOnce) {
     if (!tables_at_hand()) GTEST_SKIP() << "no libfathom or no tables in " << TABLES_DIR;

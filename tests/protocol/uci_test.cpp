@@ -417,24 +417,51 @@ TEST(ProtocolUci, OptionsTakeEffect) {
     ASSERT_TRUE(referee.play("e2e4"));
     expect_legal_output(s.until_best_move(), referee);
 
-    // The book: its move comes as an info string, never as a thinking line.
-    s.engine.send("setoption name OwnBook value true");
-    s.sync();
-    s.engine.send("position startpos");
-    s.engine.send("go wtime 1000 btime 1000");
-    lines = s.until_best_move();
-    ASSERT_GE(lines.size(), 2u);
-    EXPECT_TRUE(starts_with(lines[lines.size() - 2], "info string book move ")) << lines[0];
-    EXPECT_EQ(lines[lines.size() - 2].substr(22), parse_best_move(lines.back()).move);
     s.engine.send("setoption name Book File value /nonexistent/book.bin");
     lines = s.sync();
     EXPECT_TRUE(
         starts_with(lines.front(), "info string Polyglot book /nonexistent/book.bin not used"))
         << lines.front();
-    s.engine.send("setoption name OwnBook value false");
-    s.engine.send("go depth 3");
-    lines = s.until_best_move();
-    for (const auto& l : lines) EXPECT_FALSE(starts_with(l, "info string book")) << l;
+}
+
+// The book is for games: with OwnBook on it answers a move on the clock or on
+// a move time, in words and as a line of one move; never an analysis.
+TEST(ProtocolUci, TheBookAnswersGameMovesOnly) {
+    UciSession s;
+    const struct {
+        const char* go;
+        bool book;
+    } cases[] = {{"go wtime 1000 btime 1000", true},
+                 {"go movetime 500", true},
+                 {"go depth 3", false},
+                 {"go nodes 5000", false},
+                 {"go mate 1 movetime 300", false},
+                 {"go wtime 1000 btime 1000 searchmoves e2e4 d2d4", false},
+                 {"go movetime 300 MultiPV", false}};
+    for (bool own_book : {false, true}) {
+        s.engine.send(std::string("setoption name OwnBook value ") + (own_book ? "true" : "false"));
+        for (const auto& c : cases) {
+            const bool lines = std::string(c.go).find("MultiPV") != std::string::npos;
+            s.engine.send(std::string("setoption name MultiPV value ") + (lines ? "2" : "1"));
+            s.engine.send("position startpos");
+            s.engine.send(std::string(c.go).substr(0, std::string(c.go).find(" MultiPV")));
+            const Lines out = s.until_best_move();
+            const std::string best = parse_best_move(out.back()).move;
+            const std::size_t n = out.size();  // the books' count lines may come first
+            const bool book = n >= 3 && out[n - 3] == "info string book move " + best;
+            EXPECT_EQ(book, own_book && c.book) << c.go << ": " << out[0];
+            if (book) {
+                EXPECT_EQ(out[n - 2],
+                          "info depth 1 seldepth 1 score cp 0 nodes 0 nps 0 time 0 pv " + best);
+            }
+        }
+    }
+    s.engine.send("setoption name MultiPV value 1");
+    s.engine.send("go infinite");
+    s.engine.send("isready");
+    s.engine.lines_until_prefix("readyok");
+    s.engine.send("stop");
+    for (const auto& l : s.until_best_move()) EXPECT_FALSE(starts_with(l, "info string book")) << l;
 }
 
 // The referee's board as the engine sets it up with UCI_Chess960 on.
@@ -499,21 +526,90 @@ TEST(ProtocolUci, Chess960CastlesAsTheKingTakingItsRook) {
     EXPECT_EQ(s.sync(), Lines{"readyok"});
 }
 
-TEST(ProtocolUci, BadPositionsKeepThePreviousOne) {
+// A refused position is never searched as another: "go" answers with the
+// reason and UCI's null move until a position is taken.
+TEST(ProtocolUci, RefusedPositionsAreNeverSearched) {
     UciSession s;
-    s.engine.send("position fen " + ONE_REPLY);
     for (const char* bad :
          {"position fen 8/8/8/8/8/8/8/8 w - - 0 1", "position fen rnbqkbnr/pppppppp w KQkq",
           "position startpos moves e2e4 e7e5 e1e3", "position startpos moves e2e4 e7e5 zz",
           "position startpos moves e2e4 e7e5 e1g1", "position startpos moves e7e8q",
           "position startpos moves e2e4e", "position", "position somewhere"}) {
+        s.engine.send("position startpos moves e2e4");
         s.engine.send(bad);
         const Lines lines = s.sync();
         ASSERT_GE(lines.size(), 2u) << bad;
         EXPECT_TRUE(starts_with(lines.front(), "info string ")) << bad << ": " << lines.front();
         s.engine.send("go depth 2");
-        EXPECT_EQ(s.until_best_move().back(), "bestmove h1g2") << bad;
+        const Lines answer = s.until_best_move();
+        ASSERT_EQ(answer.size(), 2u) << bad;
+        EXPECT_EQ(answer[0], "info string no position to search: " + lines.front().substr(12));
+        EXPECT_EQ(answer[1], "bestmove 0000") << bad;
     }
+    s.engine.send("position fen " + ONE_REPLY);  // taken: searched again
+    s.engine.send("go depth 2");
+    EXPECT_EQ(s.until_best_move().back(), "bestmove h1g2");
+    // Taken with KQkq for rooks off the corners (without UCI_Chess960), and
+    // with the castling letters no rook stands behind dropped.
+    const struct {
+        std::string fen, note;
+    } taken[] = {{"rkrbbqnn/pppppppp/8/8/8/8/PPPPPPPP/RKRBBQNN w KQkq - 0 1", ""},
+                 {"rnbqkbn1/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBN1 w KQkq - 0 1",
+                  "info string castling Kk dropped: no king and rook to castle with"}};
+    for (const auto& t : taken) {
+        s.engine.send("position fen " + t.fen);
+        EXPECT_EQ(s.sync(), t.note.empty() ? Lines{"readyok"} : (Lines{t.note, "readyok"}));
+        s.engine.send("go depth 3");
+        Referee referee;
+        ASSERT_TRUE(referee.setboard(t.fen));
+        expect_legal_output(s.until_best_move(), referee);
+    }
+    init_position();
+}
+
+// Every number taken as another, or refused for what follows it, is told
+// once, in both protocols.
+TEST(ProtocolOptions, NumbersTakenAsOthersOrRefusedAreToldOnce) {
+    UciSession s;
+    const struct {
+        const char* line;
+        const char* told;
+    } uci[] = {
+        {"setoption name Threads value 0", "info string Threads 0: taken as 1 (1 to 256)"},
+        {"setoption name Threads value 2.5",
+         "info string Threads needs a whole number of threads: \"2.5\" refused"},
+        {"setoption name MultiPV value 3x",
+         "info string MultiPV needs a whole number of lines: \"3x\" refused"},
+        {"setoption name MultiPV value 0", "info string MultiPV 0: taken as 1 (1 to 256)"},
+        {"setoption name Hash value 64.5",
+         "info string Hash needs a whole number of megabytes: \"64.5\" refused"},
+        {"go depth 1", "info string depth 1: taken as 2 (2 to 32 plies)"},
+        {"go depth 0", "info string depth 0: taken as 2 (2 to 32 plies)"},
+        {"go depth 2.5 movetime 200", "info string depth 2.5 refused: not a whole number"},
+    };
+    for (const auto& c : uci) {
+        s.engine.send("position startpos");
+        s.engine.send(c.line);
+        const bool go = starts_with(c.line, "go");
+        const Lines out = go ? s.until_best_move() : s.sync();
+        EXPECT_EQ(out.front(), c.told) << c.line;
+        EXPECT_EQ(std::count_if(out.begin(), out.end(),
+                                [](const std::string& l) { return starts_with(l, "info string"); }),
+                  1)
+            << c.line;
+        if (go && std::string(c.told).find("taken as") != std::string::npos) {
+            EXPECT_EQ(last_info(out).depth, 2) << c.line;
+        }
+    }
+    qv_test::XboardSession x;
+    for (const char* l : {"cores 0", "cores 2x", "option MultiPV=2.5", "memory 1.5"})
+        x.engine.send(l);
+    EXPECT_EQ(
+        x.sync(1),
+        (Lines{"telluser cores 0: taken as 1 (1 to 256)",
+               "telluser cores needs a whole number of threads: \"2x\" refused",
+               "telluser MultiPV needs a whole number of lines: \"2.5\" refused",
+               "telluser memory needs a whole number of megabytes: \"1.5\" refused", "pong 1"}));
 }
 
 // "quit" ends the process at once with status 0, whatever search runs.

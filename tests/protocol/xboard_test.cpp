@@ -144,6 +144,8 @@ TEST(ProtocolXboard, ResultStopsTheEngineUntilNew) {
     EXPECT_TRUE(referee.play(engine_move_in(s.engine.lines_until_prefix("move "))));
 }
 
+// A refused position is never played on: no move is taken, made or searched
+// until a position the engine can take. Castling rights with no rook are dropped.
 TEST(ProtocolXboard, SetboardGoodAndBad) {
     XboardSession s;
     s.engine.send("new");
@@ -151,9 +153,19 @@ TEST(ProtocolXboard, SetboardGoodAndBad) {
     s.engine.send("setboard rnbqkbnr/pppppppp/9/8/8/8/PPPPPPPP/RNBQKBNR w KQkq - 0 1");
     s.engine.send("setboard nonsense");
     s.engine.send("setboard");
-    s.engine.send("e2e4");  // the position from before is still there
+    s.engine.send("e2e4");
+    for (const char* l : {"sd 2", "go", "undo", "hard", "analyze", "exit"}) s.engine.send(l);
     EXPECT_EQ(s.sync(1), (Lines{"tellusererror Illegal position", "tellusererror Illegal position",
-                                "tellusererror Illegal position", "pong 1"}));
+                                "tellusererror Illegal position",
+                                "Illegal move (no position): e2e4", "pong 1"}));
+    s.engine.send("setboard rnbqkbn1/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBN1 b KQkq - 0 1");
+    s.engine.send("go");
+    Referee castling;
+    ASSERT_TRUE(castling.setboard("rnbqkbn1/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBN1 b Qq - 0 1"));
+    const Lines moved = s.engine.lines_until_prefix("move ");
+    EXPECT_EQ(moved.front(), "# castling Kk dropped: no king and rook to castle with");
+    EXPECT_TRUE(castling.play(engine_move_in(moved)));
+    s.engine.send("force");
     s.engine.send("setboard 6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1");
     s.engine.send("sd 3");
     s.engine.send("go");
@@ -287,13 +299,20 @@ TEST(ProtocolXboard, EditModeSetsUpAPosition) {
     EXPECT_TRUE(referee.play(engine_move_in(lines))) << engine_move_in(lines);
 }
 
-TEST(ProtocolXboard, ImpossibleEditedBoardKeepsThePositionBefore) {
+TEST(ProtocolXboard, ImpossibleEditedBoardIsNotPlayedOn) {
     XboardSession s;
     s.engine.send("new");
     s.engine.send("force");
     for (const char* l : {"edit", "#", "Ke1", "."}) s.engine.send(l);
     s.engine.send("e2e4");
-    EXPECT_EQ(s.sync(1), (Lines{"tellusererror Illegal position", "pong 1"}));
+    s.engine.send("go");
+    EXPECT_EQ(s.sync(1), (Lines{"tellusererror Illegal position",
+                                "Illegal move (no position): e2e4", "pong 1"}));
+    s.engine.send("new");  // a position again
+    s.engine.send("sd 2");
+    s.engine.send("go");
+    Referee referee;
+    EXPECT_TRUE(referee.play(engine_move_in(s.engine.lines_until_prefix("move "))));
 }
 
 TEST(ProtocolXboard, CarriageReturnsFromTheInterfaceAreDropped) {
