@@ -235,20 +235,20 @@ void BM_TableProbe(benchmark::State& state) {
 // argument is the depth), with its speed in nodes per second.
 void BM_Search(benchmark::State& state) {
     ensure_tables();
-    post_thinking.store(false);
-    time_limited.store(false);
-    time_budget.store(UNLIMITED_TIME_BUDGET);
-    max_depth = static_cast<int>(state.range(0));
+    SearchLimits limits;
+    limits.depth = static_cast<int>(state.range(0));
+    const auto quiet = [](const SearchInfo&) {};
+    const SearchReport report = {quiet, quiet, quiet, [](const SearchInfo*, int) {}, quiet, quiet};
     std::int64_t nodes = 0;
     for (auto _ : state) {
         for (int n = 0; n < CORPUS_SIZE; ++n) {
             state.PauseTiming();
             set_up(n);
             tt_clear_all();
-            stop_search.store(false);
+            clear_search_signals();
             state.ResumeTiming();
-            think();
-            nodes += move_nodes + capture_nodes;
+            const RootMoves result = search(limits, report);
+            nodes += static_cast<std::int64_t>(result.nodes.moves + result.nodes.captures);
         }
     }
     state.counters["nodes/s"] =

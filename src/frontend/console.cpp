@@ -16,7 +16,6 @@
 #include "frontend/version.h"
 #include "frontend/xboard.h"
 #include "platform/platform.h"
-#include "search/search.h"
 
 namespace {
 
@@ -30,7 +29,6 @@ void print_banner() {
 }
 
 void set_start_values() {
-    best_move = 0;
     reset_session_state();
     clear_time_control();  // no clock: only the default depth limits a search
     post_thinking.store(true);
@@ -82,9 +80,9 @@ bool set_up_engine(bool with_config) {
 // holds, so the node count is the same everywhere.
 int bench_main() {
     if (!set_up_engine(false)) return EXIT_STATUS_NO_MEMORY;
-    benchmark();
-    const std::uint64_t nodes = search_nodes();
-    const std::int64_t ms = std::max<std::int64_t>(last_clock - search_start_clock, 1);
+    const RootMoves result = benchmark();
+    const std::uint64_t nodes = result.nodes.moves + result.nodes.captures;
+    const std::int64_t ms = std::max<std::int64_t>(result.time_ms, 1);
     print_line("%llu nodes %llu nps\n", static_cast<unsigned long long>(nodes),
                static_cast<unsigned long long>(nodes * 1000 / static_cast<std::uint64_t>(ms)));
     return 0;

@@ -16,8 +16,6 @@
 #include "frontend/timeman.h"
 #include "frontend/version.h"
 #include "platform/platform.h"
-#include "search/search.h"
-#include "tablebase/tablebase.h"
 
 namespace {
 
@@ -46,8 +44,7 @@ void read_line_or_quit() {
 }
 
 void play_engine_move(Move m) {
-    tt_clear_entry();
-    make_move(m);
+    play_move(m);
     move_to_text(m);
     print_line("move %s\n", move_text);
     engine_to_move = false;
@@ -127,8 +124,7 @@ void receive_move(const char* text) {
     if (!game_has_room(1)) {
         print_line("Illegal move (game too long): %s\n", text);
     } else if (const Move m = looks_like_move(text) ? parse_move_text(text) : 0) {
-        tt_clear_entry();
-        make_move(m);
+        play_move(m);
         engine_to_move = true;
     } else {
         print_line("Illegal move: %s\n", text);
@@ -192,7 +188,8 @@ void announce_features(const char*) {
     print_line(
         "feature done=0 ping=1 setboard=1 draw=0 sigint=0 sigterm=0 analyze=1 memory=1 smp=1 "
         "exclude=1 %svariants=\"normal,fischerandom\" colors=0 myname=\"%s\" %sdone=1\n",
-        TABLEBASES_BUILT ? "egt=\"syzygy\" " : "", ENGINE_NAME, option_features().c_str());
+        SYZYGY_PATH_OPTION.available ? "egt=\"syzygy\" " : "", ENGINE_NAME,
+        option_features().c_str());
 }
 
 // "new" ends a Chess960 game's rules along with the game.
@@ -296,8 +293,8 @@ void list_book_moves(const char*) {
 
 // The table's move for the side to move, which the engine expects to be played.
 void give_hint(const char*) {
-    const Move m = tt_probe_move();
-    if (m == 0 || !is_legal(m)) return;
+    const Move m = expected_move();
+    if (m == 0) return;
     move_to_text(m);
     print_line("Hint: %s\n", move_text);
 }
@@ -416,7 +413,7 @@ void dispatch(const char* line) {
 
 // The search on the driver's thread is told to stop; the line waits for it.
 Heard end_search() {
-    stop_search.store(true);
+    stop_thinking();
     return Heard::ENDS_HELD;
 }
 
@@ -440,7 +437,7 @@ Heard hear_during_own_move(const char* line, std::int64_t) {
     switch (command_of(line).own_move) {
         case Hearing::MOVE_NOW:
             own_search_interrupt.store(MOVE_NOW);
-            stop_search.store(true);
+            stop_thinking();
             return Heard::ENDS_HANDLED;
         case Hearing::STOP:
             own_search_interrupt.store(ABANDONED);
@@ -511,7 +508,7 @@ Heard hear_while_analysing(const char* line, std::int64_t) {
 void engine_move() {
     if (!game_has_room(1)) return;
     const RootMoveSet* allowed = allowed_here();
-    if (const Move m = allowed == nullptr ? book_answer(xboard_report) : 0) {
+    if (const Move m = allowed == nullptr ? book_answer(print_book_move_line) : 0) {
         play_engine_move(m);
         return;
     }
@@ -521,6 +518,7 @@ void engine_move() {
     request.arrival_ms = line_arrival_ms;
     request.listener = hear_during_own_move;
     request.report = &xboard_report;
+    request.book_report = print_book_move_line;
     request.root_moves = allowed;
     const SearchResult result = run_search(request);
     if (!result.found) return;
@@ -546,14 +544,14 @@ bool wait_for_the_next_line() {
 bool answer_needs_no_search() {
     const int replies = legal_move_count();
     return (replies > 0 && game_end_rule(replies) != GAME_GOES_ON) ||
-           book_answer(xboard_report) != 0;
+           book_answer(print_book_move_line) != 0;
 }
 
 void ponder_pass() {
-    ponder_move = tt_probe_move();
+    ponder_move = expected_move();
     // The stored move is the table's guess: only a legal one is played, and
     // only while the game leaves room for the predicted move and the answer.
-    if (ponder_move == 0 || !game_has_room(2) || !is_legal(ponder_move)) {
+    if (ponder_move == 0 || !game_has_room(2)) {
         read_line_or_quit();
         return;
     }
@@ -565,8 +563,7 @@ void ponder_pass() {
         return;
     }
     note_castling_texts(ponder_move);
-    tt_clear_entry();
-    make_move(ponder_move);
+    play_move(ponder_move);
     pondering.store(true);
     if (answer_needs_no_search()) {
         pondering.store(false);
@@ -583,6 +580,7 @@ void ponder_pass() {
     request.listener = hear_while_pondering;
     request.answer_waits = wait_for_the_next_line;
     request.report = &xboard_report;
+    request.book_report = print_book_move_line;
     const SearchResult result = run_search(request);
     if (ponder_hit_move.load() != ponder_move) {
         unmake_move();
@@ -610,48 +608,47 @@ void analysis_pass() {
     request.listener = hear_while_analysing;
     request.answer_waits = wait_for_the_next_line;
     request.report = &xboard_report;
+    request.book_report = print_book_move_line;
     request.root_moves = allowed_here();
     run_search(request);
     read_line_or_quit();
 }
 
-// ---- Thinking lines: the console's, with mate scores as xboard reads them.
+// ---- Thinking lines: the console's, with mate scores as xboard reads them,
+// while "post" is in force.
 
-void xboard_new_best(int depth, int score, int cs, std::uint64_t nodes, const Move* pv,
-                     int length) {
-    console_report.new_best(depth, xboard_score(score), cs, nodes, pv, length);
+// info with its score in xboard's form.
+SearchInfo shown(const SearchInfo& info) {
+    SearchInfo copy = info;
+    copy.score = xboard_score(info.score);
+    return copy;
 }
 
-void xboard_iteration_done(int depth, int sel, int score, int cs, std::uint64_t nodes) {
-    console_report.iteration_done(depth, sel, xboard_score(score), cs, nodes);
+void xboard_new_best(const SearchInfo& info) {
+    if (post_thinking.load()) console_report.new_best(shown(info));
 }
 
-void xboard_table_result(int depth, int score, Move move) {
-    console_report.table_result(depth, xboard_score(score), move);
+void xboard_iteration_done(const SearchInfo& info) {
+    if (post_thinking.load()) console_report.iteration_done(shown(info));
 }
 
-void xboard_book_move(Move move) {
-    console_report.book_move(move);
+void xboard_table_result(const SearchInfo& info) {
+    if (post_thinking.load()) console_report.table_result(shown(info));
 }
 
-// With several lines: one thinking line each, the best last, so that the last
-// line of a depth (the one an interface keeps as the engine's view) is the best.
-void xboard_lines_done(int depth, const RootMove* lines, int count, int cs, std::uint64_t nodes) {
-    for (int k = count - 1; k >= 0; --k) {
-        const RootMove& r = lines[k];
-        console_report.new_best(depth, xboard_score(reported_score(r.score)), cs, nodes, r.pv,
-                                r.pv_length);
-    }
+void xboard_lines_done(const SearchInfo* lines, int count) {
+    if (!post_thinking.load()) return;
+    SearchInfo copies[MOVE_LIST_CAPACITY];
+    for (int k = 0; k < count; ++k) copies[k] = shown(lines[k]);
+    console_report.lines_done(copies, count);
 }
 
-void xboard_current_move(Move, int) {}
-void xboard_progress(int, std::uint64_t) {}
+void nothing_shown(const SearchInfo&) {}
 
 }  // namespace
 
-const SearchReport xboard_report = {xboard_new_best,  xboard_iteration_done, xboard_table_result,
-                                    xboard_book_move, xboard_lines_done,     xboard_current_move,
-                                    xboard_progress};
+const SearchReport xboard_report = {xboard_new_best,   xboard_iteration_done, xboard_table_result,
+                                    xboard_lines_done, nothing_shown,         nothing_shown};
 
 int xboard_score(int score) {
     if (!is_mate_score(score)) return score;

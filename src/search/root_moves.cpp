@@ -6,9 +6,6 @@
 
 RootMove root_moves[MOVE_LIST_CAPACITY];
 int root_move_count = 0;
-int multi_pv = 1;
-RootMoveSet allowed_root_moves;
-int mate_limit_plies = 0;
 
 namespace {
 
@@ -26,10 +23,11 @@ int record_of(Move m) {
 }  // namespace
 
 int allow_root_moves(MoveEntry* list, int count) {
-    if (!allowed_root_moves.restricted) return count;
+    const RootMoveSet& allowed = search_limits.allowed;
+    if (!allowed.restricted) return count;
     int kept = 0;
     for (int i = 0; i < count; ++i)
-        if (in_set(list[i].move, allowed_root_moves)) list[kept++] = list[i];
+        if (in_set(list[i].move, allowed)) list[kept++] = list[i];
     return kept;
 }
 

@@ -7,7 +7,7 @@
 // the killers, the evaluation's exchange lists and caches (eval/), the text of
 // move_to_text. Each is a QV_THREAD_LOCAL global (platform/platform.h): the
 // code reads as with plain globals, and an access costs what a global's does
-// (%fs-relative, no pointer to follow). The thread that calls think() is the
+// (%fs-relative, no pointer to follow). The thread that calls search() is the
 // main search thread; its copies are what the console, drivers and books see.
 // Helper threads (lazy SMP: set_search_threads) search the same root on their
 // own copies. Shared by all: the transposition table (its entries are checked
@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <vector>
 
 #include "board/board.h"
 #include "eval/cache.h"
@@ -50,26 +51,22 @@ inline std::uint64_t count_node(std::atomic<std::uint64_t>& counter) {
 }
 
 // ---- The clock of the running search: the main search thread's alone.
-extern std::int64_t search_start_clock;  // milliseconds (clock_ms) when think began
+extern std::int64_t search_start_clock;  // milliseconds (clock_ms) when the search began
 extern std::int64_t last_clock;          // milliseconds at the last time check
 extern int elapsed_cs;                   // centiseconds since search_start_clock
 
 // Shared with the input threads while a search runs.
-extern std::atomic<bool> stop_search;             // ask the running search to stop
-extern std::atomic<bool> time_limited;            // obey time_budget; stored release, read acquire
-extern std::atomic<int> time_budget;              // centiseconds for this move
-extern std::atomic<bool> post_thinking;           // print thinking lines
-constexpr int UNLIMITED_TIME_BUDGET = 259200000;  // 30 days, centiseconds
+extern std::atomic<bool> stop_search;                // ask the running search to stop
+constexpr int UNLIMITED_TIME_BUDGET = 259200000;     // 30 days, centiseconds
+constexpr std::int64_t NO_DEADLINE = INT64_MAX;      // the deadline of a search without one
+constexpr std::uint64_t NO_NODE_LIMIT = UINT64_MAX;  // the node limit of a search without one
+// The clock the running search obeys: set from its limits when it starts, and
+// by search_ponder_hit while it runs.
+extern std::atomic<bool> time_limited;     // obey search_budget_cs; stored release, read acquire
+extern std::atomic<int> search_budget_cs;  // centiseconds for this move
 // A timed search stops at once when the clock (clock_ms) reaches this value,
 // whatever the budget says; written before time_limited is set (milliseconds).
-extern std::atomic<std::int64_t> hard_deadline_ms;
-constexpr std::int64_t NO_DEADLINE = INT64_MAX;  // hard_deadline_ms of a search without one
-// The search stops once its nodes, summed over the search threads, reach this
-// many (set by the front end before think; every search thread checks after
-// every child of the full-width search and every 1024 capture-search nodes);
-// NO_NODE_LIMIT: none.
-extern std::uint64_t node_limit;
-constexpr std::uint64_t NO_NODE_LIMIT = UINT64_MAX;  // node_limit of a search without one
+extern std::atomic<std::int64_t> search_deadline_ms;
 
 // The nodes of the running or the last search, summed over its threads.
 struct NodeCounts {
@@ -79,28 +76,131 @@ struct NodeCounts {
 NodeCounts search_node_counts();
 std::uint64_t search_nodes();  // moves + captures of search_node_counts
 
-// Written by the main search thread alone (helpers keep their own best moves).
-// The root's best move: root_moves[0].move once an iteration is complete;
-// after think() returns true, the move to play.
-extern Move best_move;
-extern int report_depth;  // depth of the iteration in progress, plies
-extern int max_depth;     // deepest iteration, plies (default 32); set between searches
-constexpr int DEFAULT_MAX_DEPTH = 32;  // max_depth when no depth limit is set, plies
-constexpr int MIN_SEARCH_DEPTH = 2;    // plies think always completes before it may stop
+constexpr int DEFAULT_MAX_DEPTH = 32;  // the deepest iteration when no depth is asked for, plies
+constexpr int MIN_SEARCH_DEPTH = 2;    // plies a search always completes before it may stop
+
+// The root moves the front end allows a search (UCI's searchmoves, xboard's
+// exclusions): with restricted set, only the legal moves of moves are
+// searched (none: the search finds no move).
+struct RootMoveSet {
+    bool restricted = false;
+    int count = 0;
+    Move moves[MOVE_LIST_CAPACITY];
+};
+
+// What one search may do, as its caller asks. Fields are added with a default
+// that leaves the search as it was.
+struct SearchLimits {
+    // The clock: a timed search starts no iteration after three fifths of the
+    // budget, cuts a running one at three budgets and stops at the deadline.
+    // An untimed one (pondering, analysis) runs until it is stopped or has
+    // searched its depth; a ponder hit times it (search_ponder_hit).
+    bool timed = false;
+    int time_budget_cs = UNLIMITED_TIME_BUDGET;  // centiseconds for this move
+    std::int64_t deadline_ms = NO_DEADLINE;      // clock_ms at which it stops at once
+    std::uint64_t nodes = NO_NODE_LIMIT;         // it stops at this many nodes, over all threads
+    int depth =
+        DEFAULT_MAX_DEPTH;  // deepest iteration, plies (at least MIN_SEARCH_DEPTH is searched)
+    // It ends once an iteration proves a mate for the side to move within
+    // this many plies (UCI's "go mate N": 2N - 1); 0: no such limit.
+    int mate_plies = 0;
+    int lines = 1;        // principal variations searched and reported (MultiPV), 1 .. MAX_MULTI_PV
+    RootMoveSet allowed;  // the root moves it may play
+};
+constexpr int MAX_MULTI_PV = 256;  // the most lines a search offers
+
+// The search's result: the root moves, best first (lines: see RootMove),
+// and what it cost.
+constexpr int MAX_PV_LENGTH = MAX_SEARCH_PLY + 1;  // moves of a reported variation
+struct RootMove {
+    Move move = 0;
+    // The score of the last iteration that searched the move (exact for the
+    // first move of a line, an upper bound for the others) and of the one
+    // before; -INFINITE_SCORE: not searched yet.
+    int score = -INFINITE_SCORE;
+    int previous_score = -INFINITE_SCORE;
+    int sel_depth = 0;       // the deepest ply of its line's search (lines only)
+    int pv_length = 0;       // moves in pv (lines only)
+    Move pv[MAX_PV_LENGTH];  // the principal variation that begins with move
+};
+struct RootMoves {
+    // Every root move searched, the move to play first (its pv from the table
+    // at the end, the predicted reply second when legal), then the other
+    // lines' first moves, best first, then the rest. Empty: no move to play.
+    std::vector<RootMove> moves;
+    NodeCounts nodes{0, 0};    // searched, over all threads
+    std::int64_t time_ms = 0;  // from the start to the last time check, milliseconds
+    Move best() const { return moves.empty() ? 0 : moves[0].move; }
+    // The reply the search expects to the move to play; 0: none.
+    Move ponder() const { return moves.empty() || moves[0].pv_length < 2 ? 0 : moves[0].pv[1]; }
+};
+
+// ---- Reports: one record per line of thinking output, formatted by the
+// front end that asked for the search.
+enum class ScoreBound { EXACT, LOWER, UPPER };  // what score is of the line's true value
+struct SearchInfo {
+    int depth = 0;      // the iteration's depth, plies
+    int sel_depth = 0;  // the deepest ply reached in it
+    int line = 0;       // the line's number from 1 when several are searched; 0: one line
+    // Centipawns from the side to move's view, a mate as MATE_SCORE less its
+    // plies; the tables' result when they ranked the root.
+    int score = 0;
+    ScoreBound bound = ScoreBound::EXACT;
+    std::uint64_t nodes = 0;    // over all search threads
+    std::uint64_t nps = 0;      // nodes per second so far; 0 within the first millisecond
+    int hashfull = 0;           // permille of the table written by this search (progress only)
+    std::uint64_t tb_hits = 0;  // probes the tablebases answered
+    std::int64_t time_ms = 0;   // since the search began, milliseconds
+    const Move* pv = nullptr;   // the line's moves (valid during the call)
+    int pv_length = 0;
+    Move current_move = 0;   // current_move only: the root move started on
+    int current_number = 0;  // and its number, from 1
+};
+struct SearchReport {
+    void (*new_best)(const SearchInfo& info);        // a root move became the best: its line
+    void (*iteration_done)(const SearchInfo& info);  // an iteration completed: the best line
+    void (*table_result)(const SearchInfo& info);    // the table held this depth's result
+    // With several lines: an iteration completed; its lines, best first.
+    void (*lines_done)(const SearchInfo* lines, int count);
+    // After the first second: the main thread starts on a root move.
+    void (*current_move)(const SearchInfo& info);
+    // After the first second, at most once a second: nodes, speed, hashfull.
+    void (*progress)(const SearchInfo& info);
+};
+constexpr std::int64_t PROGRESS_DELAY_MS = 1000;  // the reports of a long search begin, and repeat
+
+// Searches the current position (left as it was) with every search thread
+// within limits, reporting as it goes; stop_search ends it early. The table
+// carries over to the next search. When helper threads took part,
+// stop_search is left set (it is how they were told to stop).
+RootMoves search(const SearchLimits& limits, const SearchReport& report);
+// Before a search and before anything may signal it (its listener): no stop,
+// no ponder hit.
+void clear_search_signals();
+// A ponder hit, from any thread: the untimed search now obeys budget_cs and
+// deadline_ms, also when it has yet to start (after clear_search_signals).
+void search_ponder_hit(int budget_cs, std::int64_t deadline_ms);
+
+// ---- Inside the search.
+// The limits of the running search: written by the main search thread before
+// the helpers start, read by every search thread.
+extern SearchLimits search_limits;
+// The search's clock from its limits, or from a ponder hit that came first.
+void start_search_clock(const SearchLimits& limits);
 
 // Refreshes last_clock and elapsed_cs from the clock.
 void update_elapsed();
 // Clock limits of a timed search, compared in 64 bits (the default budget times
 // three does not fit 32 bits).
-bool search_time_exceeded();     // elapsed_cs > 3 * time_budget: cut the search off
-bool iteration_time_exceeded();  // elapsed_cs > 3 * time_budget / 5: start no new iteration
-bool deadline_passed();          // last_clock has reached hard_deadline_ms
-// The nodes of this search, over all its threads, have reached node_limit.
+bool search_time_exceeded();     // elapsed_cs > 3 * search_budget_cs: cut the search off
+bool iteration_time_exceeded();  // elapsed_cs > 3 * search_budget_cs / 5: start no new iteration
+bool deadline_passed();          // last_clock has reached search_deadline_ms
+// The nodes of this search, over all its threads, have reached its limit.
 inline bool node_limit_reached() {
-    return node_limit != NO_NODE_LIMIT && search_nodes() >= node_limit;
+    return search_limits.nodes != NO_NODE_LIMIT && search_nodes() >= search_limits.nodes;
 }
 // For long runs of captures: reads the clock (on the main search thread) when a
-// timed search has a deadline and sets stop_search once it, or node_limit, has
+// timed search has a deadline and sets stop_search once it, or the node limit, has
 // passed; true when the search must stop.
 bool poll_stop();
 
@@ -184,10 +284,6 @@ bool repeats_earlier_position();
 int alpha_beta(int alpha, int beta, int depth, int null_ok, int in_check);
 int quiescence(int alpha, int beta);
 int quiescence_evasions(int alpha, int beta);
-// Searches the position for the side to move with every search thread; false
-// when it has no legal move. When helper threads took part, stop_search is
-// left set (it is how they were told to stop).
-bool think();
 // The continuation of the current position from the table (moves stored for
 // the positions along it, up to a repetition or the fifty-move rule) into pv;
 // returns how many moves it holds.
@@ -211,7 +307,7 @@ extern int syzygy_probe_depth;       // least remaining depth of a probe in the 
 extern bool syzygy_fifty_move_rule;  // cursed wins and blessed losses count as draws (default
                                      // true); set while no search runs
 // Probes in the search that the tables answered, summed over the search threads
-// (each adds with a relaxed fetch_add; a probe is rare beside a node); reset by think.
+// (each adds with a relaxed fetch_add; a probe is rare beside a node); reset by search.
 extern std::atomic<std::uint64_t> tb_hits;
 constexpr int MIN_SYZYGY_PROBE_DEPTH = 1;    // the least syzygy_probe_depth offered, plies
 constexpr int MAX_SYZYGY_PROBE_DEPTH = 100;  // the greatest, plies
@@ -224,7 +320,7 @@ int tablebase_score(int wdl, int plies);
 // more, that the tables cover: true with its score, which is also stored in
 // the transposition table.
 bool tablebase_node(int depth, int& score);
-// The start of think: tb_hits from 0 and, when the tables cover the root and
+// The start of a search: tb_hits from 0 and, when the tables cover the root and
 // rank its moves, the legal root list cut to the best-ranked moves; returns
 // the count of moves left.
 int restrict_root_moves(MoveEntry* list, int count);
@@ -232,74 +328,17 @@ int restrict_root_moves(MoveEntry* list, int count);
 // result when they ranked the root, unless s is a mate.
 int reported_score(int s);
 
-// ---- The search's result: the root moves. Each iteration searches line 1
+// ---- The root moves of the running search. Each iteration searches line 1
 // over the root moves, line k over them less the first moves of lines 1 ..
 // k - 1 (MultiPV). After a complete iteration root_moves holds every root move
-// searched, the lines' first moves first, best first; best_move is the first.
-// Written by the main search thread, read between searches or by the reports.
-constexpr int MAX_PV_LENGTH = MAX_SEARCH_PLY + 1;  // moves of a reported variation
-struct RootMove {
-    Move move = 0;
-    // The score of the last iteration that searched the move (exact for the
-    // first move of a line, an upper bound for the others) and of the one
-    // before; -INFINITE_SCORE: not searched yet.
-    int score = -INFINITE_SCORE;
-    int previous_score = -INFINITE_SCORE;
-    int sel_depth = 0;       // the deepest ply of its line's search (lines only)
-    int pv_length = 0;       // moves in pv (lines only)
-    Move pv[MAX_PV_LENGTH];  // the principal variation that begins with move
-};
+// searched, the lines' first moves first, best first. Main search thread.
 extern RootMove root_moves[MOVE_LIST_CAPACITY];
-extern int root_move_count;        // entries of root_moves of the running or the last search
-constexpr int MAX_MULTI_PV = 256;  // the most lines MultiPV offers
-extern int multi_pv;  // lines to search (1 .. MAX_MULTI_PV, default 1); set between searches
-// The root moves the front end allows the next search (UCI's searchmoves,
-// xboard's exclusions): with restricted set, only the legal moves of moves
-// are searched (none: the search finds no move). Set between searches.
-struct RootMoveSet {
-    bool restricted = false;
-    int count = 0;
-    Move moves[MOVE_LIST_CAPACITY];
-};
-extern RootMoveSet allowed_root_moves;
-// A mate for the side to move within this many plies ends the search once an
-// iteration proves it (UCI's "go mate N": 2N - 1 plies); 0: no such limit.
-// Set between searches.
-extern int mate_limit_plies;
+extern int root_move_count;  // entries of root_moves of the running or the last search
 // Permille of the transposition table's sampled entries written since the
 // last aging, that is, by this search.
 int tt_hashfull();
 
-// ---- Thinking output. The search reports through search_report; the front end
-// points it at the form its interface reads.
-struct SearchReport {
-    // A root move became the best: iteration depth, score, centiseconds, nodes
-    // (over all search threads), and the principal variation that starts with
-    // that move.
-    void (*new_best)(int depth, int score, int elapsed_cs, std::uint64_t nodes, const Move* pv,
-                     int length);
-    // An iteration completed: depth, deepest ply, score, centiseconds, nodes.
-    void (*iteration_done)(int depth, int sel_depth, int score, int elapsed_cs,
-                           std::uint64_t nodes);
-    // An iteration was not searched: the table holds its score and move.
-    void (*table_result)(int depth, int score, Move move);
-    // The front end played a move from its opening book.
-    void (*book_move)(Move move);
-    // With several lines: an iteration completed; lines are its root moves
-    // best first (count of them), each with its score, deepest ply and variation.
-    void (*lines_done)(int depth, const RootMove* lines, int count, int elapsed_cs,
-                       std::uint64_t nodes);
-    // After the first second of a search: the main thread starts on the root
-    // move with this number (1 = the first searched in the line).
-    void (*current_move)(Move move, int number);
-    // After the first second, at most once a second: the table's use (tt_hashfull) and nodes.
-    void (*progress)(int hashfull, std::uint64_t nodes);
-};
-constexpr std::int64_t PROGRESS_DELAY_MS = 1000;  // the reports of a long search begin, and repeat
-extern const SearchReport console_report;  // the console's lines, scores as the search has them
-extern const SearchReport* search_report;  // the one in use; never null
-
-// ---- Search threads. think() runs on the calling thread, the main search
+// ---- Search threads. search() runs on the calling thread, the main search
 // thread, and count - 1 helper threads search the same root beside it over
 // the shared table, each on a depth schedule of its own so that they do not
 // all repeat its work. Only the main thread chooses the move, reports and
@@ -313,7 +352,7 @@ constexpr int MAX_SEARCH_THREADS = 256;  // the most threads a search may use
 int set_search_threads(int count);
 int search_threads();        // the count in use; 1: the main thread alone
 void stop_search_threads();  // ends and joins every helper (before the process ends)
-// Inside the search: think starts the helpers on its position and its root
+// Inside the search: search() starts the helpers on its position and its root
 // moves and stops them before it returns (leaving stop_search set);
 // tt_clear_all has them clear their caches before their next search; a helper
 // runs helper_search on its copy of the root position and root moves.

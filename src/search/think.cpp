@@ -16,9 +16,6 @@ constexpr int SINGLE_MOVE_DEPTH = 8;  // a forced move is not searched deeper th
 bool stopped() {
     return stop_search.load(std::memory_order_relaxed);
 }
-bool posting() {
-    return post_thinking.load(std::memory_order_relaxed);
-}
 bool timed() {
     return time_limited.load(std::memory_order_acquire);
 }
@@ -67,51 +64,6 @@ int search_later_root_move(int alpha, int nd, int gc) {
     }
 }
 
-// The new best root move m with the table's continuation after it.
-void report_new_best(Move m, int s) {
-    Move pv[MAX_PV_LENGTH];
-    const int length = collect_root_pv(m, pv, MAX_PV_LENGTH);
-    search_report->new_best(report_depth, reported_score(s), elapsed_cs, search_nodes(), pv,
-                            length);
-}
-
-// ---- The console's thinking lines. Each is written in one piece, so that a
-// reply printed by another thread never lands inside it.
-
-constexpr int LINE_SIZE = 64 + 6 * MAX_PV_LENGTH;
-
-void console_new_best(int depth, int score, int cs, std::uint64_t nodes, const Move* pv,
-                      int length) {
-    char line[LINE_SIZE];
-    int used = std::snprintf(line, sizeof line, "%d %d %d %llu ", depth, score, cs,
-                             static_cast<unsigned long long>(nodes));
-    for (int i = 0; i < length && used > 0 && used < LINE_SIZE; ++i) {
-        move_to_text(pv[i]);
-        used += std::snprintf(line + used, sizeof line - static_cast<std::size_t>(used), "%s ",
-                              move_text);
-    }
-    print_line("%s\n", line);
-}
-
-void console_iteration_done(int depth, int sel, int score, int cs, std::uint64_t nodes) {
-    print_line("->(%d/%d %d %d %llu)\n", depth, sel, score, cs,
-               static_cast<unsigned long long>(nodes));
-}
-
-void console_table_result(int depth, int score, Move move) {
-    move_to_text(move);
-    print_line("%d %d 0 0 %s (Hash Move)\n", depth, score, move_text);
-}
-
-void console_book_move(Move move) {
-    move_to_text(move);
-    print_line("0 0 0 0 %s (Book Move)\n", move_text);
-}
-
-void console_lines_done(int, const RootMove*, int, int, std::uint64_t) {}
-void console_current_move(Move, int) {}
-void console_progress(int, std::uint64_t) {}
-
 bool in_list(Move m, int count, const MoveEntry* list) {
     for (int i = 0; i < count; ++i) {
         if (list[i].move == m) return true;
@@ -121,27 +73,53 @@ bool in_list(Move m, int count, const MoveEntry* list) {
 
 }  // namespace
 
-const SearchReport console_report = {
-    console_new_best,   console_iteration_done, console_table_result, console_book_move,
-    console_lines_done, console_current_move,   console_progress};
-const SearchReport* search_report = &console_report;
-
 namespace {
 
 // The main thread's reporting in the running search.
-bool several_lines = false;         // MultiPV: the lines are reported once an iteration is done
-std::int64_t next_progress_ms = 0;  // clock_ms() from which a progress report is due
+const SearchReport* report = nullptr;  // where the running search reports
+int report_depth = 0;                  // depth of the iteration in progress, plies
+std::int64_t next_progress_ms = 0;     // clock_ms() from which a progress report is due
+
+bool several_lines() {
+    return search_limits.lines > 1;  // the lines are reported once an iteration is done
+}
+
+// A report of the iteration in progress as the clock and the counters have it now.
+SearchInfo info_now(int depth, int score) {
+    update_elapsed();
+    SearchInfo info;
+    info.depth = depth;
+    info.sel_depth = sel_depth;
+    info.score = reported_score(score);
+    info.nodes = search_nodes();
+    info.time_ms = std::max<std::int64_t>(last_clock - search_start_clock, 0);
+    info.nps = info.time_ms > 0 ? info.nodes * 1000 / static_cast<std::uint64_t>(info.time_ms) : 0;
+    info.tb_hits = tablebase_hits();
+    return info;
+}
+
+// The new best root move m with the table's continuation after it.
+void report_new_best(Move m, int s) {
+    Move pv[MAX_PV_LENGTH];
+    SearchInfo info = info_now(report_depth, s);
+    info.pv = pv;
+    info.pv_length = collect_root_pv(m, pv, MAX_PV_LENGTH);
+    report->new_best(info);
+}
 
 // The main thread starts on a root move: after the first second the report
 // names it, and once a second tells the table's use.
 void announce_root_move(Move m, int number) {
-    if (!posting()) return;
     const std::int64_t now = clock_ms();
     if (now - search_start_clock < PROGRESS_DELAY_MS) return;
-    search_report->current_move(m, number);
+    SearchInfo info = info_now(report_depth, 0);
+    info.current_move = m;
+    info.current_number = number;
+    report->current_move(info);
     if (now < next_progress_ms) return;
     next_progress_ms = now + PROGRESS_DELAY_MS;
-    search_report->progress(tt_hashfull(), search_nodes());
+    info.hashfull = tt_hashfull();
+    report->progress(info);
 }
 
 // This thread's search starts: counters, ply and killers from nothing.
@@ -193,7 +171,7 @@ bool take_new_best(Move m, int sc, int s, int& alpha, Move& best) {
     best = m;
     if (!is_main_search_thread()) return true;
     update_elapsed();
-    if (posting() && !several_lines) report_new_best(m, s);
+    if (!several_lines()) report_new_best(m, s);
     return !(timed() && (search_time_exceeded() || deadline_passed()));
 }
 
@@ -227,7 +205,8 @@ bool search_root_moves(int depth, int count, const MoveEntry* root_list, Move ha
 // mate asked for found, a forced move searched deep enough, or the last depth done.
 // The mate a search was asked for (mate_limit_plies) is proved by score.
 bool mate_found(int score) {
-    return mate_limit_plies > 0 && score >= MATE_SCORE - mate_limit_plies;
+    const int plies = search_limits.mate_plies;
+    return plies > 0 && score >= MATE_SCORE - plies;
 }
 
 bool last_iteration(int depth, int count, int last_depth, int score) {
@@ -239,13 +218,13 @@ bool last_iteration(int depth, int count, int last_depth, int score) {
 
 // Below depth 2 there would be no iteration and so no move to play.
 int last_search_depth() {
-    return std::max(max_depth, MIN_SEARCH_DEPTH);
+    return std::max(search_limits.depth, MIN_SEARCH_DEPTH);
 }
 
 // The table's entry of the root is the result of a search over every root
 // move: a search over only the moves the front end allows neither takes nor stores one.
 bool root_result_stored() {
-    return !allowed_root_moves.restricted;
+    return !search_limits.allowed.restricted;
 }
 
 // An exact result of this depth already in the table need not be searched
@@ -275,10 +254,10 @@ void remember_lines(int lines, LastLines& last) {
 }
 
 // Lines 2 .. lines of an iteration, each over the root moves less the first
-// moves of the lines before it; then the lines best first, and best_move the
+// moves of the lines before it; then the lines best first, and best the
 // first one's move. False when the search must end at once.
 bool search_more_lines(int depth, int lines, int count, const MoveEntry* root_list,
-                       const LastLines& last) {
+                       const LastLines& last, Move& best) {
     int deepest = sel_depth;
     for (int line = 1; line < lines; ++line) {
         MoveEntry rest[MOVE_LIST_CAPACITY];
@@ -287,30 +266,52 @@ bool search_more_lines(int depth, int lines, int count, const MoveEntry* root_li
         sel_depth = depth;
         int alpha = 0, beta = 0;
         aspiration_window(depth, last.score[line], alpha, beta);
-        Move best = 0;
-        if (!search_root_moves(depth, left, rest, hash, alpha, beta, best)) return false;
-        finish_line(line, best, alpha, sel_depth);
+        Move line_best = 0;
+        if (!search_root_moves(depth, left, rest, hash, alpha, beta, line_best)) return false;
+        finish_line(line, line_best, alpha, sel_depth);
         deepest = std::max(deepest, sel_depth);
     }
     sel_depth = deepest;
     sort_lines(lines);
-    best_move = root_moves[0].move;
+    best = root_moves[0].move;
     return true;
 }
 
-void report_iteration(int lines) {
-    if (several_lines)
-        search_report->lines_done(report_depth, root_moves, lines, elapsed_cs, search_nodes());
-    search_report->iteration_done(report_depth, sel_depth, reported_score(root_moves[0].score),
-                                  elapsed_cs, search_nodes());
+// The lines of an iteration, one record each.
+void report_lines(int lines) {
+    SearchInfo infos[MOVE_LIST_CAPACITY];
+    for (int k = 0; k < lines; ++k) {
+        const RootMove& r = root_moves[k];
+        infos[k] = info_now(report_depth, r.score);
+        infos[k].sel_depth = r.sel_depth;
+        infos[k].line = k + 1;
+        infos[k].pv = r.pv;
+        infos[k].pv_length = r.pv_length;
+    }
+    report->lines_done(infos, lines);
 }
 
-// The main thread's iterative deepening: the move to play in best_move, the
+void report_iteration(int lines) {
+    if (several_lines()) report_lines(lines);
+    SearchInfo info = info_now(report_depth, root_moves[0].score);
+    info.pv = root_moves[0].pv;
+    info.pv_length = root_moves[0].pv_length;
+    report->iteration_done(info);
+}
+
+void report_table_result(int depth, int score, Move move) {
+    SearchInfo info = info_now(depth, score);
+    info.sel_depth = depth;
+    info.pv = &move;
+    info.pv_length = 1;
+    report->table_result(info);
+}
+
+// The main thread's iterative deepening: the move to play in best, the
 // lines in root_moves, the thinking lines, the clock.
-void deepen(int count, const MoveEntry* root_list) {
+void deepen(int count, const MoveEntry* root_list, Move& best) {
     const int last_depth = last_search_depth();
-    const int lines = std::min(multi_pv, count);
-    several_lines = multi_pv > 1;
+    const int lines = std::min(search_limits.lines, count);
     next_progress_ms = search_start_clock + PROGRESS_DELAY_MS;
     LastLines last;
     int prev = 0;
@@ -318,9 +319,9 @@ void deepen(int count, const MoveEntry* root_list) {
     for (int depth = MIN_SEARCH_DEPTH;; ++depth) {
         // Several lines are searched afresh: the table keeps only the first. A
         // mate asked for is searched at the depth it is found, to end there.
-        if (table_has_iteration(depth, last_depth, prev, hash_move) && !several_lines &&
+        if (table_has_iteration(depth, last_depth, prev, hash_move) && !several_lines() &&
             root_result_stored() && !mate_found(prev)) {
-            if (posting()) search_report->table_result(depth, reported_score(prev), hash_move);
+            report_table_result(depth, prev, hash_move);
             continue;
         }
         report_depth = depth;
@@ -329,14 +330,14 @@ void deepen(int count, const MoveEntry* root_list) {
         start_root_iteration();
         int alpha = 0, beta = 0;
         aspiration_window(depth, prev, alpha, beta);
-        if (!search_root_moves(depth, count, root_list, hash_move, alpha, beta, best_move)) return;
+        if (!search_root_moves(depth, count, root_list, hash_move, alpha, beta, best)) return;
 
-        if (root_result_stored()) tt_store(alpha, depth, BOUND_EXACT, best_move);
-        finish_line(0, best_move, alpha, sel_depth);
-        if (lines > 1 && !search_more_lines(depth, lines, count, root_list, last)) return;
+        if (root_result_stored()) tt_store(alpha, depth, BOUND_EXACT, best);
+        finish_line(0, best, alpha, sel_depth);
+        if (lines > 1 && !search_more_lines(depth, lines, count, root_list, last, best)) return;
         prev = root_moves[0].score;
         update_elapsed();
-        if (posting()) report_iteration(lines);
+        report_iteration(lines);
         if (last_iteration(depth, count, last_depth, prev)) return;
     }
 }
@@ -353,22 +354,51 @@ bool helper_skips(int index, int depth) {
 
 }  // namespace
 
-bool think() {
+namespace {
+
+// The result: the root moves with best in front, its variation read from the
+// table as it stands now, cut after the first move when the reply is not legal.
+RootMoves result_with(Move best) {
+    RootMoves result;
+    result.nodes = search_node_counts();
+    result.time_ms = last_clock - search_start_clock;
+    result.moves.assign(root_moves, root_moves + root_move_count);
+    const auto front = std::find_if(result.moves.begin(), result.moves.end(),
+                                    [best](const RootMove& r) { return r.move == best; });
+    if (front == result.moves.end()) return result;
+    std::rotate(result.moves.begin(), front, front + 1);
+    RootMove& r = result.moves[0];
+    r.pv_length = collect_root_pv(best, r.pv, MAX_PV_LENGTH);
+    if (r.pv_length < 2) return result;
+    make_move(best);
+    if (!is_legal(r.pv[1])) r.pv_length = 1;
+    unmake_move();
+    return result;
+}
+
+}  // namespace
+
+RootMoves search(const SearchLimits& limits, const SearchReport& report_to) {
     search_start_clock = clock_ms();
+    last_clock = search_start_clock;
+    search_limits = limits;
+    report = &report_to;
+    start_search_clock(limits);
     start_thread_search();
+    root_move_count = 0;
     MoveEntry root_list[MOVE_LIST_CAPACITY];
     const int legal_count = filter_legal(generate_moves(root_list), root_list);
-    if (legal_count == 0) return false;
     // The front end may allow only some of them (none: no move to play); the
     // tables may keep only some of those. Every thread searches what is left.
-    const int allowed = allow_root_moves(root_list, legal_count);
-    if (allowed == 0) return false;
+    const int allowed = legal_count > 0 ? allow_root_moves(root_list, legal_count) : 0;
+    if (allowed == 0) return result_with(0);
     const int count = restrict_root_moves(root_list, allowed);
     start_root_moves(root_list, count);
     start_helpers(root_list, count);
-    deepen(count, root_list);
+    Move best = 0;
+    deepen(count, root_list, best);
     finish_helpers();
-    return true;
+    return result_with(best);
 }
 
 void helper_search(int index, const MoveEntry* root_list, int count) {

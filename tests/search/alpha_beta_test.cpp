@@ -86,7 +86,7 @@ TEST_F(AlphaBetaTest, CheckmateScoresCountPliesFromTheRoot) {
 TEST_F(AlphaBetaTest, MateWithTheSecondMoveScores29997AtTheRoot) {
     // 1. Re8+ Rxe8 2. Rxe8 mate.
     set_fen("3r2k1/5ppp/8/8/8/8/4R3/4R1K1 w - - 0 1");
-    max_depth = 4;
+    limits.depth = 4;
     ASSERT_TRUE(think());
     EXPECT_EQ(text_of(best_move), "e2e8");
     int score = 0;

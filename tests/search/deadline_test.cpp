@@ -46,14 +46,14 @@ class DeadlineTest : public SearchTest {
   protected:
     void TearDown() override {
         set_clock_source(nullptr);
-        hard_deadline_ms.store(NO_DEADLINE);
+        limits.deadline_ms = NO_DEADLINE;
         SearchTest::TearDown();
     }
     static void timed(std::int64_t deadline_ms, int depth) {
-        max_depth = depth;
-        time_budget = UNLIMITED_TIME_BUDGET;
-        hard_deadline_ms.store(deadline_ms);
-        time_limited.store(true, std::memory_order_release);
+        limits.depth = depth;
+        limits.time_budget_cs = UNLIMITED_TIME_BUDGET;
+        limits.deadline_ms = deadline_ms;
+        limits.timed = true;
     }
 };
 
@@ -92,9 +92,8 @@ TEST_F(DeadlineTest, AtTheRootTheFirstBestMoveIsPlayedOnceItHasPassed) {
     readings = 0;
     set_clock_source(jump_clock);
     timed(400, 6);
-    post_thinking = true;
     ::testing::internal::CaptureStdout();
-    ASSERT_TRUE(think());
+    ASSERT_TRUE(think(console_report));
     const std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(out.find("->("), std::string::npos) << out;
     EXPECT_EQ(text_of(best_move), "a2a3");  // the first root move, searched alone
@@ -104,7 +103,7 @@ TEST_F(DeadlineTest, AtTheRootTheFirstBestMoveIsPlayedOnceItHasPassed) {
     readings = 0;
     timed(501, 4);
     ::testing::internal::CaptureStdout();
-    ASSERT_TRUE(think());
+    ASSERT_TRUE(think(console_report));
     EXPECT_NE(::testing::internal::GetCapturedStdout().find("->(4/"), std::string::npos);
 }
 
@@ -116,8 +115,8 @@ TEST_F(DeadlineTest, ASearchItDoesNotStopCountsTheSameNodes) {
     for (const char* fen : fens) {
         set_fen(fen);
         tt_clear_all();
-        max_depth = 6;
-        time_limited.store(false, std::memory_order_release);
+        limits.depth = 6;
+        limits.timed = false;
         ASSERT_TRUE(think());
         const std::uint64_t moves = move_nodes, captures = capture_nodes;
         const Move chosen = best_move;

@@ -73,9 +73,9 @@ TEST_F(SignatureSearch, FixedDepthSearchesOverVariedPositions) {
             at = end + 1;
         }
         tt_clear_all();
-        max_depth = s.depth;
-        time_budget = UNLIMITED_TIME_BUDGET;
-        time_limited.store(true, std::memory_order_release);
+        limits.depth = s.depth;
+        limits.time_budget_cs = UNLIMITED_TIME_BUDGET;
+        limits.timed = true;
         bool found = false;
         const std::string thinking = think_output(found);
         out += "## " + std::string(s.fen) + (moves.empty() ? "" : " moves " + moves) + " depth " +
