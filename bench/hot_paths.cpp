@@ -131,10 +131,11 @@ void BM_AttackTests(benchmark::State& state) {
 }
 
 void forget_evaluation() {
-    eval_cache[static_cast<std::uint32_t>(position.state.key) & eval_cache_mask] = EvalCacheEntry{};
+    eval_state->eval_cache[static_cast<std::uint32_t>(position.state.key) & eval_cache_mask] =
+        EvalCacheEntry{};
 }
 void forget_pawn_part() {
-    pawn_cache[position.state.pawn_key & pawn_cache_mask] = PawnCacheEntry{};
+    eval_state->pawn_cache[position.state.pawn_key & pawn_cache_mask] = PawnCacheEntry{};
 }
 
 // Nothing cached: the whole evaluation, pawn structure and shelter included.

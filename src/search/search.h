@@ -3,16 +3,15 @@
 // and the helper threads that search beside it.
 //
 // State per thread. Everything a search writes while it runs belongs to one
-// search thread: the position (board/board.h), the counters and ply below,
-// the killers, the evaluation's exchange lists and caches (eval/), the text of
-// move_to_text. Each is a QV_THREAD_LOCAL global (platform/platform.h): the
-// code reads as with plain globals, and an access costs what a global's does
-// (%fs-relative, no pointer to follow). The thread that calls search() is the
-// main search thread; its copies are what the console, drivers and books see.
-// Helper threads (lazy SMP: set_search_threads) search the same root on their
-// own copies. Shared by all: the transposition table (its entries are checked
-// against their key when read, so that two writers never make a false hit),
-// stop_search, and the limits, which only the front end writes, between searches.
+// search thread: its Worker record (counters, ply, killers, the evaluation's
+// state of eval/cache.h), reached through the thread-local this_worker, and
+// the position and the text of move_to_text (board/board.h, thread-local
+// globals). The thread that calls search() is the main search thread, its
+// worker main_worker; its position is what the console, drivers and books
+// see. Helper threads (lazy SMP: set_search_threads) search the same root
+// with workers of their own, which the pool owns. Shared by all: the
+// transposition table (its entries are checked against their key when read,
+// so that two writers never make a false hit), stop_search, and the limits.
 #pragma once
 
 #include <atomic>
@@ -27,20 +26,34 @@ constexpr int INFINITE_SCORE = 32000;  // above every score: the widest window's
 constexpr int MATE_SCORE = 30000;      // mated at ply p scores p - MATE_SCORE
 constexpr int MATE_BOUND = 29000;      // |score| >= MATE_BOUND is a forced mate
 
-// ---- Search state of this thread (each search thread its own).
-constexpr int MAX_PLY = 64;             // slots of the killer tables
-extern QV_THREAD_LOCAL int search_ply;  // plies from the root; 0 at the root
-extern QV_THREAD_LOCAL int sel_depth;   // deepest ply where the full-width search hit depth 0
-// Node counters: moves searched by the full-width search, capture-search
-// nodes. Written only by their own thread (count_node), read by any: the
-// reports and the node limit sum them over the threads (search_node_counts).
-extern QV_THREAD_LOCAL std::atomic<std::uint64_t> move_nodes;
-extern QV_THREAD_LOCAL std::atomic<std::uint64_t> capture_nodes;
-// 0 on the main search thread (and on every thread that is no helper), 1 ..
-// on the helpers; set once when a helper starts.
-extern QV_THREAD_LOCAL int search_thread_index;
+// ---- Search state of one thread: its worker. Written by its own thread only,
+// except where a field says otherwise.
+constexpr int MAX_PLY = 64;  // slots of the killer tables
+struct Worker {
+    // 0 for the main worker (the thread that calls search(), and every thread
+    // that is no helper), 1 .. for the helpers'; set when the pool makes it.
+    int index = 0;
+    int search_ply = 0;  // plies from the root; 0 at the root
+    int sel_depth = 0;   // deepest ply where the full-width search hit depth 0
+    // Node counters: moves searched by the full-width search, capture-search
+    // nodes, probes the tablebases answered. Read by any thread: the reports
+    // and the node limit sum them over the workers (search_node_counts).
+    std::atomic<std::uint64_t> move_nodes{0};
+    std::atomic<std::uint64_t> capture_nodes{0};
+    std::atomic<std::uint64_t> tb_hits{0};
+    // [ply]: the quiet moves that last caused a cutoff there, newest in
+    // killer_1; 0 = none.
+    Move killer_1[MAX_PLY]{}, killer_2[MAX_PLY]{}, killer_3[MAX_PLY]{};
+    EvalState* eval = &main_eval_state;  // its evaluation's state: main's, or own_eval
+    EvalState own_eval;                  // a helper's evaluation state
+};
+extern Worker main_worker;
+// This thread's worker: main_worker until a helper binds its own (bind_worker).
+extern QV_THREAD_LOCAL Worker* this_worker;
+// Makes w this thread's worker, its evaluation state the thread's too.
+void bind_worker(Worker* w);
 inline bool is_main_search_thread() {
-    return search_thread_index == 0;
+    return this_worker->index == 0;
 }
 // One more node on this thread's counter; the new count. A relaxed load and
 // store rather than an atomic add: no other thread writes the counter.
@@ -270,9 +283,6 @@ constexpr int HASH_MOVE_SCORE = 30000;  // ordering score of the table's move: s
 // Ordering scores of a quiet move that is the first, second or third killer of its ply.
 constexpr int KILLER_1_SCORE = 8500, KILLER_2_SCORE = 8300, KILLER_3_SCORE = 8100;
 constexpr int KILLER_LIMIT = 9000;  // a move ordered below this score may become a killer
-// [ply]: the quiet moves that last caused a cutoff there, newest in killer_1;
-// 0 = none. Each search thread its own.
-extern QV_THREAD_LOCAL Move killer_1[MAX_PLY], killer_2[MAX_PLY], killer_3[MAX_PLY];
 void score_moves(int count, Move hash_move, MoveEntry* list);
 void pick_next_move(int index, int count, MoveEntry* list);
 void update_killers(Move move, int ply);
@@ -302,14 +312,11 @@ constexpr int TB_WIN_SCORE = 28000;
 constexpr int TB_WIN_BOUND = TB_WIN_SCORE - 1000;  // |score| from here to MATE_BOUND: tables
 constexpr int TB_CURSED_SCORE = 1;  // a cursed win under the fifty-move rule; a blessed loss: -1
 static_assert(TB_WIN_SCORE < MATE_BOUND, "a tablebase win ranks below every mate");
-extern int syzygy_probe_depth;       // least remaining depth of a probe in the search, plies
-                                     // (default 1); set while no search runs
-extern bool syzygy_fifty_move_rule;  // cursed wins and blessed losses count as draws (default
-                                     // true); set while no search runs
-// Probes in the search that the tables answered, summed over the search threads
-// (each adds with a relaxed fetch_add; a probe is rare beside a node); reset by search.
-extern std::atomic<std::uint64_t> tb_hits;
-constexpr int MIN_SYZYGY_PROBE_DEPTH = 1;    // the least syzygy_probe_depth offered, plies
+extern int syzygy_probe_depth;             // least remaining depth of a probe in the search, plies
+                                           // (default 1); set while no search runs
+extern bool syzygy_fifty_move_rule;        // cursed wins and blessed losses count as draws (default
+                                           // true); set while no search runs
+constexpr int MIN_SYZYGY_PROBE_DEPTH = 1;  // the least syzygy_probe_depth offered, plies
 constexpr int MAX_SYZYGY_PROBE_DEPTH = 100;  // the greatest, plies
 // The probes the tables answered in the running or the last search: what the
 // interfaces report. Read it here, not through tb_hits.
@@ -320,7 +327,7 @@ int tablebase_score(int wdl, int plies);
 // more, that the tables cover: true with its score, which is also stored in
 // the transposition table.
 bool tablebase_node(int depth, int& score);
-// The start of a search: tb_hits from 0 and, when the tables cover the root and
+// The start of a search: when the tables cover the root and
 // rank its moves, the legal root list cut to the best-ranked moves; returns
 // the count of moves left.
 int restrict_root_moves(MoveEntry* list, int count);

@@ -6,11 +6,8 @@
 #include "platform/platform.h"
 #include "search/search.h"
 
-QV_THREAD_LOCAL int search_ply = 0;
-QV_THREAD_LOCAL int sel_depth = 0;
-QV_THREAD_LOCAL std::atomic<std::uint64_t> move_nodes{0};
-QV_THREAD_LOCAL std::atomic<std::uint64_t> capture_nodes{0};
-QV_THREAD_LOCAL int search_thread_index = 0;
+Worker main_worker;
+QV_THREAD_LOCAL Worker* this_worker = &main_worker;
 std::int64_t search_start_clock = 0;
 std::int64_t last_clock = 0;
 int elapsed_cs = 0;
@@ -41,6 +38,11 @@ bool iteration_time_exceeded() {
 
 bool deadline_passed() {
     return last_clock >= search_deadline_ms.load(std::memory_order_relaxed);
+}
+
+void bind_worker(Worker* w) {
+    this_worker = w;
+    eval_state = w->eval;
 }
 
 namespace {

@@ -89,7 +89,7 @@ SearchInfo info_now(int depth, int score) {
     update_elapsed();
     SearchInfo info;
     info.depth = depth;
-    info.sel_depth = sel_depth;
+    info.sel_depth = this_worker->sel_depth;
     info.score = reported_score(score);
     info.nodes = search_nodes();
     info.time_ms = std::max<std::int64_t>(last_clock - search_start_clock, 0);
@@ -124,12 +124,14 @@ void announce_root_move(Move m, int number) {
 
 // This thread's search starts: counters, ply and killers from nothing.
 void start_thread_search() {
-    move_nodes.store(0, std::memory_order_relaxed);
-    capture_nodes.store(0, std::memory_order_relaxed);
-    search_ply = 0;
-    std::memset(killer_1, 0, sizeof killer_1);
-    std::memset(killer_2, 0, sizeof killer_2);
-    std::memset(killer_3, 0, sizeof killer_3);
+    Worker& w = *this_worker;
+    w.move_nodes.store(0, std::memory_order_relaxed);
+    w.capture_nodes.store(0, std::memory_order_relaxed);
+    w.tb_hits.store(0, std::memory_order_relaxed);
+    w.search_ply = 0;
+    std::memset(w.killer_1, 0, sizeof w.killer_1);
+    std::memset(w.killer_2, 0, sizeof w.killer_2);
+    std::memset(w.killer_3, 0, sizeof w.killer_3);
 }
 
 // Deeper iterations start with a window around the last score; a mate score
@@ -151,14 +153,14 @@ void aspiration_window(int depth, int prev, int& alpha, int& beta) {
 // Plays the root move and searches it; only a check extends at the root.
 int search_root_move(Move m, int index, int depth, int& alpha, int& beta) {
     make_move(m);
-    search_ply = 1;
+    this_worker->search_ply = 1;
     const int gc = move_gives_check() ? 1 : 0;
     const int nd = gc ? depth : depth - 1;
     const int s = index == 0 ? search_first_root_move(alpha, beta, nd, gc)
                              : search_later_root_move(alpha, nd, gc);
     unmake_move();
-    search_ply = 0;
-    count_node(move_nodes);
+    this_worker->search_ply = 0;
+    count_node(this_worker->move_nodes);
     return s;
 }
 
@@ -258,20 +260,20 @@ void remember_lines(int lines, LastLines& last) {
 // first one's move. False when the search must end at once.
 bool search_more_lines(int depth, int lines, int count, const MoveEntry* root_list,
                        const LastLines& last, Move& best) {
-    int deepest = sel_depth;
+    int deepest = this_worker->sel_depth;
     for (int line = 1; line < lines; ++line) {
         MoveEntry rest[MOVE_LIST_CAPACITY];
         const int left = moves_outside_lines(root_list, count, line, rest);
         const Move hash = in_list(last.move[line], left, rest) ? last.move[line] : 0;
-        sel_depth = depth;
+        this_worker->sel_depth = depth;
         int alpha = 0, beta = 0;
         aspiration_window(depth, last.score[line], alpha, beta);
         Move line_best = 0;
         if (!search_root_moves(depth, left, rest, hash, alpha, beta, line_best)) return false;
-        finish_line(line, line_best, alpha, sel_depth);
-        deepest = std::max(deepest, sel_depth);
+        finish_line(line, line_best, alpha, this_worker->sel_depth);
+        deepest = std::max(deepest, this_worker->sel_depth);
     }
-    sel_depth = deepest;
+    this_worker->sel_depth = deepest;
     sort_lines(lines);
     best = root_moves[0].move;
     return true;
@@ -325,7 +327,7 @@ void deepen(int count, const MoveEntry* root_list, Move& best) {
             continue;
         }
         report_depth = depth;
-        sel_depth = depth;
+        this_worker->sel_depth = depth;
         remember_lines(lines, last);
         start_root_iteration();
         int alpha = 0, beta = 0;
@@ -333,7 +335,7 @@ void deepen(int count, const MoveEntry* root_list, Move& best) {
         if (!search_root_moves(depth, count, root_list, hash_move, alpha, beta, best)) return;
 
         if (root_result_stored()) tt_store(alpha, depth, BOUND_EXACT, best);
-        finish_line(0, best, alpha, sel_depth);
+        finish_line(0, best, alpha, this_worker->sel_depth);
         if (lines > 1 && !search_more_lines(depth, lines, count, root_list, last, best)) return;
         prev = root_moves[0].score;
         update_elapsed();
@@ -410,7 +412,7 @@ void helper_search(int index, const MoveEntry* root_list, int count) {
         if (depth < last_depth && helper_skips(index, depth)) continue;
         if (table_has_iteration(depth, last_depth, prev, hash_move) && root_result_stored())
             continue;
-        sel_depth = depth;
+        this_worker->sel_depth = depth;
         int alpha = 0, beta = 0;
         aspiration_window(depth, prev, alpha, beta);
         if (!search_root_moves(depth, count, root_list, hash_move, alpha, beta, best)) return;
@@ -420,17 +422,17 @@ void helper_search(int index, const MoveEntry* root_list, int count) {
 }
 
 int collect_pv(Move* pv, int capacity) {
-    if (capacity <= 0 || search_ply >= MAX_SEARCH_PLY) return 0;
+    if (capacity <= 0 || this_worker->search_ply >= MAX_SEARCH_PLY) return 0;
     if (position.state.fifty_counter >= 100) return 0;
     if (repeats_earlier_position()) return 0;
     const Move m = tt_probe_move();
     if (m == 0) return 0;
     pv[0] = m;
     make_move(m);
-    ++search_ply;
+    ++this_worker->search_ply;
     const int rest = collect_pv(pv + 1, capacity - 1);
     unmake_move();
-    --search_ply;
+    --this_worker->search_ply;
     return 1 + rest;
 }
 
@@ -438,10 +440,10 @@ int collect_root_pv(Move first, Move* pv, int capacity) {
     if (capacity <= 0) return 0;
     pv[0] = first;
     make_move(first);
-    search_ply = 1;
+    this_worker->search_ply = 1;
     const int length = 1 + collect_pv(pv + 1, capacity - 1);
     unmake_move();
-    search_ply = 0;
+    this_worker->search_ply = 0;
     return length;
 }
 

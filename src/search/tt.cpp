@@ -136,9 +136,9 @@ bool tt_probe(int alpha, int beta, int depth, int& score, Move& move) {
         case BOUND_EXACT:
             // Mates were stored as distance from this position; make them distance from the root.
             if (s >= MATE_BOUND) {
-                score = s - search_ply;
+                score = s - this_worker->search_ply;
             } else if (s <= -MATE_BOUND) {
-                score = s + search_ply;
+                score = s + this_worker->search_ply;
             } else {
                 score = s;
             }

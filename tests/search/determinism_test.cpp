@@ -45,8 +45,8 @@ TEST_F(DeterminismTest, FixedDepthSearchesKeepTheirNodeCounts) {
         stop_search = false;
         ASSERT_TRUE(think()) << p.fen;
         EXPECT_EQ(text_of(best_move), p.best) << p.fen;
-        EXPECT_EQ(move_nodes, p.move_nodes) << p.fen;
-        EXPECT_EQ(capture_nodes, p.capture_nodes) << p.fen;
+        EXPECT_EQ(this_worker->move_nodes, p.move_nodes) << p.fen;
+        EXPECT_EQ(this_worker->capture_nodes, p.capture_nodes) << p.fen;
     }
 }
 

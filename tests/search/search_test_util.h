@@ -16,9 +16,9 @@ namespace search_test {
 
 // Node counts depend on the table size, so the search tests run on the default one.
 inline void default_tables() {
-    if (tt_table == nullptr || eval_cache == nullptr || pawn_cache == nullptr ||
-        tt_entry_count != DEFAULT_TT_ENTRY_COUNT || eval_cache_count != EVAL_CACHE_COUNT ||
-        pawn_cache_count != PAWN_CACHE_COUNT) {
+    if (tt_table == nullptr || eval_state->eval_cache == nullptr ||
+        eval_state->pawn_cache == nullptr || tt_entry_count != DEFAULT_TT_ENTRY_COUNT ||
+        eval_cache_count != EVAL_CACHE_COUNT || pawn_cache_count != PAWN_CACHE_COUNT) {
         tt_entry_count = DEFAULT_TT_ENTRY_COUNT;
         eval_cache_count = EVAL_CACHE_COUNT;
         pawn_cache_count = PAWN_CACHE_COUNT;
@@ -33,14 +33,15 @@ inline SearchLimits limits;
 inline Move best_move = 0;
 
 inline void reset_search_state() {
-    search_ply = 0;
-    move_nodes = 0;
-    capture_nodes = 0;
-    sel_depth = 0;
+    this_worker->search_ply = 0;
+    this_worker->move_nodes = 0;
+    this_worker->capture_nodes = 0;
+    this_worker->sel_depth = 0;
     stop_search = false;
     limits = SearchLimits{};
     best_move = 0;
-    for (int p = 0; p < MAX_PLY; ++p) killer_1[p] = killer_2[p] = killer_3[p] = 0;
+    for (int p = 0; p < MAX_PLY; ++p)
+        this_worker->killer_1[p] = this_worker->killer_2[p] = this_worker->killer_3[p] = 0;
 }
 
 inline void no_line(const SearchInfo&) {}

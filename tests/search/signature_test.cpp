@@ -82,8 +82,8 @@ TEST_F(SignatureSearch, FixedDepthSearchesOverVariedPositions) {
                std::to_string(s.depth) + "\n";
         out += golden::mask(thinking);
         out += found ? "best " + text_of(best_move) : std::string("no move");
-        out += " moves " + std::to_string(move_nodes) + " captures " +
-               std::to_string(capture_nodes) + "\n";
+        out += " moves " + std::to_string(this_worker->move_nodes) + " captures " +
+               std::to_string(this_worker->capture_nodes) + "\n";
     }
     golden::expect_matches("fixed_depth.txt", out);
 }

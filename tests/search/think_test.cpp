@@ -58,7 +58,7 @@ TEST_F(ThinkTest, StartPositionAtDepthTwo) {
         << lines.back();
     EXPECT_EQ(depth, 2);
     EXPECT_GE(sel, 2);
-    EXPECT_EQ(nodes, move_nodes + capture_nodes);
+    EXPECT_EQ(nodes, this_worker->move_nodes + this_worker->capture_nodes);
     EXPECT_EQ(out.back(), '\n');
     // The last new-best line names the chosen move first.
     const std::string& last_best = lines[lines.size() - 2];
@@ -116,8 +116,8 @@ TEST_F(ThinkTest, AQuietReportPrintsNothingButCounts) {
     ASSERT_TRUE(think());
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
     EXPECT_TRUE(is_legal(best_move));
-    EXPECT_GT(move_nodes, 0u);
-    EXPECT_GT(capture_nodes, 0u);
+    EXPECT_GT(this_worker->move_nodes, 0u);
+    EXPECT_GT(this_worker->capture_nodes, 0u);
 }
 
 TEST_F(ThinkTest, RepeatedSearchTakesFinishedDepthsFromTheTable) {
@@ -157,7 +157,7 @@ TEST_F(ThinkTest, StopBeforeAnyMoveStillLeavesALegalMove) {
     const std::string out = think_output(result);
     EXPECT_TRUE(result);
     EXPECT_TRUE(is_legal(best_move));
-    EXPECT_EQ(move_nodes, 2u);  // the first root move, cut off after its first child
+    EXPECT_EQ(this_worker->move_nodes, 2u);  // the first root move, cut off after its first child
     EXPECT_EQ(completed_depths(out), std::vector<int>{});
 }
 
@@ -224,13 +224,13 @@ TEST_F(ThinkTest, PrincipalVariationStopsAtRepetition) {
         }
     }
     for (int i = 0; i < 12; ++i) unmake_move();
-    search_ply = 1;
+    this_worker->search_ply = 1;
     ::testing::internal::CaptureStdout();
     print_pv();
     const std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_FALSE(out.empty());
     EXPECT_LT(out.size(), 200u);
-    EXPECT_EQ(search_ply, 1);
+    EXPECT_EQ(this_worker->search_ply, 1);
 }
 
 }  // namespace

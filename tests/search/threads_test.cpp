@@ -24,7 +24,7 @@ class SearchThreadsTest : public SearchTest {
         limits.depth = depth;
         stop_search = false;
         EXPECT_TRUE(think());
-        return move_nodes + capture_nodes;
+        return this_worker->move_nodes + this_worker->capture_nodes;
     }
 };
 

@@ -26,8 +26,8 @@ std::int64_t jump_clock() {
 std::uint32_t threshold = 0;
 std::vector<std::uint32_t> read_at;
 std::int64_t node_clock() {
-    read_at.push_back(static_cast<std::uint32_t>(move_nodes));
-    return move_nodes < threshold ? 0 : 1000000;
+    read_at.push_back(static_cast<std::uint32_t>(this_worker->move_nodes));
+    return this_worker->move_nodes < threshold ? 0 : 1000000;
 }
 
 class TimeLimitTest : public SearchTest {
