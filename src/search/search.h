@@ -26,35 +26,8 @@ constexpr int INFINITE_SCORE = 32000;  // above every score: the widest window's
 constexpr int MATE_SCORE = 30000;      // mated at ply p scores p - MATE_SCORE
 constexpr int MATE_BOUND = 29000;      // |score| >= MATE_BOUND is a forced mate
 
-// ---- Search state of one thread: its worker. Written by its own thread only,
-// except where a field says otherwise.
 constexpr int MAX_PLY = 64;  // slots of the killer tables
-struct Worker {
-    // 0 for the main worker (the thread that calls search(), and every thread
-    // that is no helper), 1 .. for the helpers'; set when the pool makes it.
-    int index = 0;
-    int search_ply = 0;  // plies from the root; 0 at the root
-    int sel_depth = 0;   // deepest ply where the full-width search hit depth 0
-    // Node counters: moves searched by the full-width search, capture-search
-    // nodes, probes the tablebases answered. Read by any thread: the reports
-    // and the node limit sum them over the workers (search_node_counts).
-    std::atomic<std::uint64_t> move_nodes{0};
-    std::atomic<std::uint64_t> capture_nodes{0};
-    std::atomic<std::uint64_t> tb_hits{0};
-    // [ply]: the quiet moves that last caused a cutoff there, newest in
-    // killer_1; 0 = none.
-    Move killer_1[MAX_PLY]{}, killer_2[MAX_PLY]{}, killer_3[MAX_PLY]{};
-    EvalState* eval = &main_eval_state;  // its evaluation's state: main's, or own_eval
-    EvalState own_eval;                  // a helper's evaluation state
-};
-extern Worker main_worker;
-// This thread's worker: main_worker until a helper binds its own (bind_worker).
-extern QV_THREAD_LOCAL Worker* this_worker;
-// Makes w this thread's worker, its evaluation state the thread's too.
-void bind_worker(Worker* w);
-inline bool is_main_search_thread() {
-    return this_worker->index == 0;
-}
+
 // One more node on this thread's counter; the new count. A relaxed load and
 // store rather than an atomic add: no other thread writes the counter.
 inline std::uint64_t count_node(std::atomic<std::uint64_t>& counter) {
@@ -194,6 +167,38 @@ void clear_search_signals();
 // deadline_ms, also when it has yet to start (after clear_search_signals).
 void search_ponder_hit(int budget_cs, std::int64_t deadline_ms);
 
+// ---- Search state of one thread: its worker. Written by its own thread only,
+// except where a field says otherwise.
+struct Worker {
+    // 0 for the main worker (the thread that calls search(), and every thread
+    // that is no helper), 1 .. for the helpers'; set when the pool makes it.
+    int index = 0;
+    int search_ply = 0;  // plies from the root; 0 at the root
+    int sel_depth = 0;   // deepest ply where the full-width search hit depth 0
+    // Node counters: moves searched by the full-width search, capture-search
+    // nodes, probes the tablebases answered. Read by any thread: the reports
+    // and the node limit sum them over the workers (search_node_counts).
+    std::atomic<std::uint64_t> move_nodes{0};
+    std::atomic<std::uint64_t> capture_nodes{0};
+    std::atomic<std::uint64_t> tb_hits{0};
+    // [ply]: the quiet moves that last caused a cutoff there, newest in
+    // killer_1; 0 = none.
+    Move killer_1[MAX_PLY]{}, killer_2[MAX_PLY]{}, killer_3[MAX_PLY]{};
+    EvalState* eval = &main_eval_state;  // its evaluation's state: main's, or own_eval
+    EvalState own_eval;                  // a helper's evaluation state
+    // Its root moves (see root_moves.cpp): every move it searches at the root,
+    // after a complete iteration its lines' first moves first, best first.
+    RootMove root_moves[MOVE_LIST_CAPACITY];
+    int root_move_count = 0;  // entries of root_moves
+};
+extern Worker main_worker;
+// This thread's worker: main_worker until a helper binds its own (bind_worker).
+extern QV_THREAD_LOCAL Worker* this_worker;
+// Makes w this thread's worker, its evaluation state the thread's too.
+void bind_worker(Worker* w);
+inline bool is_main_search_thread() {
+    return this_worker->index == 0;
+}
 // ---- Inside the search.
 // The limits of the running search: written by the main search thread before
 // the helpers start, read by every search thread.
@@ -335,12 +340,6 @@ int restrict_root_moves(MoveEntry* list, int count);
 // result when they ranked the root, unless s is a mate.
 int reported_score(int s);
 
-// ---- The root moves of the running search. Each iteration searches line 1
-// over the root moves, line k over them less the first moves of lines 1 ..
-// k - 1 (MultiPV). After a complete iteration root_moves holds every root move
-// searched, the lines' first moves first, best first. Main search thread.
-extern RootMove root_moves[MOVE_LIST_CAPACITY];
-extern int root_move_count;  // entries of root_moves of the running or the last search
 // Permille of the transposition table's sampled entries written since the
 // last aging, that is, by this search.
 int tt_hashfull();
@@ -362,13 +361,16 @@ void stop_search_threads();  // ends and joins every helper (before the process 
 // Inside the search: search() starts the helpers on its position and its root
 // moves and stops them before it returns (leaving stop_search set);
 // tt_clear_all has them clear their caches before their next search; a helper
-// runs helper_search on its copy of the root position and root moves.
+// runs helper_search on its copy of the root position and root moves, with
+// the same root loop as the main thread.
 void start_helpers(const MoveEntry* root_list, int count);
 void finish_helpers();
 void clear_helper_caches();
-void helper_search(int index, const MoveEntry* root_list, int count);
+void helper_search(const MoveEntry* root_list, int count);
 
-// Inside the search, the main thread's root records (root_moves):
+// Inside the search, this thread's root records (Worker::root_moves). Each
+// iteration searches line 1 over the root moves, line k over them less the
+// first moves of lines 1 .. k - 1 (MultiPV).
 // the legal moves of list that allowed_root_moves keeps, in their order; their count.
 int allow_root_moves(MoveEntry* list, int count);
 void start_root_moves(const MoveEntry* list, int count);  // one record per move, none searched

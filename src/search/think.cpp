@@ -167,20 +167,21 @@ int search_root_move(Move m, int index, int depth, int& alpha, int& beta) {
 // The root move m raised alpha to s: it becomes this thread's best. The main
 // thread's is the move to play, and is reported. False when the clock says the
 // search must end.
-bool take_new_best(Move m, int sc, int s, int& alpha, Move& best) {
+bool take_new_best(bool main, Move m, int sc, int s, int& alpha, Move& best) {
     if (sc < KILLER_LIMIT) update_killers(m, 0);
     alpha = s;
     best = m;
-    if (!is_main_search_thread()) return true;
+    if (!main) return true;
     update_elapsed();
     if (!several_lines()) report_new_best(m, s);
     return !(timed() && (search_time_exceeded() || deadline_passed()));
 }
 
-// One iteration over the root moves, the table's move first; alpha ends as
-// the iteration's score, best as its move. False when the search must end at once.
+// One iteration of a line over its root moves, the table's move first; alpha
+// ends as the line's score, best as its move. False when the search must end at once.
 bool search_root_moves(int depth, int count, const MoveEntry* root_list, Move hash_move, int& alpha,
                        int& beta, Move& best) {
+    const bool main = is_main_search_thread();
     MoveEntry list[MOVE_LIST_CAPACITY];
     std::copy(root_list, root_list + count, list);
     score_moves(count, hash_move, list);
@@ -188,8 +189,7 @@ bool search_root_moves(int depth, int count, const MoveEntry* root_list, Move ha
     for (int index = 0; index < count; ++index) {
         pick_next_move(index, count, list);
         const Move m = list[index].move;
-        const bool main_thread = is_main_search_thread();
-        if (main_thread) announce_root_move(m, index + 1);
+        if (main) announce_root_move(m, index + 1);
         const int s = search_root_move(m, index, depth, alpha, beta);
         if (stopped()) {
             // Stopped before any move was chosen and without a usable table
@@ -197,22 +197,23 @@ bool search_root_moves(int depth, int count, const MoveEntry* root_list, Move ha
             if (!in_list(best, count, root_list)) best = list[0].move;
             return false;
         }
-        if (main_thread) note_root_score(m, s);
-        if (s > alpha && !take_new_best(m, list[index].score, s, alpha, best)) return false;
+        note_root_score(m, s);
+        if (s > alpha && !take_new_best(main, m, list[index].score, s, alpha, best)) return false;
     }
     return true;
 }
 
-// After a completed iteration whose best score is score: out of time, the
-// mate asked for found, a forced move searched deep enough, or the last depth done.
-// The mate a search was asked for (mate_limit_plies) is proved by score.
+// The mate a search was asked for is proved by score.
 bool mate_found(int score) {
     const int plies = search_limits.mate_plies;
     return plies > 0 && score >= MATE_SCORE - plies;
 }
 
-bool last_iteration(int depth, int count, int last_depth, int score) {
-    if (timed() && (iteration_time_exceeded() || deadline_passed())) return true;
+// After a completed iteration whose best score is score: out of time (the
+// main thread keeps the clock), the mate asked for found, a forced move
+// searched deep enough, or the last depth done.
+bool last_iteration(bool main, int depth, int count, int last_depth, int score) {
+    if (main && timed() && (iteration_time_exceeded() || deadline_passed())) return true;
     if (mate_found(score)) return true;
     if (count == 1 && depth >= SINGLE_MOVE_DEPTH) return true;
     return depth + 1 > last_depth;
@@ -231,51 +232,72 @@ bool root_result_stored() {
 
 // An exact result of this depth already in the table need not be searched
 // again, except for the last iteration: prev and hash_move then hold it.
-// Otherwise hash_move is the root's table move, or 0.
-
+// Otherwise hash_move is the root's table move, or 0. Several lines are
+// searched afresh (the table keeps only the first), and a mate asked for is
+// searched at the depth it is found, to end there.
 bool table_has_iteration(int depth, int last_depth, int& prev, Move& hash_move) {
     if (!tt_probe(-INFINITE_SCORE, INFINITE_SCORE, depth, prev, hash_move) || depth >= last_depth)
         return false;
     hash_move = tt_probe_move();
-    return true;
+    return !several_lines() && root_result_stored() && !mate_found(prev);
 }
 
-// The first moves and scores of the lines of the last complete iteration:
-// the move searched first and the window of the same line in the next one.
+// The depths a helper leaves out, so that helpers spread over the depths
+// around the main thread's rather than all repeat it: helper i skips runs of
+// `run` depths, run growing with the index (1 for helpers 1 and 2, 2 for 3 to
+// 6, 3 for 7 to 14, ...), the runs shifted by the index. The main thread
+// searches every depth.
+bool skips_depth(int index, int depth) {
+    if (index == 0) return false;
+    int run = 1;
+    while ((2 << run) - 2 < index) ++run;
+    return ((depth + index) / run) % 2 == 1;
+}
+
+// Where each line of the next iteration starts: its first move and score in
+// the last complete one (the move searched first, the window's centre).
 struct LastLines {
     Move move[MOVE_LIST_CAPACITY];
     int score[MOVE_LIST_CAPACITY];
 };
 
-void remember_lines(int lines, LastLines& last) {
+void remember_lines(int lines, int prev, Move hash_move, LastLines& last) {
+    const RootMove* const records = this_worker->root_moves;
     for (int k = 0; k < lines; ++k) {
-        const bool searched = root_moves[k].score != -INFINITE_SCORE;
-        last.move[k] = searched ? root_moves[k].move : 0;
-        last.score[k] = searched ? root_moves[k].score : 0;
+        const bool searched = records[k].score != -INFINITE_SCORE;
+        last.move[k] = searched ? records[k].move : 0;
+        last.score[k] = searched ? records[k].score : 0;
     }
+    // The first line starts from the table's result when it held the last depth.
+    last.move[0] = hash_move;
+    last.score[0] = prev;
 }
 
-// Lines 2 .. lines of an iteration, each over the root moves less the first
-// moves of the lines before it; then the lines best first, and best the
-// first one's move. False when the search must end at once.
-bool search_more_lines(int depth, int lines, int count, const MoveEntry* root_list,
-                       const LastLines& last, Move& best) {
-    int deepest = this_worker->sel_depth;
-    for (int line = 1; line < lines; ++line) {
+// The lines of one iteration, each over the root moves less the first moves
+// of the lines before it; then the lines best first, and best the first
+// one's move (also kept when a stop cuts the first line short). The first
+// line's result goes to the table. False when the search must end at once.
+bool search_lines(int depth, int lines, int count, const MoveEntry* root_list,
+                  const LastLines& last, Move& best) {
+    Worker& w = *this_worker;
+    int deepest = depth;
+    for (int line = 0; line < lines; ++line) {
         MoveEntry rest[MOVE_LIST_CAPACITY];
         const int left = moves_outside_lines(root_list, count, line, rest);
-        const Move hash = in_list(last.move[line], left, rest) ? last.move[line] : 0;
-        this_worker->sel_depth = depth;
+        const Move first = in_list(last.move[line], left, rest) || line == 0 ? last.move[line] : 0;
+        w.sel_depth = depth;
         int alpha = 0, beta = 0;
         aspiration_window(depth, last.score[line], alpha, beta);
-        Move line_best = 0;
-        if (!search_root_moves(depth, left, rest, hash, alpha, beta, line_best)) return false;
-        finish_line(line, line_best, alpha, this_worker->sel_depth);
-        deepest = std::max(deepest, this_worker->sel_depth);
+        Move other_best = 0;
+        Move& line_best = line == 0 ? best : other_best;
+        if (!search_root_moves(depth, left, rest, first, alpha, beta, line_best)) return false;
+        if (line == 0 && root_result_stored()) tt_store(alpha, depth, BOUND_EXACT, best);
+        finish_line(line, line_best, alpha, w.sel_depth);
+        deepest = std::max(deepest, w.sel_depth);
     }
-    this_worker->sel_depth = deepest;
+    w.sel_depth = deepest;
     sort_lines(lines);
-    best = root_moves[0].move;
+    best = w.root_moves[0].move;
     return true;
 }
 
@@ -283,7 +305,7 @@ bool search_more_lines(int depth, int lines, int count, const MoveEntry* root_li
 void report_lines(int lines) {
     SearchInfo infos[MOVE_LIST_CAPACITY];
     for (int k = 0; k < lines; ++k) {
-        const RootMove& r = root_moves[k];
+        const RootMove& r = this_worker->root_moves[k];
         infos[k] = info_now(report_depth, r.score);
         infos[k].sel_depth = r.sel_depth;
         infos[k].line = k + 1;
@@ -295,9 +317,10 @@ void report_lines(int lines) {
 
 void report_iteration(int lines) {
     if (several_lines()) report_lines(lines);
-    SearchInfo info = info_now(report_depth, root_moves[0].score);
-    info.pv = root_moves[0].pv;
-    info.pv_length = root_moves[0].pv_length;
+    const RootMove& best = this_worker->root_moves[0];
+    SearchInfo info = info_now(report_depth, best.score);
+    info.pv = best.pv;
+    info.pv_length = best.pv_length;
     report->iteration_done(info);
 }
 
@@ -309,54 +332,36 @@ void report_table_result(int depth, int score, Move move) {
     report->table_result(info);
 }
 
-// The main thread's iterative deepening: the move to play in best, the
-// lines in root_moves, the thinking lines, the clock.
+// Iterative deepening over the root moves of this thread's worker, the same
+// for every search thread but that helpers leave some depths out and search
+// one line, and only the main thread keeps the clock and reports. The move
+// to play ends in best, the lines in the worker's root moves.
 void deepen(int count, const MoveEntry* root_list, Move& best) {
+    const bool main = is_main_search_thread();
     const int last_depth = last_search_depth();
-    const int lines = std::min(search_limits.lines, count);
-    next_progress_ms = search_start_clock + PROGRESS_DELAY_MS;
+    const int lines = main ? std::min(search_limits.lines, count) : 1;
+    if (main) next_progress_ms = search_start_clock + PROGRESS_DELAY_MS;
     LastLines last;
     int prev = 0;
     Move hash_move = 0;
     for (int depth = MIN_SEARCH_DEPTH;; ++depth) {
-        // Several lines are searched afresh: the table keeps only the first. A
-        // mate asked for is searched at the depth it is found, to end there.
-        if (table_has_iteration(depth, last_depth, prev, hash_move) && !several_lines() &&
-            root_result_stored() && !mate_found(prev)) {
-            report_table_result(depth, prev, hash_move);
+        if (depth < last_depth && skips_depth(this_worker->index, depth)) continue;
+        if (table_has_iteration(depth, last_depth, prev, hash_move)) {
+            if (main) report_table_result(depth, prev, hash_move);
             continue;
         }
-        report_depth = depth;
-        this_worker->sel_depth = depth;
-        remember_lines(lines, last);
+        if (main) report_depth = depth;
+        remember_lines(lines, prev, hash_move, last);
         start_root_iteration();
-        int alpha = 0, beta = 0;
-        aspiration_window(depth, prev, alpha, beta);
-        if (!search_root_moves(depth, count, root_list, hash_move, alpha, beta, best)) return;
-
-        if (root_result_stored()) tt_store(alpha, depth, BOUND_EXACT, best);
-        finish_line(0, best, alpha, this_worker->sel_depth);
-        if (lines > 1 && !search_more_lines(depth, lines, count, root_list, last, best)) return;
-        prev = root_moves[0].score;
-        update_elapsed();
-        report_iteration(lines);
-        if (last_iteration(depth, count, last_depth, prev)) return;
+        if (!search_lines(depth, lines, count, root_list, last, best)) return;
+        prev = this_worker->root_moves[0].score;
+        if (main) {
+            update_elapsed();
+            report_iteration(lines);
+        }
+        if (last_iteration(main, depth, count, last_depth, prev)) return;
     }
 }
-
-// The depths a helper leaves out, so that helpers spread over the depths
-// around the main thread's rather than all repeat it: helper i skips runs of
-// `run` depths, run growing with the index (1 for helpers 1 and 2, 2 for 3 to
-// 6, 3 for 7 to 14, ...), the runs shifted by the index.
-bool helper_skips(int index, int depth) {
-    int run = 1;
-    while ((2 << run) - 2 < index) ++run;
-    return ((depth + index) / run) % 2 == 1;
-}
-
-}  // namespace
-
-namespace {
 
 // The result: the root moves with best in front, its variation read from the
 // table as it stands now, cut after the first move when the reply is not legal.
@@ -364,7 +369,8 @@ RootMoves result_with(Move best) {
     RootMoves result;
     result.nodes = search_node_counts();
     result.time_ms = last_clock - search_start_clock;
-    result.moves.assign(root_moves, root_moves + root_move_count);
+    const Worker& w = *this_worker;
+    result.moves.assign(w.root_moves, w.root_moves + w.root_move_count);
     const auto front = std::find_if(result.moves.begin(), result.moves.end(),
                                     [best](const RootMove& r) { return r.move == best; });
     if (front == result.moves.end()) return result;
@@ -387,7 +393,7 @@ RootMoves search(const SearchLimits& limits, const SearchReport& report_to) {
     report = &report_to;
     start_search_clock(limits);
     start_thread_search();
-    root_move_count = 0;
+    this_worker->root_move_count = 0;
     MoveEntry root_list[MOVE_LIST_CAPACITY];
     const int legal_count = filter_legal(generate_moves(root_list), root_list);
     // The front end may allow only some of them (none: no move to play); the
@@ -403,22 +409,11 @@ RootMoves search(const SearchLimits& limits, const SearchReport& report_to) {
     return result_with(best);
 }
 
-void helper_search(int index, const MoveEntry* root_list, int count) {
+void helper_search(const MoveEntry* root_list, int count) {
     start_thread_search();
-    const int last_depth = last_search_depth();
-    int prev = 0;
-    Move hash_move = 0, best = 0;
-    for (int depth = MIN_SEARCH_DEPTH; count > 0 && depth <= last_depth && !stopped(); ++depth) {
-        if (depth < last_depth && helper_skips(index, depth)) continue;
-        if (table_has_iteration(depth, last_depth, prev, hash_move) && root_result_stored())
-            continue;
-        this_worker->sel_depth = depth;
-        int alpha = 0, beta = 0;
-        aspiration_window(depth, prev, alpha, beta);
-        if (!search_root_moves(depth, count, root_list, hash_move, alpha, beta, best)) return;
-        if (root_result_stored()) tt_store(alpha, depth, BOUND_EXACT, best);
-        prev = alpha;
-    }
+    start_root_moves(root_list, count);
+    Move best = 0;
+    deepen(count, root_list, best);
 }
 
 int collect_pv(Move* pv, int capacity) {

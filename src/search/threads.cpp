@@ -71,7 +71,7 @@ void helper_main(Helper* self) {
         if (clear) clear_eval_caches();
         // The root stays as it is until every helper is done.
         copy_position(position, p.root);
-        helper_search(self->worker->index, p.root_moves, p.root_count);
+        helper_search(p.root_moves, p.root_count);
         const std::lock_guard<std::mutex> lock(p.mutex);
         if (--p.busy == 0) p.done.notify_all();
     }
