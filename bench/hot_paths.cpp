@@ -11,7 +11,7 @@
 
 #include "board/board.h"
 #include "eval/eval.h"
-#include "search/search.h"
+#include "search/internal.h"
 
 namespace {
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "board/board.h"
-#include "eval/cache.h"
 
 constexpr int OPENING_LIMIT = 4400;  // piece_material above: opening
 constexpr int ENDGAME_LIMIT = 2600;  // piece_material at most: endgame

@@ -1,3 +1,4 @@
+#include "eval/cache.h"
 #include "eval/eval.h"
 
 const int piece_value[13] = {

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "book/book.h"
+#include "eval/cache.h"
 #include "frontend/bench.h"
 #include "frontend/config.h"
 #include "frontend/io.h"
@@ -64,9 +65,6 @@ bool set_up_engine(bool with_config) {
     eval_cache_count = EVAL_CACHE_COUNT;
     pawn_cache_count = PAWN_CACHE_COUNT;
     if (with_config) read_config();
-    tt_bucket_mask = (tt_entry_count - 1) >> 2;
-    eval_cache_mask = eval_cache_count - 1;
-    pawn_cache_mask = pawn_cache_count - 1;
     if (!allocate_tables()) {
         print_line("Error: not enough memory\n");
         return false;

@@ -20,7 +20,6 @@ std::atomic<bool> pondering{false};
 Move ponder_move = 0;
 std::atomic<Move> ponder_hit_move{0};
 bool chess960_games = false;
-std::atomic<bool> post_thinking{true};
 int multi_pv = 1;
 
 namespace {
@@ -229,12 +228,62 @@ bool ponder_hit(std::int64_t arrival_ms) {
     return true;
 }
 
-bool is_mate_score(int score) {
-    return score >= MATE_BOUND || score <= -MATE_BOUND;
+// ---- Root moves left out of the search.
+
+namespace {
+
+struct Exclusions {
+    std::uint64_t key = 0;  // the position's key when they were given
+    int ply = -1;           // and its game_ply; -1: none given
+    RootMoveSet allowed;    // restricted: the moves still searched
+};
+Exclusions exclusions;  // driver thread
+
+bool exclusions_hold_here() {
+    return exclusions.ply == position.game_ply && exclusions.key == position.state.key;
 }
 
-int mate_in_moves(int score) {
-    return score > 0 ? (MATE_SCORE - score + 1) / 2 : -((MATE_SCORE + score) / 2);
+// Every legal move into set.
+void allow_all(RootMoveSet& set) {
+    MoveEntry list[MOVE_LIST_CAPACITY];
+    set.count = filter_legal(generate_moves(list), list);
+    for (int i = 0; i < set.count; ++i) set.moves[i] = list[i].move;
+}
+
+}  // namespace
+
+void forget_exclusions() {
+    exclusions.ply = -1;
+}
+
+const RootMoveSet* root_moves_allowed_here() {
+    return exclusions_hold_here() && exclusions.allowed.restricted ? &exclusions.allowed : nullptr;
+}
+
+void exclude_root_moves(const char* text, bool exclude) {
+    if (!exclusions_hold_here()) exclusions = {position.state.key, position.game_ply, {}};
+    RootMoveSet& set = exclusions.allowed;
+    while (*text == ' ') ++text;
+    if (starts_with(text, "all")) {
+        set.restricted = exclude;
+        set.count = 0;
+        return;
+    }
+    const Move m = looks_like_move(text) ? parse_move_text(text) : 0;
+    if (m == 0) return;
+    if (!set.restricted) {
+        if (!exclude) return;
+        allow_all(set);
+        set.restricted = true;
+    }
+    Move* end = set.moves + set.count;
+    Move* found = std::find(set.moves, end, m);
+    if (exclude && found != end) {
+        std::copy(found + 1, end, found);
+        --set.count;
+    } else if (!exclude && found == end) {
+        set.moves[set.count++] = m;
+    }
 }
 
 // ---- Endgame tablebases.

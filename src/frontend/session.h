@@ -27,9 +27,6 @@ extern std::atomic<Move> ponder_hit_move;
 // The games are Chess960 (UCI's UCI_Chess960; xboard's "variant fischerandom"
 // until "new"): every position set up is one, its castling read as Chess960's.
 extern bool chess960_games;
-// Thinking lines are shown (xboard's post and nopost; UCI and the console
-// always show them). Any thread: the reader thread answers post during a search.
-extern std::atomic<bool> post_thinking;
 extern int multi_pv;  // lines a search reports (MultiPV), 1 .. MAX_MULTI_PV; driver thread
 
 // The start-up values of the state above; the books on or off as the
@@ -139,10 +136,16 @@ SearchResult run_search(const SearchRequest& request);
 // when no ponder search runs.
 bool ponder_hit(std::int64_t arrival_ms);
 
-// Mate scores as the interfaces count them: moves to the mate.
-bool is_mate_score(int score);
-// For a mate score: the moves to the mate, with the score's sign (mated in N: -N).
-int mate_in_moves(int score);
+// ---- The root moves a search may play: those xboard's "exclude MOVE",
+// "exclude all", "include MOVE" and "include all" leave in, for the engine's
+// own move and analysis (UCI's searchmoves come with the request). They
+// belong to the position they were given in: a move, an undo, a new game or
+// a new position forgets them (forget_exclusions). Moves that are not legal
+// are ignored.
+void exclude_root_moves(const char* text, bool exclude);  // "all" or a move text
+void forget_exclusions();
+// The moves a search of the current position may play; nullptr: every legal one.
+const RootMoveSet* root_moves_allowed_here();
 
 // ---- Endgame tablebases.
 // Loads the Syzygy tables of path (folders separated by ':', "" for none) as

@@ -47,11 +47,55 @@ void console_lines_done(const SearchInfo* lines, int count) {
 
 void console_nothing(const SearchInfo&) {}
 
+// info with its score in xboard's form.
+SearchInfo shown(const SearchInfo& info) {
+    SearchInfo copy = info;
+    copy.score = xboard_score(info.score);
+    return copy;
+}
+
+void xboard_new_best(const SearchInfo& info) {
+    if (post_thinking.load()) console_new_best(shown(info));
+}
+
+void xboard_iteration_done(const SearchInfo& info) {
+    if (post_thinking.load()) console_iteration_done(shown(info));
+}
+
+void xboard_table_result(const SearchInfo& info) {
+    if (post_thinking.load()) console_table_result(shown(info));
+}
+
+void xboard_lines_done(const SearchInfo* lines, int count) {
+    if (!post_thinking.load()) return;
+    SearchInfo copies[MOVE_LIST_CAPACITY];
+    for (int k = 0; k < count; ++k) copies[k] = shown(lines[k]);
+    console_lines_done(copies, count);
+}
+
 }  // namespace
+
+std::atomic<bool> post_thinking{true};
+
+bool is_mate_score(int score) {
+    return score >= MATE_BOUND || score <= -MATE_BOUND;
+}
+
+int mate_in_moves(int score) {
+    return score > 0 ? (MATE_SCORE - score + 1) / 2 : -((MATE_SCORE + score) / 2);
+}
+
+int xboard_score(int score) {
+    if (!is_mate_score(score)) return score;
+    return (score > 0 ? 100000 : -100000) + mate_in_moves(score);
+}
 
 const SearchReport console_report = {console_new_best,     console_iteration_done,
                                      console_table_result, console_lines_done,
                                      console_nothing,      console_nothing};
+
+const SearchReport xboard_report = {xboard_new_best,   xboard_iteration_done, xboard_table_result,
+                                    xboard_lines_done, console_nothing,       console_nothing};
 
 void print_book_move_line(Move move) {
     move_to_text(move);

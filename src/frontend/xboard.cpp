@@ -3,7 +3,6 @@
 // game-end report. The engine's actions are the session's.
 #include "frontend/xboard.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
@@ -59,63 +58,6 @@ const char* move_in(const char* line) {
     const char* text = line + 8;
     while (*text == ' ') ++text;
     return text;
-}
-
-// ---- Root moves left out of the search ("exclude MOVE", "exclude all",
-// "include MOVE", "include all"), for the engine's own move and analysis.
-// They belong to the position they were given in: a move, an undo, a new
-// game or a new position forgets them. Moves that are not legal are ignored.
-struct Exclusions {
-    std::uint64_t key = 0;  // the position's key when they were given
-    int ply = -1;           // and its game_ply; -1: none given
-    RootMoveSet allowed;    // restricted: the moves still searched
-};
-Exclusions exclusions;
-
-void forget_exclusions() {
-    exclusions.ply = -1;
-}
-
-bool exclusions_hold_here() {
-    return exclusions.ply == position.game_ply && exclusions.key == position.state.key;
-}
-
-// The moves a search of the current position may play; nullptr: every legal one.
-const RootMoveSet* allowed_here() {
-    return exclusions_hold_here() && exclusions.allowed.restricted ? &exclusions.allowed : nullptr;
-}
-
-// Every legal move into set.
-void allow_all(RootMoveSet& set) {
-    MoveEntry list[MOVE_LIST_CAPACITY];
-    set.count = filter_legal(generate_moves(list), list);
-    for (int i = 0; i < set.count; ++i) set.moves[i] = list[i].move;
-}
-
-void change_exclusions(const char* text, bool exclude) {
-    if (!exclusions_hold_here()) exclusions = {position.state.key, position.game_ply, {}};
-    RootMoveSet& set = exclusions.allowed;
-    while (*text == ' ') ++text;
-    if (starts_with(text, "all")) {
-        set.restricted = exclude;
-        set.count = 0;
-        return;
-    }
-    const Move m = looks_like_move(text) ? parse_move_text(text) : 0;
-    if (m == 0) return;
-    if (!set.restricted) {
-        if (!exclude) return;
-        allow_all(set);
-        set.restricted = true;
-    }
-    Move* end = set.moves + set.count;
-    Move* found = std::find(set.moves, end, m);
-    if (exclude && found != end) {
-        std::copy(found + 1, end, found);
-        --set.count;
-    } else if (!exclude && found == end) {
-        set.moves[set.count++] = m;
-    }
 }
 
 // ---- The commands.
@@ -381,9 +323,9 @@ const Command COMMANDS[] = {
     {"option", set_option, nullptr, H::HOLD, H::STOP, H::STOP},
     // While the engine thinks about its own move they would name moves of the
     // position before it: dropped.
-    {"exclude", [](const char* l) { change_exclusions(text_at(l, 8), true); }, nullptr, H::IGNORE,
+    {"exclude", [](const char* l) { exclude_root_moves(text_at(l, 8), true); }, nullptr, H::IGNORE,
      H::STOP, H::STOP},
-    {"include", [](const char* l) { change_exclusions(text_at(l, 8), false); }, nullptr, H::IGNORE,
+    {"include", [](const char* l) { exclude_root_moves(text_at(l, 8), false); }, nullptr, H::IGNORE,
      H::STOP, H::STOP},
     {"variant", set_variant, nullptr, H::STOP, H::STOP, H::STOP},
     {"bk", list_book_moves, nullptr, H::HOLD, H::STOP, H::IGNORE},
@@ -507,7 +449,7 @@ Heard hear_while_analysing(const char* line, std::int64_t) {
 
 void engine_move() {
     if (!game_has_room(1)) return;
-    const RootMoveSet* allowed = allowed_here();
+    const RootMoveSet* allowed = root_moves_allowed_here();
     if (const Move m = allowed == nullptr ? book_answer(print_book_move_line) : 0) {
         play_engine_move(m);
         return;
@@ -609,53 +551,10 @@ void analysis_pass() {
     request.answer_waits = wait_for_the_next_line;
     request.report = &xboard_report;
     request.book_report = print_book_move_line;
-    request.root_moves = allowed_here();
+    request.root_moves = root_moves_allowed_here();
     run_search(request);
     read_line_or_quit();
 }
-
-// ---- Thinking lines: the console's, with mate scores as xboard reads them,
-// while "post" is in force.
-
-// info with its score in xboard's form.
-SearchInfo shown(const SearchInfo& info) {
-    SearchInfo copy = info;
-    copy.score = xboard_score(info.score);
-    return copy;
-}
-
-void xboard_new_best(const SearchInfo& info) {
-    if (post_thinking.load()) console_report.new_best(shown(info));
-}
-
-void xboard_iteration_done(const SearchInfo& info) {
-    if (post_thinking.load()) console_report.iteration_done(shown(info));
-}
-
-void xboard_table_result(const SearchInfo& info) {
-    if (post_thinking.load()) console_report.table_result(shown(info));
-}
-
-void xboard_lines_done(const SearchInfo* lines, int count) {
-    if (!post_thinking.load()) return;
-    SearchInfo copies[MOVE_LIST_CAPACITY];
-    for (int k = 0; k < count; ++k) copies[k] = shown(lines[k]);
-    console_report.lines_done(copies, count);
-}
-
-void nothing_shown(const SearchInfo&) {}
-
-}  // namespace
-
-const SearchReport xboard_report = {xboard_new_best,   xboard_iteration_done, xboard_table_result,
-                                    xboard_lines_done, nothing_shown,         nothing_shown};
-
-int xboard_score(int score) {
-    if (!is_mate_score(score)) return score;
-    return (score > 0 ? 100000 : -100000) + mate_in_moves(score);
-}
-
-namespace {
 
 // The result line of each game_result code the rules give.
 const char* const RESULT_LINES[] = {"", "1-0\n", "0-1\n", "1/2-1/2\n"};

@@ -1,5 +1,5 @@
 // Move ordering: hash move and killers on top, best remaining move picked first.
-#include "search/search.h"
+#include "search/internal.h"
 
 namespace {
 

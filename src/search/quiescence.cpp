@@ -1,7 +1,7 @@
 // The capture search below the horizon: stand pat and winning or even captures,
 // or every reply when in check.
 #include "eval/eval.h"
-#include "search/search.h"
+#include "search/internal.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // first moves in front, and the moves the front end allows at the root.
 #include <algorithm>
 
-#include "search/search.h"
+#include "search/internal.h"
 
 namespace {
 

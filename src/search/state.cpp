@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "platform/platform.h"
-#include "search/search.h"
+#include "search/internal.h"
 
 Worker main_worker;
 QV_THREAD_LOCAL Worker* this_worker = &main_worker;

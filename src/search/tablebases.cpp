@@ -2,7 +2,7 @@
 // at nodes after a capture or pawn move, and the root moves the tables keep.
 #include <algorithm>
 
-#include "search/search.h"
+#include "search/internal.h"
 #include "tablebase/tablebase.h"
 
 int syzygy_probe_depth = 1;

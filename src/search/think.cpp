@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "search/search.h"
+#include "search/internal.h"
 
 namespace {
 

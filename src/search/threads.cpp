@@ -7,7 +7,7 @@
 #include <system_error>
 #include <thread>
 
-#include "search/search.h"
+#include "search/internal.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "search/search.h"
+#include "search/internal.h"
 
 std::uint32_t tt_entry_count = DEFAULT_TT_ENTRY_COUNT;
 std::uint32_t tt_bucket_mask = 0;

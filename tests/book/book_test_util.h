@@ -13,7 +13,7 @@
 #include "book/book.h"
 #include "frontend/session.h"
 #include "platform/platform.h"
-#include "search/search.h"
+#include "search/internal.h"
 #include "support/board_helpers.h"
 #include "support/scratch_dir.h"
 

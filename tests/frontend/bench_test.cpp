@@ -6,7 +6,7 @@
 #include <string>
 
 #include "frontend/timeman.h"
-#include "search/search.h"
+#include "search/internal.h"
 
 namespace {
 

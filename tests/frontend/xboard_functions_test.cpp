@@ -7,7 +7,7 @@
 #include "frontend/session.h"
 #include "frontend/timeman.h"
 #include "frontend/xboard.h"
-#include "search/search.h"
+#include "search/internal.h"
 #include "search/search_test_util.h"
 
 namespace {

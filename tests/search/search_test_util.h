@@ -9,7 +9,7 @@
 #include "board/board.h"
 #include "eval/eval.h"
 #include "frontend/thinking.h"
-#include "search/search.h"
+#include "search/internal.h"
 #include "support/board_helpers.h"
 
 namespace search_test {

@@ -1,11 +1,10 @@
 // The full-width search: fail-soft principal-variation alpha-beta with a
 // transposition table, null move, internal deepening, futility pruning and
 // check and seventh-rank extensions.
-#include "search/search.h"
-
 #include "board/game_end.h"
 #include "eval/eval.h"
 #include "platform/platform.h"
+#include "search/internal.h"
 #include "tablebase/tablebase.h"
 
 namespace {
