@@ -202,7 +202,8 @@ void helper_search(const MoveEntry* root_list, int count);
 // Inside the search, this thread's root records (Worker::root_moves). Each
 // iteration searches line 1 over the root moves, line k over them less the
 // first moves of lines 1 .. k - 1 (MultiPV).
-// the legal moves of list that allowed_root_moves keeps, in their order; their count.
+// The legal moves of list that the limits allow (SearchLimits::allowed), in
+// their order; their count.
 int allow_root_moves(MoveEntry* list, int count);
 void start_root_moves(const MoveEntry* list, int count);  // one record per move, none searched
 void start_root_iteration();                              // each score becomes the previous one

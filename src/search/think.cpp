@@ -71,10 +71,6 @@ bool in_list(Move m, int count, const MoveEntry* list) {
     return false;
 }
 
-}  // namespace
-
-namespace {
-
 // The main thread's reporting in the running search.
 const SearchReport* report = nullptr;  // where the running search reports
 int report_depth = 0;                  // depth of the iteration in progress, plies
