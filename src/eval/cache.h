@@ -39,8 +39,10 @@ struct ExchangeLists {
     int count[2];  // used entries of each list
 };
 
-// Only the owning thread reads or writes an EvalState.
-struct EvalState {
+// Only the owning thread reads or writes an EvalState. Aligned to a cache
+// line, so that the exchange lists written at every exchange share no line
+// with data other threads read.
+struct alignas(64) EvalState {
     // eval_cache_count and pawn_cache_count entries; nullptr before allocation.
     EvalCacheEntry* eval_cache = nullptr;
     PawnCacheEntry* pawn_cache = nullptr;

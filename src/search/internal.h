@@ -49,7 +49,9 @@ std::uint64_t search_nodes();     // moves + captures of search_node_counts
 
 // ---- Search state of one thread: its worker. Written by its own thread only,
 // except where a field says otherwise.
-struct Worker {
+// Aligned to a cache line, so that no other thread's data shares the lines a
+// worker writes at every node.
+struct alignas(64) Worker {
     // 0 for the main worker (the thread that calls search(), and every thread
     // that is no helper), 1 .. for the helpers'; set when the pool makes it.
     int index = 0;
