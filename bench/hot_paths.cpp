@@ -11,7 +11,7 @@
 
 #include "board/board.h"
 #include "eval/eval.h"
-#include "search/search.h"
+#include "search/internal.h"
 
 namespace {
 
@@ -131,10 +131,11 @@ void BM_AttackTests(benchmark::State& state) {
 }
 
 void forget_evaluation() {
-    eval_cache[static_cast<std::uint32_t>(position.state.key) & eval_cache_mask] = EvalCacheEntry{};
+    eval_state->eval_cache[static_cast<std::uint32_t>(position.state.key) & eval_cache_mask] =
+        EvalCacheEntry{};
 }
 void forget_pawn_part() {
-    pawn_cache[position.state.pawn_key & pawn_cache_mask] = PawnCacheEntry{};
+    eval_state->pawn_cache[position.state.pawn_key & pawn_cache_mask] = PawnCacheEntry{};
 }
 
 // Nothing cached: the whole evaluation, pawn structure and shelter included.
@@ -235,20 +236,20 @@ void BM_TableProbe(benchmark::State& state) {
 // argument is the depth), with its speed in nodes per second.
 void BM_Search(benchmark::State& state) {
     ensure_tables();
-    post_thinking.store(false);
-    time_limited.store(false);
-    time_budget.store(UNLIMITED_TIME_BUDGET);
-    max_depth = static_cast<int>(state.range(0));
+    SearchLimits limits;
+    limits.depth = static_cast<int>(state.range(0));
+    const auto quiet = [](const SearchInfo&) {};
+    const SearchReport report = {quiet, quiet, quiet, [](const SearchInfo*, int) {}, quiet, quiet};
     std::int64_t nodes = 0;
     for (auto _ : state) {
         for (int n = 0; n < CORPUS_SIZE; ++n) {
             state.PauseTiming();
             set_up(n);
             tt_clear_all();
-            stop_search.store(false);
+            clear_search_signals();
             state.ResumeTiming();
-            think();
-            nodes += move_nodes + capture_nodes;
+            const RootMoves result = search(limits, report);
+            nodes += static_cast<std::int64_t>(result.nodes.moves + result.nodes.captures);
         }
     }
     state.counters["nodes/s"] =

@@ -1,9 +1,11 @@
-// The evaluation's two caches: whole scores by position key and the pawn and
-// king part by pawn key. Every search thread has its own pair: the start-up
-// code allocates the main thread's with the transposition table
-// (allocate_tables, search/search.h), each helper search thread its own.
+// The evaluation's state of one search thread: its two caches (whole scores
+// by position key, the pawn and king part by pawn key) and its exchange
+// lists. The start-up code allocates the main thread's caches with the
+// transposition table (allocate_tables, search/search.h), each helper search
+// thread its own; the search's worker record of the thread holds the state.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "board/board.h"
@@ -27,17 +29,38 @@ extern std::uint32_t eval_cache_count;  // entries of each eval_cache, a power o
 extern std::uint32_t eval_cache_mask;   // eval_cache_count - 1: low key bits to a slot
 extern std::uint32_t pawn_cache_count;  // entries of each pawn_cache, a power of two
 extern std::uint32_t pawn_cache_mask;   // pawn_cache_count - 1: low pawn-key bits to a slot
-// This thread's caches: eval_cache_count and pawn_cache_count entries; nullptr
-// before allocation. Only the owning thread reads or writes them.
-extern QV_THREAD_LOCAL EvalCacheEntry* eval_cache;
-extern QV_THREAD_LOCAL PawnCacheEntry* pawn_cache;
+constexpr int SWAP_LIST_CAPACITY = 16;  // entries of each exchange list
+// The exchange lists of a thread's last static_exchange, by colour.
+struct ExchangeLists {
+    // [WHITE], [BLACK]. Entry 0: the piece on the target (the mover's own list:
+    // the moving piece); then the values of that colour's attackers in capture
+    // order, centipawns.
+    int values[2][SWAP_LIST_CAPACITY];
+    int count[2];  // used entries of each list
+};
+
+// Only the owning thread reads or writes an EvalState. Aligned to a cache
+// line, so that the exchange lists written at every exchange share no line
+// with data other threads read.
+struct alignas(64) EvalState {
+    // eval_cache_count and pawn_cache_count entries; nullptr before allocation.
+    EvalCacheEntry* eval_cache = nullptr;
+    PawnCacheEntry* pawn_cache = nullptr;
+    // The sizes they were allocated with, bytes: the counts may have changed since.
+    std::size_t eval_cache_bytes = 0, pawn_cache_bytes = 0;
+    ExchangeLists exchange_lists{};
+};
+extern EvalState main_eval_state;  // the main search thread's, and any other's that is no helper
+// This thread's state: main_eval_state until a helper search thread binds its own.
+extern QV_THREAD_LOCAL EvalState* eval_state;
 
 // Start loading the evaluation-cache slot and, for its misses, the pawn-cache
 // slot of the current position (a capture-search child is about to read them).
 inline void eval_cache_prefetch() {
-    __builtin_prefetch(eval_cache +
+    const EvalState& state = *eval_state;
+    __builtin_prefetch(state.eval_cache +
                        (static_cast<std::uint32_t>(position.state.key) & eval_cache_mask));
-    __builtin_prefetch(pawn_cache + (position.state.pawn_key & pawn_cache_mask));
+    __builtin_prefetch(state.pawn_cache + (position.state.pawn_key & pawn_cache_mask));
 }
 
 // Allocates this thread's two caches zero-filled from the current counts

@@ -25,18 +25,9 @@ int count_rook_rays(int square);
 int count_bishop_rays(int square);
 
 // Static exchange evaluation.
-constexpr int SWAP_LIST_CAPACITY = 16;      // entries of each exchange list
 constexpr int SWAP_SENTINEL = 0x55555555;   // fills the unused entries: above every value
 constexpr int KING_EXCHANGE_VALUE = 10000;  // the king's value in an exchange, centipawns
 extern const int piece_value[13];           // [piece code]: exchange value, centipawns
-// The exchange lists of this thread's last static_exchange, by colour.
-struct ExchangeLists {
-    // [WHITE], [BLACK]. Entry 0: the piece on the target (the mover's own list:
-    // the moving piece); then the values of that colour's attackers in capture
-    // order, centipawns.
-    int values[2][SWAP_LIST_CAPACITY];
-    int count[2];  // used entries of each list
-};
-extern QV_THREAD_LOCAL ExchangeLists exchange_lists;  // each thread its own
+// The exchange lists: EvalState::exchange_lists (eval/cache.h).
 void collect_attackers(int square);
 int static_exchange(Move m);

@@ -155,7 +155,8 @@ int evaluate_endgame() {
 
 int evaluate() {
     const std::uint64_t key = position.state.key;
-    EvalCacheEntry& entry = eval_cache[static_cast<std::uint32_t>(key) & eval_cache_mask];
+    EvalCacheEntry& entry =
+        eval_state->eval_cache[static_cast<std::uint32_t>(key) & eval_cache_mask];
     if (entry.key == key) return entry.score;
 
     const int material = position.state.piece_material;

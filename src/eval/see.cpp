@@ -1,9 +1,8 @@
+#include "eval/cache.h"
 #include "eval/eval.h"
 
 const int piece_value[13] = {
     0, 100, 300, 300, 500, 900, KING_EXCHANGE_VALUE, 100, 300, 300, 500, 900, KING_EXCHANGE_VALUE};
-
-QV_THREAD_LOCAL ExchangeLists exchange_lists;
 
 namespace {
 
@@ -37,15 +36,17 @@ inline int colour_of(int piece) {
 }
 
 void append(int colour, int value) {
-    int& count = exchange_lists.count[colour];
-    if (count < SWAP_LIST_CAPACITY) exchange_lists.values[colour][count++] = value;
+    ExchangeLists& lists = eval_state->exchange_lists;
+    int& count = lists.count[colour];
+    if (count < SWAP_LIST_CAPACITY) lists.values[colour][count++] = value;
 }
 
 // Sorted insertion from the ray's cursor: equal values go after those already
 // there, and a piece further along the ray after the one in front of it.
 void insert(int colour, int& cursor, int value) {
-    int* list = exchange_lists.values[colour];
-    int& count = exchange_lists.count[colour];
+    ExchangeLists& lists = eval_state->exchange_lists;
+    int* list = lists.values[colour];
+    int& count = lists.count[colour];
     if (count >= SWAP_LIST_CAPACITY) return;
     while (cursor < count && list[cursor] <= value) ++cursor;
     for (int i = count; i > cursor; --i) list[i] = list[i - 1];
@@ -118,7 +119,8 @@ void collect_attackers(int square) {
     const SquareSet queens = pieces[W_QUEEN] | pieces[B_QUEEN];
     const SquareSet diagonal_sliders = pieces[W_BISHOP] | pieces[B_BISHOP] | queens;
     const SquareSet straight_sliders = pieces[W_ROOK] | pieces[B_ROOK] | queens;
-    const int start[2] = {exchange_lists.count[WHITE], exchange_lists.count[BLACK]};
+    const ExchangeLists& lists = eval_state->exchange_lists;
+    const int start[2] = {lists.count[WHITE], lists.count[BLACK]};
     for (const Ray& ray : SEE_RAYS) {
         const SquareSet sliders = ray.diagonal ? diagonal_sliders : straight_sliders;
         const int neighbour = board[square + ray.step];
@@ -130,9 +132,10 @@ void collect_attackers(int square) {
 }
 
 int static_exchange(Move m) {
+    ExchangeLists& lists = eval_state->exchange_lists;
     for (int i = 0; i < SWAP_LIST_CAPACITY; ++i) {
-        exchange_lists.values[WHITE][i] = SWAP_SENTINEL;
-        exchange_lists.values[BLACK][i] = SWAP_SENTINEL;
+        lists.values[WHITE][i] = SWAP_SENTINEL;
+        lists.values[BLACK][i] = SWAP_SENTINEL;
     }
     const int from = move_from(m), to = move_to(m);
     const int moving = position.board[from];
@@ -140,18 +143,18 @@ int static_exchange(Move m) {
     // and the mover itself is not found twice.
     position.board[from] = EMPTY;
 
-    exchange_lists.count[WHITE] = 1;
-    exchange_lists.count[BLACK] = 1;
+    lists.count[WHITE] = 1;
+    lists.count[BLACK] = 1;
     const int side = position.state.side_to_move;
-    exchange_lists.values[side][0] = piece_value[moving];
-    exchange_lists.values[side ^ 1][0] = piece_value[move_captured(m)];
+    lists.values[side][0] = piece_value[moving];
+    lists.values[side ^ 1][0] = piece_value[move_captured(m)];
     collect_attackers(to);
     position.board[from] = moving;
 
-    const int* mover = exchange_lists.values[side];
-    const int* opponent = exchange_lists.values[side ^ 1];
-    const int mover_count = exchange_lists.count[side];
-    const int opponent_count = exchange_lists.count[side ^ 1];
+    const int* mover = lists.values[side];
+    const int* opponent = lists.values[side ^ 1];
+    const int mover_count = lists.count[side];
+    const int opponent_count = lists.count[side ^ 1];
 
     int gain = 0, best = -SWAP_LOOP_START, worst = SWAP_LOOP_START;
     int i = 0, j = 0;

@@ -1,5 +1,7 @@
 // The console's benchmark and test suite.
 #pragma once
 
-void benchmark();
+#include "search/search.h"
+
+RootMoves benchmark();  // the search's result
 void benchmark_position(int depth, const char* fen);

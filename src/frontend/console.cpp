@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "book/book.h"
+#include "eval/cache.h"
 #include "frontend/bench.h"
 #include "frontend/config.h"
 #include "frontend/io.h"
@@ -16,7 +17,6 @@
 #include "frontend/version.h"
 #include "frontend/xboard.h"
 #include "platform/platform.h"
-#include "search/search.h"
 
 namespace {
 
@@ -30,7 +30,6 @@ void print_banner() {
 }
 
 void set_start_values() {
-    best_move = 0;
     reset_session_state();
     clear_time_control();  // no clock: only the default depth limits a search
     post_thinking.store(true);
@@ -66,9 +65,6 @@ bool set_up_engine(bool with_config) {
     eval_cache_count = EVAL_CACHE_COUNT;
     pawn_cache_count = PAWN_CACHE_COUNT;
     if (with_config) read_config();
-    tt_bucket_mask = (tt_entry_count - 1) >> 2;
-    eval_cache_mask = eval_cache_count - 1;
-    pawn_cache_mask = pawn_cache_count - 1;
     if (!allocate_tables()) {
         print_line("Error: not enough memory\n");
         return false;
@@ -82,9 +78,9 @@ bool set_up_engine(bool with_config) {
 // holds, so the node count is the same everywhere.
 int bench_main() {
     if (!set_up_engine(false)) return EXIT_STATUS_NO_MEMORY;
-    benchmark();
-    const std::uint64_t nodes = search_nodes();
-    const std::int64_t ms = std::max<std::int64_t>(last_clock - search_start_clock, 1);
+    const RootMoves result = benchmark();
+    const std::uint64_t nodes = result.nodes.moves + result.nodes.captures;
+    const std::int64_t ms = std::max<std::int64_t>(result.time_ms, 1);
     print_line("%llu nodes %llu nps\n", static_cast<unsigned long long>(nodes),
                static_cast<unsigned long long>(nodes * 1000 / static_cast<std::uint64_t>(ms)));
     return 0;

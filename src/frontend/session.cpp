@@ -20,6 +20,7 @@ std::atomic<bool> pondering{false};
 Move ponder_move = 0;
 std::atomic<Move> ponder_hit_move{0};
 bool chess960_games = false;
+int multi_pv = 1;
 
 namespace {
 
@@ -138,77 +139,154 @@ unsigned hash_megabytes() {
                                  MEGABYTE);
 }
 
-Move book_answer(const SearchReport& report) {
+Move book_answer(BookMoveReport show) {
     if (!book_may_answer()) return 0;
     const Move m = probe_book();
-    if (m != 0 && !pondering.load() && post_thinking.load()) report.book_move(m);
+    if (m != 0 && !pondering.load() && post_thinking.load()) show(m);
     return m;
+}
+
+void play_move(Move m) {
+    tt_clear_entry();
+    make_move(m);
+}
+
+Move expected_move() {
+    const Move m = tt_probe_move();
+    return m != 0 && is_legal(m) ? m : 0;
+}
+
+void stop_thinking() {
+    stop_search.store(true);
+}
+
+bool tablebases_in_use() {
+    return tablebase_pieces > 0;
 }
 
 namespace {
 
-// The limits, the clock and the flags of a search about to start.
-void prepare_search(const SearchRequest& r) {
+// The limits of the search a request asks for; the time control's own
+// state (the clock, the moves counted) as it is to start.
+SearchLimits limits_of(const SearchRequest& r) {
     if (r.limits != nullptr)
         set_move_limits(*r.limits);
     else
         budget_half_moves = position.game_ply;
-    stop_search.store(false);
-    pondering.store(r.kind == SearchKind::PONDER);
+    SearchLimits limits;
     if (r.kind == SearchKind::OWN_MOVE) {
-        // The limits are in place before time_limited is seen.
         plan_move_time(r.arrival_ms);
-        time_limited.store(true, std::memory_order_release);
-    } else {
-        time_limited.store(false, std::memory_order_release);
-        hard_deadline_ms.store(NO_DEADLINE);
+        limits.timed = true;
+        limits.time_budget_cs = time_budget.load();
+        limits.deadline_ms = hard_deadline_ms.load();
     }
-    search_report = r.report;
+    if (r.limits != nullptr && r.limits->nodes > 0)
+        limits.nodes = static_cast<std::uint64_t>(r.limits->nodes);
+    limits.depth = max_depth;
     // mate_in_moves counts a mate at ply 2N - 1 as a mate in N moves.
     const int mate_moves = std::clamp(r.mate_moves, 0, (MATE_SCORE - MATE_BOUND + 1) / 2);
-    mate_limit_plies = mate_moves > 0 ? 2 * mate_moves - 1 : 0;
-    if (r.root_moves != nullptr)
-        allowed_root_moves = *r.root_moves;
-    else
-        allowed_root_moves.restricted = false;
+    limits.mate_plies = mate_moves > 0 ? 2 * mate_moves - 1 : 0;
+    limits.lines = multi_pv;
+    if (r.root_moves != nullptr) limits.allowed = *r.root_moves;
+    return limits;
+}
+
+// The move after move that the table expects, when legal.
+Move predicted_reply(Move move) {
+    make_move(move);
+    const Move reply = expected_move();
+    unmake_move();
+    return reply;
 }
 
 }  // namespace
 
 SearchResult run_search(const SearchRequest& r) {
-    prepare_search(r);
+    const SearchLimits limits = limits_of(r);
+    clear_search_signals();
+    pondering.store(r.kind == SearchKind::PONDER);
     const bool listening = r.listener != nullptr && listen(r.listener);
     SearchResult result;
-    if (r.book && r.root_moves == nullptr) result.move = book_answer(*r.report);
-    if (result.move == 0 && think()) {
-        result.move = best_move;
-        age_transposition_table();
+    if (r.book && r.root_moves == nullptr) result.move = book_answer(r.book_report);
+    if (result.move != 0) {
+        result.ponder = predicted_reply(result.move);
+    } else {
+        const RootMoves found = search(limits, *r.report);
+        result.move = found.best();
+        result.ponder = found.ponder();
+        if (result.move != 0) age_transposition_table();
     }
     result.found = result.move != 0;
     if (listening && r.answer_waits != nullptr && r.answer_waits()) wait_until_heard();
     stop_listening();
     pondering.store(false);
-    node_limit = NO_NODE_LIMIT;
-    mate_limit_plies = 0;
-    allowed_root_moves.restricted = false;
     return result;
 }
 
 bool ponder_hit(std::int64_t arrival_ms) {
     if (!pondering.exchange(false)) return false;
-    // The limits are in place before time_limited is seen.
     plan_move_time(arrival_ms);
-    time_limited.store(true, std::memory_order_release);
+    search_ponder_hit(time_budget.load(), hard_deadline_ms.load());
     ponder_hit_move.store(ponder_move);
     return true;
 }
 
-bool is_mate_score(int score) {
-    return score >= MATE_BOUND || score <= -MATE_BOUND;
+// ---- Root moves left out of the search.
+
+namespace {
+
+struct Exclusions {
+    std::uint64_t key = 0;  // the position's key when they were given
+    int ply = -1;           // and its game_ply; -1: none given
+    RootMoveSet allowed;    // restricted: the moves still searched
+};
+Exclusions exclusions;  // driver thread
+
+bool exclusions_hold_here() {
+    return exclusions.ply == position.game_ply && exclusions.key == position.state.key;
 }
 
-int mate_in_moves(int score) {
-    return score > 0 ? (MATE_SCORE - score + 1) / 2 : -((MATE_SCORE + score) / 2);
+// Every legal move into set.
+void allow_all(RootMoveSet& set) {
+    MoveEntry list[MOVE_LIST_CAPACITY];
+    set.count = filter_legal(generate_moves(list), list);
+    for (int i = 0; i < set.count; ++i) set.moves[i] = list[i].move;
+}
+
+}  // namespace
+
+void forget_exclusions() {
+    exclusions.ply = -1;
+}
+
+const RootMoveSet* root_moves_allowed_here() {
+    return exclusions_hold_here() && exclusions.allowed.restricted ? &exclusions.allowed : nullptr;
+}
+
+void exclude_root_moves(const char* text, bool exclude) {
+    if (!exclusions_hold_here()) exclusions = {position.state.key, position.game_ply, {}};
+    RootMoveSet& set = exclusions.allowed;
+    while (*text == ' ') ++text;
+    if (starts_with(text, "all")) {
+        set.restricted = exclude;
+        set.count = 0;
+        return;
+    }
+    const Move m = looks_like_move(text) ? parse_move_text(text) : 0;
+    if (m == 0) return;
+    if (!set.restricted) {
+        if (!exclude) return;
+        allow_all(set);
+        set.restricted = true;
+    }
+    Move* end = set.moves + set.count;
+    Move* found = std::find(set.moves, end, m);
+    if (exclude && found != end) {
+        std::copy(found + 1, end, found);
+        --set.count;
+    } else if (!exclude && found == end) {
+        set.moves[set.count++] = m;
+    }
 }
 
 // ---- Endgame tablebases.

@@ -10,6 +10,7 @@
 
 #include "board/board.h"
 #include "frontend/io.h"
+#include "frontend/thinking.h"
 #include "frontend/timeman.h"
 #include "search/search.h"
 
@@ -26,6 +27,7 @@ extern std::atomic<Move> ponder_hit_move;
 // The games are Chess960 (UCI's UCI_Chess960; xboard's "variant fischerandom"
 // until "new"): every position set up is one, its castling read as Chess960's.
 extern bool chess960_games;
+extern int multi_pv;  // lines a search reports (MultiPV), 1 .. MAX_MULTI_PV; driver thread
 
 // The start-up values of the state above; the books on or off as the
 // configuration (book_settings) has them.
@@ -86,8 +88,20 @@ void set_thread_count(int count, const char* asked_as);
 
 // The book's move for the position when the book may answer, else 0. With
 // thinking output on and no ponder search in preparation it is shown
-// through report.
-Move book_answer(const SearchReport& report);
+// through show.
+using BookMoveReport = void (*)(Move move);
+Move book_answer(BookMoveReport show);
+
+// A game move, legal here: the table's entry of the position before it is
+// cleared, then it is played.
+void play_move(Move m);
+// The table's move for the side to move when it is legal here, else 0: the
+// move the engine expects.
+Move expected_move();
+// The running search, if any, stops (any thread).
+void stop_thinking();
+// The tablebases answer probes: reports may show their hits.
+bool tablebases_in_use();
 
 // One search, as both drivers start it.
 enum class SearchKind {
@@ -105,8 +119,9 @@ struct SearchRequest {
     // After the search, true when the driver's answer waits for the line that
     // ends listening (nullptr: it never does).
     bool (*answer_waits)() = nullptr;
-    const SearchReport* report = &console_report;  // the thinking lines' form
-    bool book = false;                             // the book may answer instead of the search
+    const SearchReport* report = &console_report;       // the thinking lines' form
+    BookMoveReport book_report = print_book_move_line;  // how a book move is shown
+    bool book = false;                                  // the book may answer instead of the search
     // The root moves this search may play (UCI's searchmoves, xboard's
     // exclusions); nullptr: every legal move. The book does not answer a restricted search.
     const RootMoveSet* root_moves = nullptr;
@@ -115,6 +130,7 @@ struct SearchRequest {
 struct SearchResult {
     bool found = false;  // a move was chosen (book or search); false: no legal move
     Move move = 0;       // the move chosen, 0 when none
+    Move ponder = 0;     // the reply expected to it, legal; 0 when none
 };
 SearchResult run_search(const SearchRequest& request);
 
@@ -123,10 +139,16 @@ SearchResult run_search(const SearchRequest& request);
 // when no ponder search runs.
 bool ponder_hit(std::int64_t arrival_ms);
 
-// Mate scores as the interfaces count them: moves to the mate.
-bool is_mate_score(int score);
-// For a mate score: the moves to the mate, with the score's sign (mated in N: -N).
-int mate_in_moves(int score);
+// ---- The root moves a search may play: those xboard's "exclude MOVE",
+// "exclude all", "include MOVE" and "include all" leave in, for the engine's
+// own move and analysis (UCI's searchmoves come with the request). They
+// belong to the position they were given in: a move, an undo, a new game or
+// a new position forgets them (forget_exclusions). Moves that are not legal
+// are ignored.
+void exclude_root_moves(const char* text, bool exclude);  // "all" or a move text
+void forget_exclusions();
+// The moves a search of the current position may play; nullptr: every legal one.
+const RootMoveSet* root_moves_allowed_here();
 
 // ---- Endgame tablebases.
 // Loads the Syzygy tables of path (folders separated by ':', "" for none) as

@@ -18,6 +18,9 @@
 #include "frontend/io.h"
 #include "search/search.h"
 
+int max_depth = DEFAULT_MAX_DEPTH;
+std::atomic<int> time_budget{UNLIMITED_TIME_BUDGET};
+std::atomic<std::int64_t> hard_deadline_ms{NO_DEADLINE};
 int moves_per_control = 0;
 std::atomic<int> time_left_cs{0};
 int increment_cs = 0;
@@ -197,7 +200,6 @@ void set_move_limits(const MoveLimits& limits) {
     if (limits.depth > 0)
         max_depth = static_cast<int>(
             std::clamp<std::int64_t>(limits.depth, MIN_SEARCH_DEPTH, search_depth_ceiling));
-    node_limit = limits.nodes > 0 ? static_cast<std::uint64_t>(limits.nodes) : NO_NODE_LIMIT;
 }
 
 void set_search_depth(const char* text) {

@@ -4,6 +4,13 @@
 #include <atomic>
 #include <cstdint>
 
+extern int max_depth;  // deepest iteration under the time control in force, plies (sd)
+// The soft budget of the next timed move, centiseconds (written at a ponder hit
+// on the reader thread, read by the driver thread after it).
+extern std::atomic<int> time_budget;
+// clock_ms at which the next timed move must stop (NO_DEADLINE: no such
+// moment); set with time_budget by plan_move_time.
+extern std::atomic<std::int64_t> hard_deadline_ms;
 extern int moves_per_control;          // moves per "level" control, 0 = the whole game
 extern std::atomic<int> time_left_cs;  // the engine's clock, centiseconds
 extern int increment_cs;               // added per move, centiseconds
@@ -51,6 +58,6 @@ struct MoveLimits {
     std::int64_t nodes = 0;          // the search stops at this many nodes; 0: no limit
 };
 // In place of the time control in force: the clock through the level rules,
-// the move time as a hard limit as "st" is, the depth within the ceiling, the
-// node limit (node_limit).
+// the move time as a hard limit as "st" is, the depth within the ceiling (the
+// session takes the node limit from limits itself).
 void set_move_limits(const MoveLimits& limits);

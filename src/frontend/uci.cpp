@@ -15,8 +15,6 @@
 #include "frontend/timeman.h"
 #include "frontend/version.h"
 #include "platform/platform.h"
-#include "search/search.h"
-#include "tablebase/tablebase.h"
 
 namespace {
 
@@ -84,52 +82,30 @@ std::string score_text(int score) {
     return "cp " + std::to_string(score);
 }
 
-std::int64_t search_ms() {
-    return std::max<std::int64_t>(clock_ms() - search_start_clock, 0);
-}
-
-// Nodes per second over ms; below a millisecond there is no speed to tell.
-std::uint64_t nodes_per_second(std::uint64_t nodes, std::int64_t ms) {
-    return ms > 0 ? nodes * 1000 / static_cast<std::uint64_t>(ms) : 0;
-}
-
 // One info line, written in one piece so that a "readyok" from the reader
-// thread never lands inside it. multipv: the line's number, 0 for none (one line).
-void print_info(int depth, int sel, int score, std::uint64_t nodes, const Move* pv, int length,
-                int multipv = 0) {
-    const std::int64_t ms = search_ms();
-    const std::uint64_t nps = nodes_per_second(nodes, ms);
-    std::string line =
-        "info depth " + std::to_string(depth) + " seldepth " + std::to_string(std::max(sel, depth));
-    if (multipv > 0) line += " multipv " + std::to_string(multipv);
-    line += " score " + score_text(score) + " nodes " + std::to_string(nodes) + " nps " +
-            std::to_string(nps);
-    if (tablebase_pieces > 0) line += " tbhits " + std::to_string(tablebase_hits());
-    line += " time " + std::to_string(ms);
-    if (length > 0) line += " pv";
-    for (int i = 0; i < length; ++i) {
-        move_to_text(pv[i]);
+// thread never lands inside it.
+void print_info(const SearchInfo& info) {
+    std::string line = "info depth " + std::to_string(info.depth) + " seldepth " +
+                       std::to_string(std::max(info.sel_depth, info.depth));
+    if (info.line > 0) line += " multipv " + std::to_string(info.line);
+    line += " score " + score_text(info.score) + " nodes " + std::to_string(info.nodes) + " nps " +
+            std::to_string(info.nps);
+    if (tablebases_in_use()) line += " tbhits " + std::to_string(info.tb_hits);
+    line += " time " + std::to_string(info.time_ms);
+    if (info.pv_length > 0) line += " pv";
+    for (int i = 0; i < info.pv_length; ++i) {
+        move_to_text(info.pv[i]);
         line += ' ';
         line += move_text;
     }
     print_line("%s\n", line.c_str());
 }
 
-void uci_new_best(int depth, int score, int, std::uint64_t nodes, const Move* pv, int length) {
-    print_info(depth, sel_depth, score, nodes, pv, length);
-}
-
 // The completed iteration with its whole variation, so that the last line a
 // GUI keeps of a depth always shows the move the engine will play.
-void uci_iteration_done(int depth, int sel, int score, int, std::uint64_t nodes) {
+void uci_iteration_done(const SearchInfo& info) {
     if (multi_pv > 1) return;  // the lines have been reported
-    Move pv[MAX_PV_LENGTH];
-    const int length = best_move != 0 ? collect_root_pv(best_move, pv, MAX_PV_LENGTH) : 0;
-    print_info(depth, sel, score, nodes, pv, length);
-}
-
-void uci_table_result(int depth, int score, Move move) {
-    print_info(depth, depth, score, search_nodes(), &move, 1);
+    print_info(info);
 }
 
 // The book's move, said in words and as a line of one move, so that the last
@@ -141,29 +117,24 @@ void uci_book_move(Move move) {
 }
 
 // With several lines: "multipv K" in each, best first.
-void uci_lines_done(int depth, const RootMove* lines, int count, int, std::uint64_t nodes) {
-    for (int k = 0; k < count; ++k) {
-        const RootMove& r = lines[k];
-        print_info(depth, r.sel_depth, reported_score(r.score), nodes, r.pv, r.pv_length, k + 1);
-    }
+void uci_lines_done(const SearchInfo* lines, int count) {
+    for (int k = 0; k < count; ++k) print_info(lines[k]);
 }
 
-void uci_current_move(Move move, int number) {
-    move_to_text(move);
-    print_line("info currmove %s currmovenumber %d\n", move_text, number);
+void uci_current_move(const SearchInfo& info) {
+    move_to_text(info.current_move);
+    print_line("info currmove %s currmovenumber %d\n", move_text, info.current_number);
 }
 
-void uci_progress(int hashfull, std::uint64_t nodes) {
-    const std::int64_t ms = search_ms();
+void uci_progress(const SearchInfo& info) {
     print_line("info nodes %llu nps %llu hashfull %d time %lld\n",
-               static_cast<unsigned long long>(nodes),
-               static_cast<unsigned long long>(nodes_per_second(nodes, ms)), hashfull,
-               static_cast<long long>(ms));
+               static_cast<unsigned long long>(info.nodes),
+               static_cast<unsigned long long>(info.nps), info.hashfull,
+               static_cast<long long>(info.time_ms));
 }
 
-const SearchReport uci_report = {uci_new_best,  uci_iteration_done, uci_table_result,
-                                 uci_book_move, uci_lines_done,     uci_current_move,
-                                 uci_progress};
+const SearchReport uci_report = {print_info,     uci_iteration_done, print_info,
+                                 uci_lines_done, uci_current_move,   uci_progress};
 
 // ---- Options: the session's, each announced with its current value as the default.
 
@@ -268,8 +239,7 @@ bool set_up(const char* args) {
             (text.size() == 4 || (text.size() == 5 && std::strchr("qrbn", text[4]) != nullptr));
         const Move m = well_formed ? parse_move_text(text.c_str()) : 0;
         if (m == 0) return refuse("illegal move: " + text);
-        tt_clear_entry();
-        make_move(m);
+        play_move(m);
     }
     return true;
 }
@@ -438,7 +408,7 @@ Heard hear_during_search(const char* line, std::int64_t arrival_ms) {
     if (line == nullptr) {
         // A search with a limit still answers, as the interface may be reading
         // (end of input is the end of its commands); any other one ends.
-        if (!bounded_search || phase.load() != ANSWER_FREELY) stop_search.store(true);
+        if (!bounded_search || phase.load() != ANSWER_FREELY) stop_thinking();
         return Heard::ENDS_HELD;
     }
     const char* args = nullptr;
@@ -459,32 +429,22 @@ Heard hear_during_search(const char* line, std::int64_t arrival_ms) {
         case Hearing::IGNORE:
             return Heard::HANDLED;
         case Hearing::STOP:
-            stop_search.store(true);
+            stop_thinking();
             return Heard::ENDS_HANDLED;
         case Hearing::PONDER_HIT:
             return hear_ponder_hit(arrival_ms);
         case Hearing::END:
             break;
     }
-    stop_search.store(true);
+    stop_thinking();
     return Heard::ENDS_HELD;
 }
 
-// The predicted reply to move, when the table has a legal one.
-Move ponder_reply(Move move) {
-    make_move(move);
-    Move reply = tt_probe_move();
-    if (reply != 0 && !is_legal(reply)) reply = 0;
-    unmake_move();
-    return reply;
-}
-
-void print_best_move(Move move) {
+void print_best_move(Move move, Move reply) {
     if (move == 0) {
         print_line("bestmove 0000\n");  // no legal move: UCI's null move
         return;
     }
-    const Move reply = ponder_reply(move);
     move_to_text(move);
     char text[sizeof move_text];
     std::memcpy(text, move_text, sizeof text);
@@ -582,10 +542,12 @@ void go(const char* args) {
     request.listener = hear_during_search;
     request.answer_waits = answer_waits_for_the_interface;
     request.report = &uci_report;
+    request.book_report = uci_book_move;
     request.book = book_may_play(g);
     if (g.search_moves.restricted) request.root_moves = &g.search_moves;
     request.mate_moves = static_cast<int>(std::min<std::int64_t>(g.mate, INT32_MAX));
-    print_best_move(run_search(request).move);
+    const SearchResult result = run_search(request);
+    print_best_move(result.move, result.ponder);
 }
 
 void dispatch(const char* line) {

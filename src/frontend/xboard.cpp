@@ -3,7 +3,6 @@
 // game-end report. The engine's actions are the session's.
 #include "frontend/xboard.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
@@ -16,8 +15,6 @@
 #include "frontend/timeman.h"
 #include "frontend/version.h"
 #include "platform/platform.h"
-#include "search/search.h"
-#include "tablebase/tablebase.h"
 
 namespace {
 
@@ -50,8 +47,7 @@ void read_line_or_quit() {
 }
 
 void play_engine_move(Move m) {
-    tt_clear_entry();
-    make_move(m);
+    play_move(m);
     move_to_text(m);
     print_line("move %s\n", move_text);
     engine_to_move = false;
@@ -68,63 +64,6 @@ const char* move_in(const char* line) {
     return text;
 }
 
-// ---- Root moves left out of the search ("exclude MOVE", "exclude all",
-// "include MOVE", "include all"), for the engine's own move and analysis.
-// They belong to the position they were given in: a move, an undo, a new
-// game or a new position forgets them. Moves that are not legal are ignored.
-struct Exclusions {
-    std::uint64_t key = 0;  // the position's key when they were given
-    int ply = -1;           // and its game_ply; -1: none given
-    RootMoveSet allowed;    // restricted: the moves still searched
-};
-Exclusions exclusions;
-
-void forget_exclusions() {
-    exclusions.ply = -1;
-}
-
-bool exclusions_hold_here() {
-    return exclusions.ply == position.game_ply && exclusions.key == position.state.key;
-}
-
-// The moves a search of the current position may play; nullptr: every legal one.
-const RootMoveSet* allowed_here() {
-    return exclusions_hold_here() && exclusions.allowed.restricted ? &exclusions.allowed : nullptr;
-}
-
-// Every legal move into set.
-void allow_all(RootMoveSet& set) {
-    MoveEntry list[MOVE_LIST_CAPACITY];
-    set.count = filter_legal(generate_moves(list), list);
-    for (int i = 0; i < set.count; ++i) set.moves[i] = list[i].move;
-}
-
-void change_exclusions(const char* text, bool exclude) {
-    if (!exclusions_hold_here()) exclusions = {position.state.key, position.game_ply, {}};
-    RootMoveSet& set = exclusions.allowed;
-    while (*text == ' ') ++text;
-    if (starts_with(text, "all")) {
-        set.restricted = exclude;
-        set.count = 0;
-        return;
-    }
-    const Move m = looks_like_move(text) ? parse_move_text(text) : 0;
-    if (m == 0) return;
-    if (!set.restricted) {
-        if (!exclude) return;
-        allow_all(set);
-        set.restricted = true;
-    }
-    Move* end = set.moves + set.count;
-    Move* found = std::find(set.moves, end, m);
-    if (exclude && found != end) {
-        std::copy(found + 1, end, found);
-        --set.count;
-    } else if (!exclude && found == end) {
-        set.moves[set.count++] = m;
-    }
-}
-
 // ---- The commands.
 
 void receive_move(const char* text) {
@@ -135,8 +74,7 @@ void receive_move(const char* text) {
     if (!game_has_room(1)) {
         print_line("Illegal move (game too long): %s\n", text);
     } else if (const Move m = looks_like_move(text) ? parse_move_text(text) : 0) {
-        tt_clear_entry();
-        make_move(m);
+        play_move(m);
         engine_to_move = true;
     } else {
         print_line("Illegal move: %s\n", text);
@@ -201,7 +139,8 @@ void announce_features(const char*) {
     print_line(
         "feature done=0 ping=1 setboard=1 draw=0 sigint=0 sigterm=0 analyze=1 memory=1 smp=1 "
         "exclude=1 %svariants=\"normal,fischerandom\" colors=0 myname=\"%s\" %sdone=1\n",
-        TABLEBASES_BUILT ? "egt=\"syzygy\" " : "", ENGINE_NAME, option_features().c_str());
+        SYZYGY_PATH_OPTION.available ? "egt=\"syzygy\" " : "", ENGINE_NAME,
+        option_features().c_str());
 }
 
 // "new" ends a Chess960 game's rules along with the game.
@@ -326,8 +265,8 @@ void list_book_moves(const char*) {
 
 // The table's move for the side to move, which the engine expects to be played.
 void give_hint(const char*) {
-    const Move m = tt_probe_move();
-    if (m == 0 || !is_legal(m)) return;
+    const Move m = expected_move();
+    if (m == 0) return;
     move_to_text(m);
     print_line("Hint: %s\n", move_text);
 }
@@ -410,9 +349,9 @@ const Command COMMANDS[] = {
     {"option", set_option, nullptr, H::HOLD, H::STOP, H::STOP},
     // While the engine thinks about its own move they would name moves of the
     // position before it: dropped.
-    {"exclude", [](const char* l) { change_exclusions(text_at(l, 8), true); }, nullptr, H::IGNORE,
+    {"exclude", [](const char* l) { exclude_root_moves(text_at(l, 8), true); }, nullptr, H::IGNORE,
      H::STOP, H::STOP},
-    {"include", [](const char* l) { change_exclusions(text_at(l, 8), false); }, nullptr, H::IGNORE,
+    {"include", [](const char* l) { exclude_root_moves(text_at(l, 8), false); }, nullptr, H::IGNORE,
      H::STOP, H::STOP},
     {"variant", set_variant, nullptr, H::STOP, H::STOP, H::STOP},
     {"bk", list_book_moves, nullptr, H::HOLD, H::STOP, H::IGNORE},
@@ -442,7 +381,7 @@ void dispatch(const char* line) {
 
 // The search on the driver's thread is told to stop; the line waits for it.
 Heard end_search() {
-    stop_search.store(true);
+    stop_thinking();
     return Heard::ENDS_HELD;
 }
 
@@ -466,7 +405,7 @@ Heard hear_during_own_move(const char* line, std::int64_t) {
     switch (command_of(line).own_move) {
         case Hearing::MOVE_NOW:
             own_search_interrupt.store(MOVE_NOW);
-            stop_search.store(true);
+            stop_thinking();
             return Heard::ENDS_HANDLED;
         case Hearing::STOP:
             own_search_interrupt.store(ABANDONED);
@@ -536,8 +475,8 @@ Heard hear_while_analysing(const char* line, std::int64_t) {
 
 void engine_move() {
     if (!game_has_room(1)) return;
-    const RootMoveSet* allowed = allowed_here();
-    if (const Move m = allowed == nullptr ? book_answer(xboard_report) : 0) {
+    const RootMoveSet* allowed = root_moves_allowed_here();
+    if (const Move m = allowed == nullptr ? book_answer(print_book_move_line) : 0) {
         play_engine_move(m);
         return;
     }
@@ -547,6 +486,7 @@ void engine_move() {
     request.arrival_ms = line_arrival_ms;
     request.listener = hear_during_own_move;
     request.report = &xboard_report;
+    request.book_report = print_book_move_line;
     request.root_moves = allowed;
     const SearchResult result = run_search(request);
     if (!result.found) return;
@@ -572,14 +512,14 @@ bool wait_for_the_next_line() {
 bool answer_needs_no_search() {
     const int replies = legal_move_count();
     return (replies > 0 && game_end_rule(replies) != GAME_GOES_ON) ||
-           book_answer(xboard_report) != 0;
+           book_answer(print_book_move_line) != 0;
 }
 
 void ponder_pass() {
-    ponder_move = tt_probe_move();
+    ponder_move = expected_move();
     // The stored move is the table's guess: only a legal one is played, and
     // only while the game leaves room for the predicted move and the answer.
-    if (ponder_move == 0 || !game_has_room(2) || !is_legal(ponder_move)) {
+    if (ponder_move == 0 || !game_has_room(2)) {
         read_line_or_quit();
         return;
     }
@@ -591,8 +531,7 @@ void ponder_pass() {
         return;
     }
     note_castling_texts(ponder_move);
-    tt_clear_entry();
-    make_move(ponder_move);
+    play_move(ponder_move);
     pondering.store(true);
     if (answer_needs_no_search()) {
         pondering.store(false);
@@ -609,6 +548,7 @@ void ponder_pass() {
     request.listener = hear_while_pondering;
     request.answer_waits = wait_for_the_next_line;
     request.report = &xboard_report;
+    request.book_report = print_book_move_line;
     const SearchResult result = run_search(request);
     if (ponder_hit_move.load() != ponder_move) {
         unmake_move();
@@ -636,55 +576,11 @@ void analysis_pass() {
     request.listener = hear_while_analysing;
     request.answer_waits = wait_for_the_next_line;
     request.report = &xboard_report;
-    request.root_moves = allowed_here();
+    request.book_report = print_book_move_line;
+    request.root_moves = root_moves_allowed_here();
     run_search(request);
     read_line_or_quit();
 }
-
-// ---- Thinking lines: the console's, with mate scores as xboard reads them.
-
-void xboard_new_best(int depth, int score, int cs, std::uint64_t nodes, const Move* pv,
-                     int length) {
-    console_report.new_best(depth, xboard_score(score), cs, nodes, pv, length);
-}
-
-void xboard_iteration_done(int depth, int sel, int score, int cs, std::uint64_t nodes) {
-    console_report.iteration_done(depth, sel, xboard_score(score), cs, nodes);
-}
-
-void xboard_table_result(int depth, int score, Move move) {
-    console_report.table_result(depth, xboard_score(score), move);
-}
-
-void xboard_book_move(Move move) {
-    console_report.book_move(move);
-}
-
-// With several lines: one thinking line each, the best last, so that the last
-// line of a depth (the one an interface keeps as the engine's view) is the best.
-void xboard_lines_done(int depth, const RootMove* lines, int count, int cs, std::uint64_t nodes) {
-    for (int k = count - 1; k >= 0; --k) {
-        const RootMove& r = lines[k];
-        console_report.new_best(depth, xboard_score(reported_score(r.score)), cs, nodes, r.pv,
-                                r.pv_length);
-    }
-}
-
-void xboard_current_move(Move, int) {}
-void xboard_progress(int, std::uint64_t) {}
-
-}  // namespace
-
-const SearchReport xboard_report = {xboard_new_best,  xboard_iteration_done, xboard_table_result,
-                                    xboard_book_move, xboard_lines_done,     xboard_current_move,
-                                    xboard_progress};
-
-int xboard_score(int score) {
-    if (!is_mate_score(score)) return score;
-    return (score > 0 ? 100000 : -100000) + mate_in_moves(score);
-}
-
-namespace {
 
 // The result line of each game_result code the rules give.
 const char* const RESULT_LINES[] = {"", "1-0\n", "0-1\n", "1/2-1/2\n"};

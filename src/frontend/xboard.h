@@ -2,15 +2,9 @@
 // it reports the end of a game.
 #pragma once
 
-struct SearchReport;  // search/search.h
-
 // Speaks the protocol on the input until "quit", the end of input or the loss
 // of the tables, then returns the process's exit status.
 int xboard_session();
 // Prints the result line and records the result when the rules end the game;
 // legal_count is the number of legal moves of the side to move.
 void check_game_end(int legal_count);
-// The xboard form of a score: a mate in N moves reads 100000 + N, being mated
-// in N moves -100000 - N; other scores are unchanged (centipawns).
-int xboard_score(int score);
-extern const SearchReport xboard_report;  // thinking lines with scores in that form

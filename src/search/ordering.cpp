@@ -1,7 +1,5 @@
 // Move ordering: hash move and killers on top, best remaining move picked first.
-#include "search/search.h"
-
-QV_THREAD_LOCAL Move killer_1[MAX_PLY], killer_2[MAX_PLY], killer_3[MAX_PLY];
+#include "search/internal.h"
 
 namespace {
 
@@ -14,8 +12,9 @@ inline std::uint64_t destination_bit(Move m) {
 }  // namespace
 
 void score_moves(int count, Move hash_move, MoveEntry* list) {
-    const int p = search_ply;
-    const Move k1 = killer_1[p], k2 = killer_2[p], k3 = killer_3[p];
+    const Worker& w = *this_worker;
+    const int p = w.search_ply;
+    const Move k1 = w.killer_1[p], k2 = w.killer_2[p], k3 = w.killer_3[p];
     const std::uint64_t destinations = destination_bit(hash_move) | destination_bit(k1) |
                                        destination_bit(k2) | destination_bit(k3);
     for (int i = 0; i < count; ++i) {
@@ -51,13 +50,14 @@ void pick_next_move(int index, int count, MoveEntry* list) {
 }
 
 void update_killers(Move move, int ply) {
-    if (move == killer_1[ply]) return;
-    if (move == killer_2[ply]) {
-        killer_2[ply] = killer_1[ply];
-        killer_1[ply] = move;
+    Worker& w = *this_worker;
+    if (move == w.killer_1[ply]) return;
+    if (move == w.killer_2[ply]) {
+        w.killer_2[ply] = w.killer_1[ply];
+        w.killer_1[ply] = move;
         return;
     }
-    killer_3[ply] = killer_2[ply];
-    killer_2[ply] = killer_1[ply];
-    killer_1[ply] = move;
+    w.killer_3[ply] = w.killer_2[ply];
+    w.killer_2[ply] = w.killer_1[ply];
+    w.killer_1[ply] = move;
 }

@@ -1,7 +1,7 @@
 // The capture search below the horizon: stand pat and winning or even captures,
 // or every reply when in check.
 #include "eval/eval.h"
-#include "search/search.h"
+#include "search/internal.h"
 
 namespace {
 
@@ -13,11 +13,11 @@ bool stopped() {
 
 // Searches the move just made (known legal) from the opponent's side.
 int search_reply(int alpha, int beta) {
-    ++search_ply;
+    ++this_worker->search_ply;
     const int s =
         move_gives_check() ? -quiescence_evasions(-beta, -alpha) : -quiescence(-beta, -alpha);
     unmake_move();
-    --search_ply;
+    --this_worker->search_ply;
     return s;
 }
 
@@ -28,7 +28,8 @@ int quiescence(int alpha, int beta) {
     // A position rich in captures can keep the search here for seconds: it
     // must hear a stop and the deadline too. What a stopped node returns is
     // never used.
-    if ((count_node(capture_nodes) & CAPTURE_POLL_MASK) == 0 && poll_stop()) return alpha;
+    if ((count_node(this_worker->capture_nodes) & CAPTURE_POLL_MASK) == 0 && poll_stop())
+        return alpha;
 
     const int e = evaluate();
     int best = e;
@@ -37,7 +38,7 @@ int quiescence(int alpha, int beta) {
         alpha = e;
     }
     // Endless chains of checking evasions stop here, before the history runs out.
-    if (search_ply >= MAX_SEARCH_PLY) return best;
+    if (this_worker->search_ply >= MAX_SEARCH_PLY) return best;
 
     MoveEntry list[MOVE_LIST_CAPACITY];
     const int count = generate_captures(list);
@@ -67,8 +68,9 @@ int quiescence(int alpha, int beta) {
 
 int quiescence_evasions(int alpha, int beta) {
     if (insufficient_material()) return 0;
-    if ((count_node(capture_nodes) & CAPTURE_POLL_MASK) == 0 && poll_stop()) return alpha;
-    if (search_ply >= MAX_SEARCH_PLY) return evaluate();
+    if ((count_node(this_worker->capture_nodes) & CAPTURE_POLL_MASK) == 0 && poll_stop())
+        return alpha;
+    if (this_worker->search_ply >= MAX_SEARCH_PLY) return evaluate();
 
     MoveEntry list[MOVE_LIST_CAPACITY];
     const int count = generate_moves(list);
@@ -94,6 +96,6 @@ int quiescence_evasions(int alpha, int beta) {
             }
         }
     }
-    if (!legal) return search_ply - MATE_SCORE;  // checkmated here
+    if (!legal) return this_worker->search_ply - MATE_SCORE;  // checkmated here
     return best;
 }

@@ -2,12 +2,11 @@
 // at nodes after a capture or pawn move, and the root moves the tables keep.
 #include <algorithm>
 
-#include "search/search.h"
+#include "search/internal.h"
 #include "tablebase/tablebase.h"
 
 int syzygy_probe_depth = 1;
 bool syzygy_fifty_move_rule = true;
-std::atomic<std::uint64_t> tb_hits{0};
 
 namespace {
 
@@ -36,8 +35,8 @@ bool tablebase_node(int depth, int& score) {
     if (position.state.fifty_counter != 0 || depth < syzygy_probe_depth) return false;
     int wdl = 0;
     if (!tablebase_probe_wdl(wdl)) return false;
-    tb_hits.fetch_add(1, std::memory_order_relaxed);
-    score = tablebase_score(wdl, search_ply);
+    count_node(this_worker->tb_hits);
+    score = tablebase_score(wdl, this_worker->search_ply);
     // A won position may still be mated sooner than the score says: a win is
     // at least its score, a loss at most its score.
     const int bound = score >= TB_WIN_BOUND    ? BOUND_LOWER
@@ -47,12 +46,7 @@ bool tablebase_node(int depth, int& score) {
     return true;
 }
 
-std::uint64_t tablebase_hits() {
-    return tb_hits.load(std::memory_order_relaxed);
-}
-
 int restrict_root_moves(MoveEntry* list, int count) {
-    tb_hits.store(0, std::memory_order_relaxed);
     root_ranked = false;
     TablebaseRoot root{};
     if (tablebase_pieces == 0 || !tablebase_rank_root(list, count, syzygy_fifty_move_rule, root))

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "search/search.h"
+#include "search/internal.h"
 
 namespace {
 
@@ -15,9 +15,6 @@ constexpr int SINGLE_MOVE_DEPTH = 8;  // a forced move is not searched deeper th
 
 bool stopped() {
     return stop_search.load(std::memory_order_relaxed);
-}
-bool posting() {
-    return post_thinking.load(std::memory_order_relaxed);
 }
 bool timed() {
     return time_limited.load(std::memory_order_acquire);
@@ -67,51 +64,6 @@ int search_later_root_move(int alpha, int nd, int gc) {
     }
 }
 
-// The new best root move m with the table's continuation after it.
-void report_new_best(Move m, int s) {
-    Move pv[MAX_PV_LENGTH];
-    const int length = collect_root_pv(m, pv, MAX_PV_LENGTH);
-    search_report->new_best(report_depth, reported_score(s), elapsed_cs, search_nodes(), pv,
-                            length);
-}
-
-// ---- The console's thinking lines. Each is written in one piece, so that a
-// reply printed by another thread never lands inside it.
-
-constexpr int LINE_SIZE = 64 + 6 * MAX_PV_LENGTH;
-
-void console_new_best(int depth, int score, int cs, std::uint64_t nodes, const Move* pv,
-                      int length) {
-    char line[LINE_SIZE];
-    int used = std::snprintf(line, sizeof line, "%d %d %d %llu ", depth, score, cs,
-                             static_cast<unsigned long long>(nodes));
-    for (int i = 0; i < length && used > 0 && used < LINE_SIZE; ++i) {
-        move_to_text(pv[i]);
-        used += std::snprintf(line + used, sizeof line - static_cast<std::size_t>(used), "%s ",
-                              move_text);
-    }
-    print_line("%s\n", line);
-}
-
-void console_iteration_done(int depth, int sel, int score, int cs, std::uint64_t nodes) {
-    print_line("->(%d/%d %d %d %llu)\n", depth, sel, score, cs,
-               static_cast<unsigned long long>(nodes));
-}
-
-void console_table_result(int depth, int score, Move move) {
-    move_to_text(move);
-    print_line("%d %d 0 0 %s (Hash Move)\n", depth, score, move_text);
-}
-
-void console_book_move(Move move) {
-    move_to_text(move);
-    print_line("0 0 0 0 %s (Book Move)\n", move_text);
-}
-
-void console_lines_done(int, const RootMove*, int, int, std::uint64_t) {}
-void console_current_move(Move, int) {}
-void console_progress(int, std::uint64_t) {}
-
 bool in_list(Move m, int count, const MoveEntry* list) {
     for (int i = 0; i < count; ++i) {
         if (list[i].move == m) return true;
@@ -119,39 +71,63 @@ bool in_list(Move m, int count, const MoveEntry* list) {
     return false;
 }
 
-}  // namespace
-
-const SearchReport console_report = {
-    console_new_best,   console_iteration_done, console_table_result, console_book_move,
-    console_lines_done, console_current_move,   console_progress};
-const SearchReport* search_report = &console_report;
-
-namespace {
-
 // The main thread's reporting in the running search.
-bool several_lines = false;         // MultiPV: the lines are reported once an iteration is done
-std::int64_t next_progress_ms = 0;  // clock_ms() from which a progress report is due
+const SearchReport* report = nullptr;  // where the running search reports
+int report_depth = 0;                  // depth of the iteration in progress, plies
+std::int64_t next_progress_ms = 0;     // clock_ms() from which a progress report is due
+
+bool several_lines() {
+    return search_limits.lines > 1;  // the lines are reported once an iteration is done
+}
+
+// A report of the iteration in progress as the clock and the counters have it now.
+SearchInfo info_now(int depth, int score) {
+    update_elapsed();
+    SearchInfo info;
+    info.depth = depth;
+    info.sel_depth = this_worker->sel_depth;
+    info.score = reported_score(score);
+    info.nodes = search_nodes();
+    info.time_ms = std::max<std::int64_t>(last_clock - search_start_clock, 0);
+    info.nps = info.time_ms > 0 ? info.nodes * 1000 / static_cast<std::uint64_t>(info.time_ms) : 0;
+    info.tb_hits = tablebase_hits();
+    return info;
+}
+
+// The new best root move m with the table's continuation after it.
+void report_new_best(Move m, int s) {
+    Move pv[MAX_PV_LENGTH];
+    SearchInfo info = info_now(report_depth, s);
+    info.pv = pv;
+    info.pv_length = collect_root_pv(m, pv, MAX_PV_LENGTH);
+    report->new_best(info);
+}
 
 // The main thread starts on a root move: after the first second the report
 // names it, and once a second tells the table's use.
 void announce_root_move(Move m, int number) {
-    if (!posting()) return;
     const std::int64_t now = clock_ms();
     if (now - search_start_clock < PROGRESS_DELAY_MS) return;
-    search_report->current_move(m, number);
+    SearchInfo info = info_now(report_depth, 0);
+    info.current_move = m;
+    info.current_number = number;
+    report->current_move(info);
     if (now < next_progress_ms) return;
     next_progress_ms = now + PROGRESS_DELAY_MS;
-    search_report->progress(tt_hashfull(), search_nodes());
+    info.hashfull = tt_hashfull();
+    report->progress(info);
 }
 
 // This thread's search starts: counters, ply and killers from nothing.
 void start_thread_search() {
-    move_nodes.store(0, std::memory_order_relaxed);
-    capture_nodes.store(0, std::memory_order_relaxed);
-    search_ply = 0;
-    std::memset(killer_1, 0, sizeof killer_1);
-    std::memset(killer_2, 0, sizeof killer_2);
-    std::memset(killer_3, 0, sizeof killer_3);
+    Worker& w = *this_worker;
+    w.move_nodes.store(0, std::memory_order_relaxed);
+    w.capture_nodes.store(0, std::memory_order_relaxed);
+    w.tb_hits.store(0, std::memory_order_relaxed);
+    w.search_ply = 0;
+    std::memset(w.killer_1, 0, sizeof w.killer_1);
+    std::memset(w.killer_2, 0, sizeof w.killer_2);
+    std::memset(w.killer_3, 0, sizeof w.killer_3);
 }
 
 // Deeper iterations start with a window around the last score; a mate score
@@ -173,34 +149,35 @@ void aspiration_window(int depth, int prev, int& alpha, int& beta) {
 // Plays the root move and searches it; only a check extends at the root.
 int search_root_move(Move m, int index, int depth, int& alpha, int& beta) {
     make_move(m);
-    search_ply = 1;
+    this_worker->search_ply = 1;
     const int gc = move_gives_check() ? 1 : 0;
     const int nd = gc ? depth : depth - 1;
     const int s = index == 0 ? search_first_root_move(alpha, beta, nd, gc)
                              : search_later_root_move(alpha, nd, gc);
     unmake_move();
-    search_ply = 0;
-    count_node(move_nodes);
+    this_worker->search_ply = 0;
+    count_node(this_worker->move_nodes);
     return s;
 }
 
 // The root move m raised alpha to s: it becomes this thread's best. The main
 // thread's is the move to play, and is reported. False when the clock says the
 // search must end.
-bool take_new_best(Move m, int sc, int s, int& alpha, Move& best) {
+bool take_new_best(bool main, Move m, int sc, int s, int& alpha, Move& best) {
     if (sc < KILLER_LIMIT) update_killers(m, 0);
     alpha = s;
     best = m;
-    if (!is_main_search_thread()) return true;
+    if (!main) return true;
     update_elapsed();
-    if (posting() && !several_lines) report_new_best(m, s);
+    if (!several_lines()) report_new_best(m, s);
     return !(timed() && (search_time_exceeded() || deadline_passed()));
 }
 
-// One iteration over the root moves, the table's move first; alpha ends as
-// the iteration's score, best as its move. False when the search must end at once.
+// One iteration of a line over its root moves, the table's move first; alpha
+// ends as the line's score, best as its move. False when the search must end at once.
 bool search_root_moves(int depth, int count, const MoveEntry* root_list, Move hash_move, int& alpha,
                        int& beta, Move& best) {
+    const bool main = is_main_search_thread();
     MoveEntry list[MOVE_LIST_CAPACITY];
     std::copy(root_list, root_list + count, list);
     score_moves(count, hash_move, list);
@@ -208,8 +185,7 @@ bool search_root_moves(int depth, int count, const MoveEntry* root_list, Move ha
     for (int index = 0; index < count; ++index) {
         pick_next_move(index, count, list);
         const Move m = list[index].move;
-        const bool main_thread = is_main_search_thread();
-        if (main_thread) announce_root_move(m, index + 1);
+        if (main) announce_root_move(m, index + 1);
         const int s = search_root_move(m, index, depth, alpha, beta);
         if (stopped()) {
             // Stopped before any move was chosen and without a usable table
@@ -217,21 +193,23 @@ bool search_root_moves(int depth, int count, const MoveEntry* root_list, Move ha
             if (!in_list(best, count, root_list)) best = list[0].move;
             return false;
         }
-        if (main_thread) note_root_score(m, s);
-        if (s > alpha && !take_new_best(m, list[index].score, s, alpha, best)) return false;
+        note_root_score(m, s);
+        if (s > alpha && !take_new_best(main, m, list[index].score, s, alpha, best)) return false;
     }
     return true;
 }
 
-// After a completed iteration whose best score is score: out of time, the
-// mate asked for found, a forced move searched deep enough, or the last depth done.
-// The mate a search was asked for (mate_limit_plies) is proved by score.
+// The mate a search was asked for is proved by score.
 bool mate_found(int score) {
-    return mate_limit_plies > 0 && score >= MATE_SCORE - mate_limit_plies;
+    const int plies = search_limits.mate_plies;
+    return plies > 0 && score >= MATE_SCORE - plies;
 }
 
-bool last_iteration(int depth, int count, int last_depth, int score) {
-    if (timed() && (iteration_time_exceeded() || deadline_passed())) return true;
+// After a completed iteration whose best score is score: out of time (the
+// main thread keeps the clock), the mate asked for found, a forced move
+// searched deep enough, or the last depth done.
+bool last_iteration(bool main, int depth, int count, int last_depth, int score) {
+    if (main && timed() && (iteration_time_exceeded() || deadline_passed())) return true;
     if (mate_found(score)) return true;
     if (count == 1 && depth >= SINGLE_MOVE_DEPTH) return true;
     return depth + 1 > last_depth;
@@ -239,168 +217,213 @@ bool last_iteration(int depth, int count, int last_depth, int score) {
 
 // Below depth 2 there would be no iteration and so no move to play.
 int last_search_depth() {
-    return std::max(max_depth, MIN_SEARCH_DEPTH);
+    return std::max(search_limits.depth, MIN_SEARCH_DEPTH);
 }
 
 // The table's entry of the root is the result of a search over every root
 // move: a search over only the moves the front end allows neither takes nor stores one.
 bool root_result_stored() {
-    return !allowed_root_moves.restricted;
+    return !search_limits.allowed.restricted;
 }
 
 // An exact result of this depth already in the table need not be searched
 // again, except for the last iteration: prev and hash_move then hold it.
-// Otherwise hash_move is the root's table move, or 0.
-
+// Otherwise hash_move is the root's table move, or 0. Several lines are
+// searched afresh (the table keeps only the first), and a mate asked for is
+// searched at the depth it is found, to end there.
 bool table_has_iteration(int depth, int last_depth, int& prev, Move& hash_move) {
     if (!tt_probe(-INFINITE_SCORE, INFINITE_SCORE, depth, prev, hash_move) || depth >= last_depth)
         return false;
     hash_move = tt_probe_move();
-    return true;
-}
-
-// The first moves and scores of the lines of the last complete iteration:
-// the move searched first and the window of the same line in the next one.
-struct LastLines {
-    Move move[MOVE_LIST_CAPACITY];
-    int score[MOVE_LIST_CAPACITY];
-};
-
-void remember_lines(int lines, LastLines& last) {
-    for (int k = 0; k < lines; ++k) {
-        const bool searched = root_moves[k].score != -INFINITE_SCORE;
-        last.move[k] = searched ? root_moves[k].move : 0;
-        last.score[k] = searched ? root_moves[k].score : 0;
-    }
-}
-
-// Lines 2 .. lines of an iteration, each over the root moves less the first
-// moves of the lines before it; then the lines best first, and best_move the
-// first one's move. False when the search must end at once.
-bool search_more_lines(int depth, int lines, int count, const MoveEntry* root_list,
-                       const LastLines& last) {
-    int deepest = sel_depth;
-    for (int line = 1; line < lines; ++line) {
-        MoveEntry rest[MOVE_LIST_CAPACITY];
-        const int left = moves_outside_lines(root_list, count, line, rest);
-        const Move hash = in_list(last.move[line], left, rest) ? last.move[line] : 0;
-        sel_depth = depth;
-        int alpha = 0, beta = 0;
-        aspiration_window(depth, last.score[line], alpha, beta);
-        Move best = 0;
-        if (!search_root_moves(depth, left, rest, hash, alpha, beta, best)) return false;
-        finish_line(line, best, alpha, sel_depth);
-        deepest = std::max(deepest, sel_depth);
-    }
-    sel_depth = deepest;
-    sort_lines(lines);
-    best_move = root_moves[0].move;
-    return true;
-}
-
-void report_iteration(int lines) {
-    if (several_lines)
-        search_report->lines_done(report_depth, root_moves, lines, elapsed_cs, search_nodes());
-    search_report->iteration_done(report_depth, sel_depth, reported_score(root_moves[0].score),
-                                  elapsed_cs, search_nodes());
-}
-
-// The main thread's iterative deepening: the move to play in best_move, the
-// lines in root_moves, the thinking lines, the clock.
-void deepen(int count, const MoveEntry* root_list) {
-    const int last_depth = last_search_depth();
-    const int lines = std::min(multi_pv, count);
-    several_lines = multi_pv > 1;
-    next_progress_ms = search_start_clock + PROGRESS_DELAY_MS;
-    LastLines last;
-    int prev = 0;
-    Move hash_move = 0;
-    for (int depth = MIN_SEARCH_DEPTH;; ++depth) {
-        // Several lines are searched afresh: the table keeps only the first. A
-        // mate asked for is searched at the depth it is found, to end there.
-        if (table_has_iteration(depth, last_depth, prev, hash_move) && !several_lines &&
-            root_result_stored() && !mate_found(prev)) {
-            if (posting()) search_report->table_result(depth, reported_score(prev), hash_move);
-            continue;
-        }
-        report_depth = depth;
-        sel_depth = depth;
-        remember_lines(lines, last);
-        start_root_iteration();
-        int alpha = 0, beta = 0;
-        aspiration_window(depth, prev, alpha, beta);
-        if (!search_root_moves(depth, count, root_list, hash_move, alpha, beta, best_move)) return;
-
-        if (root_result_stored()) tt_store(alpha, depth, BOUND_EXACT, best_move);
-        finish_line(0, best_move, alpha, sel_depth);
-        if (lines > 1 && !search_more_lines(depth, lines, count, root_list, last)) return;
-        prev = root_moves[0].score;
-        update_elapsed();
-        if (posting()) report_iteration(lines);
-        if (last_iteration(depth, count, last_depth, prev)) return;
-    }
+    return !several_lines() && root_result_stored() && !mate_found(prev);
 }
 
 // The depths a helper leaves out, so that helpers spread over the depths
 // around the main thread's rather than all repeat it: helper i skips runs of
 // `run` depths, run growing with the index (1 for helpers 1 and 2, 2 for 3 to
-// 6, 3 for 7 to 14, ...), the runs shifted by the index.
-bool helper_skips(int index, int depth) {
+// 6, 3 for 7 to 14, ...), the runs shifted by the index. The main thread
+// searches every depth.
+bool skips_depth(int index, int depth) {
+    if (index == 0) return false;
     int run = 1;
     while ((2 << run) - 2 < index) ++run;
     return ((depth + index) / run) % 2 == 1;
 }
 
-}  // namespace
+// Where each line of the next iteration starts: its first move and score in
+// the last complete one (the move searched first, the window's centre).
+struct LastLines {
+    Move move[MOVE_LIST_CAPACITY];
+    int score[MOVE_LIST_CAPACITY];
+};
 
-bool think() {
-    search_start_clock = clock_ms();
-    start_thread_search();
-    MoveEntry root_list[MOVE_LIST_CAPACITY];
-    const int legal_count = filter_legal(generate_moves(root_list), root_list);
-    if (legal_count == 0) return false;
-    // The front end may allow only some of them (none: no move to play); the
-    // tables may keep only some of those. Every thread searches what is left.
-    const int allowed = allow_root_moves(root_list, legal_count);
-    if (allowed == 0) return false;
-    const int count = restrict_root_moves(root_list, allowed);
-    start_root_moves(root_list, count);
-    start_helpers(root_list, count);
-    deepen(count, root_list);
-    finish_helpers();
+void remember_lines(int lines, int prev, Move hash_move, LastLines& last) {
+    const RootMove* const records = this_worker->root_moves;
+    for (int k = 0; k < lines; ++k) {
+        const bool searched = records[k].score != -INFINITE_SCORE;
+        last.move[k] = searched ? records[k].move : 0;
+        last.score[k] = searched ? records[k].score : 0;
+    }
+    // The first line starts from the table's result when it held the last depth.
+    last.move[0] = hash_move;
+    last.score[0] = prev;
+}
+
+// The lines of one iteration, each over the root moves less the first moves
+// of the lines before it; then the lines best first, and best the first
+// one's move (also kept when a stop cuts the first line short). The first
+// line's result goes to the table. False when the search must end at once.
+bool search_lines(int depth, int lines, int count, const MoveEntry* root_list,
+                  const LastLines& last, Move& best) {
+    Worker& w = *this_worker;
+    int deepest = depth;
+    for (int line = 0; line < lines; ++line) {
+        MoveEntry rest[MOVE_LIST_CAPACITY];
+        const int left = moves_outside_lines(root_list, count, line, rest);
+        const Move first = in_list(last.move[line], left, rest) || line == 0 ? last.move[line] : 0;
+        w.sel_depth = depth;
+        int alpha = 0, beta = 0;
+        aspiration_window(depth, last.score[line], alpha, beta);
+        Move other_best = 0;
+        Move& line_best = line == 0 ? best : other_best;
+        if (!search_root_moves(depth, left, rest, first, alpha, beta, line_best)) return false;
+        if (line == 0 && root_result_stored()) tt_store(alpha, depth, BOUND_EXACT, best);
+        finish_line(line, line_best, alpha, w.sel_depth);
+        deepest = std::max(deepest, w.sel_depth);
+    }
+    w.sel_depth = deepest;
+    sort_lines(lines);
+    best = w.root_moves[0].move;
     return true;
 }
 
-void helper_search(int index, const MoveEntry* root_list, int count) {
-    start_thread_search();
+// The lines of an iteration, one record each.
+void report_lines(int lines) {
+    SearchInfo infos[MOVE_LIST_CAPACITY];
+    for (int k = 0; k < lines; ++k) {
+        const RootMove& r = this_worker->root_moves[k];
+        infos[k] = info_now(report_depth, r.score);
+        infos[k].sel_depth = r.sel_depth;
+        infos[k].line = k + 1;
+        infos[k].pv = r.pv;
+        infos[k].pv_length = r.pv_length;
+    }
+    report->lines_done(infos, lines);
+}
+
+void report_iteration(int lines) {
+    if (several_lines()) report_lines(lines);
+    const RootMove& best = this_worker->root_moves[0];
+    SearchInfo info = info_now(report_depth, best.score);
+    info.pv = best.pv;
+    info.pv_length = best.pv_length;
+    report->iteration_done(info);
+}
+
+void report_table_result(int depth, int score, Move move) {
+    SearchInfo info = info_now(depth, score);
+    info.sel_depth = depth;
+    info.pv = &move;
+    info.pv_length = 1;
+    report->table_result(info);
+}
+
+// Iterative deepening over the root moves of this thread's worker, the same
+// for every search thread but that helpers leave some depths out and search
+// one line, and only the main thread keeps the clock and reports. The move
+// to play ends in best, the lines in the worker's root moves.
+void deepen(int count, const MoveEntry* root_list, Move& best) {
+    const bool main = is_main_search_thread();
     const int last_depth = last_search_depth();
+    const int lines = main ? std::min(search_limits.lines, count) : 1;
+    if (main) next_progress_ms = search_start_clock + PROGRESS_DELAY_MS;
+    LastLines last;
     int prev = 0;
-    Move hash_move = 0, best = 0;
-    for (int depth = MIN_SEARCH_DEPTH; count > 0 && depth <= last_depth && !stopped(); ++depth) {
-        if (depth < last_depth && helper_skips(index, depth)) continue;
-        if (table_has_iteration(depth, last_depth, prev, hash_move) && root_result_stored())
+    Move hash_move = 0;
+    for (int depth = MIN_SEARCH_DEPTH;; ++depth) {
+        if (depth < last_depth && skips_depth(this_worker->index, depth)) continue;
+        if (table_has_iteration(depth, last_depth, prev, hash_move)) {
+            if (main) report_table_result(depth, prev, hash_move);
             continue;
-        sel_depth = depth;
-        int alpha = 0, beta = 0;
-        aspiration_window(depth, prev, alpha, beta);
-        if (!search_root_moves(depth, count, root_list, hash_move, alpha, beta, best)) return;
-        if (root_result_stored()) tt_store(alpha, depth, BOUND_EXACT, best);
-        prev = alpha;
+        }
+        if (main) report_depth = depth;
+        remember_lines(lines, prev, hash_move, last);
+        start_root_iteration();
+        if (!search_lines(depth, lines, count, root_list, last, best)) return;
+        prev = this_worker->root_moves[0].score;
+        if (main) {
+            update_elapsed();
+            report_iteration(lines);
+        }
+        if (last_iteration(main, depth, count, last_depth, prev)) return;
     }
 }
 
+// The result: the root moves with best in front, its variation read from the
+// table as it stands now, cut after the first move when the reply is not legal.
+RootMoves result_with(Move best) {
+    RootMoves result;
+    result.nodes = search_node_counts();
+    result.time_ms = last_clock - search_start_clock;
+    const Worker& w = *this_worker;
+    result.moves.assign(w.root_moves, w.root_moves + w.root_move_count);
+    const auto front = std::find_if(result.moves.begin(), result.moves.end(),
+                                    [best](const RootMove& r) { return r.move == best; });
+    if (front == result.moves.end()) return result;
+    std::rotate(result.moves.begin(), front, front + 1);
+    RootMove& r = result.moves[0];
+    r.pv_length = collect_root_pv(best, r.pv, MAX_PV_LENGTH);
+    if (r.pv_length < 2) return result;
+    make_move(best);
+    if (!is_legal(r.pv[1])) r.pv_length = 1;
+    unmake_move();
+    return result;
+}
+
+}  // namespace
+
+RootMoves search(const SearchLimits& limits, const SearchReport& report_to) {
+    search_start_clock = clock_ms();
+    last_clock = search_start_clock;
+    search_limits = limits;
+    report = &report_to;
+    start_search_clock(limits);
+    start_thread_search();
+    this_worker->root_move_count = 0;
+    MoveEntry root_list[MOVE_LIST_CAPACITY];
+    const int legal_count = filter_legal(generate_moves(root_list), root_list);
+    // The front end may allow only some of them (none: no move to play); the
+    // tables may keep only some of those. Every thread searches what is left.
+    const int allowed = legal_count > 0 ? allow_root_moves(root_list, legal_count) : 0;
+    if (allowed == 0) return result_with(0);
+    const int count = restrict_root_moves(root_list, allowed);
+    start_root_moves(root_list, count);
+    start_helpers(root_list, count);
+    Move best = 0;
+    deepen(count, root_list, best);
+    finish_helpers();
+    return result_with(best);
+}
+
+void helper_search(const MoveEntry* root_list, int count) {
+    start_thread_search();
+    start_root_moves(root_list, count);
+    Move best = 0;
+    deepen(count, root_list, best);
+}
+
 int collect_pv(Move* pv, int capacity) {
-    if (capacity <= 0 || search_ply >= MAX_SEARCH_PLY) return 0;
+    if (capacity <= 0 || this_worker->search_ply >= MAX_SEARCH_PLY) return 0;
     if (position.state.fifty_counter >= 100) return 0;
     if (repeats_earlier_position()) return 0;
     const Move m = tt_probe_move();
     if (m == 0) return 0;
     pv[0] = m;
     make_move(m);
-    ++search_ply;
+    ++this_worker->search_ply;
     const int rest = collect_pv(pv + 1, capacity - 1);
     unmake_move();
-    --search_ply;
+    --this_worker->search_ply;
     return 1 + rest;
 }
 
@@ -408,10 +431,10 @@ int collect_root_pv(Move first, Move* pv, int capacity) {
     if (capacity <= 0) return 0;
     pv[0] = first;
     make_move(first);
-    search_ply = 1;
+    this_worker->search_ply = 1;
     const int length = 1 + collect_pv(pv + 1, capacity - 1);
     unmake_move();
-    search_ply = 0;
+    this_worker->search_ply = 0;
     return length;
 }
 

@@ -7,7 +7,7 @@
 #include <system_error>
 #include <thread>
 
-#include "search/search.h"
+#include "search/internal.h"
 
 namespace {
 
@@ -15,11 +15,9 @@ enum class HelperState { STARTING, READY, FAILED };
 
 struct Helper {
     std::thread thread;
-    int index = 0;                                          // search_thread_index of the thread
-    HelperState state = HelperState::STARTING;              // under the pool's mutex
-    bool quit = false;                                      // end the thread; under the mutex
-    std::atomic<std::uint64_t>* move_counter = nullptr;     // its move_nodes; set when READY
-    std::atomic<std::uint64_t>* capture_counter = nullptr;  // its capture_nodes; set when READY
+    Worker* worker = nullptr;                   // its worker, made before the thread starts
+    HelperState state = HelperState::STARTING;  // under the pool's mutex
+    bool quit = false;                          // end the thread; under the mutex
 };
 
 struct Pool {
@@ -34,15 +32,13 @@ struct Pool {
     Position root;                             // the main thread's position at the search's start
     MoveEntry root_moves[MOVE_LIST_CAPACITY];  // the moves every thread searches at the root
     int root_count = 0;                        // entries of root_moves
-    // The counters of the thread that ran the last search with helpers (set
-    // before the helpers wake): every thread sums the same counters.
-    std::atomic<std::uint64_t>* main_move_counter = nullptr;
-    std::atomic<std::uint64_t>* main_capture_counter = nullptr;
+    // [0 .. threads - 1]: the workers of the search threads, main_worker first.
+    Worker* workers[MAX_SEARCH_THREADS] = {&main_worker};
 };
 
 // Never destroyed: helpers may still be asleep when the process ends. The
-// fields other than the counters are read and written under the mutex, or by
-// the main thread while no helper searches (threads, helpers[i].thread).
+// fields are read and written under the mutex, or by the main thread while
+// no helper searches (threads, workers, helpers[i].thread and worker).
 Pool& pool() {
     static Pool* const p = new Pool;
     return *p;
@@ -52,13 +48,11 @@ Pool& pool() {
 // its caches cleared when the table was.
 void helper_main(Helper* self) {
     Pool& p = pool();
-    search_thread_index = self->index;
+    bind_worker(self->worker);
     const bool ok = allocate_eval_caches();
     std::uint64_t seen_search = 0, seen_epoch = 0;
     {
         const std::lock_guard<std::mutex> lock(p.mutex);
-        self->move_counter = &move_nodes;
-        self->capture_counter = &capture_nodes;
         self->state = ok ? HelperState::READY : HelperState::FAILED;
         seen_search = p.search_id;
         seen_epoch = p.cache_epoch;
@@ -77,7 +71,7 @@ void helper_main(Helper* self) {
         if (clear) clear_eval_caches();
         // The root stays as it is until every helper is done.
         copy_position(position, p.root);
-        helper_search(self->index, p.root_moves, p.root_count);
+        helper_search(p.root_moves, p.root_count);
         const std::lock_guard<std::mutex> lock(p.mutex);
         if (--p.busy == 0) p.done.notify_all();
     }
@@ -85,25 +79,43 @@ void helper_main(Helper* self) {
 }
 
 // Starts helper number threads (index threads); false when it could not be had.
+// A helper's worker, its evaluation state its own; nullptr without the memory.
+Worker* new_worker(int index) {
+    Worker* w = new (std::nothrow) Worker;
+    if (w == nullptr) return nullptr;
+    w->index = index;
+    w->eval = &w->own_eval;
+    return w;
+}
+
+// The helper's worker is gone with it.
+bool drop_helper(Helper& h) {
+    delete h.worker;
+    h.worker = nullptr;
+    return false;
+}
+
 bool add_helper(Pool& p) {
     Helper& h = p.helpers[p.threads - 1];
-    h.index = p.threads;
+    h.worker = new_worker(p.threads);
+    if (h.worker == nullptr) return false;
     h.state = HelperState::STARTING;
     h.quit = false;
     try {
         h.thread = std::thread(helper_main, &h);
     } catch (const std::system_error&) {
-        return false;
+        return drop_helper(h);
     } catch (const std::bad_alloc&) {
-        return false;
+        return drop_helper(h);
     }
     std::unique_lock<std::mutex> lock(p.mutex);
     p.done.wait(lock, [&] { return h.state != HelperState::STARTING; });
     if (h.state == HelperState::FAILED) {
         lock.unlock();
         h.thread.join();
-        return false;
+        return drop_helper(h);
     }
+    p.workers[p.threads] = h.worker;
     ++p.threads;
     return true;
 }
@@ -117,6 +129,7 @@ void remove_helper(Pool& p) {
     }
     p.wake.notify_all();
     h.thread.join();
+    drop_helper(h);
 }
 
 }  // namespace
@@ -139,17 +152,21 @@ void stop_search_threads() {
 }
 
 NodeCounts search_node_counts() {
-    Pool& p = pool();
-    if (p.threads == 1 || p.main_move_counter == nullptr)
-        return {move_nodes.load(std::memory_order_relaxed),
-                capture_nodes.load(std::memory_order_relaxed)};
-    NodeCounts counts{p.main_move_counter->load(std::memory_order_relaxed),
-                      p.main_capture_counter->load(std::memory_order_relaxed)};
-    for (int i = 0; i < p.threads - 1; ++i) {
-        counts.moves += p.helpers[i].move_counter->load(std::memory_order_relaxed);
-        counts.captures += p.helpers[i].capture_counter->load(std::memory_order_relaxed);
+    const Pool& p = pool();
+    NodeCounts counts{0, 0};
+    for (int i = 0; i < p.threads; ++i) {
+        counts.moves += p.workers[i]->move_nodes.load(std::memory_order_relaxed);
+        counts.captures += p.workers[i]->capture_nodes.load(std::memory_order_relaxed);
     }
     return counts;
+}
+
+std::uint64_t tablebase_hits() {
+    const Pool& p = pool();
+    std::uint64_t hits = 0;
+    for (int i = 0; i < p.threads; ++i)
+        hits += p.workers[i]->tb_hits.load(std::memory_order_relaxed);
+    return hits;
 }
 
 std::uint64_t search_nodes() {
@@ -166,12 +183,12 @@ void clear_helper_caches() {
 void start_helpers(const MoveEntry* root_list, int count) {
     Pool& p = pool();
     if (p.threads == 1) return;
-    for (int i = 0; i < p.threads - 1; ++i) {
-        p.helpers[i].move_counter->store(0, std::memory_order_relaxed);
-        p.helpers[i].capture_counter->store(0, std::memory_order_relaxed);
+    // Their counters from 0 before anyone sums them.
+    for (int i = 1; i < p.threads; ++i) {
+        p.workers[i]->move_nodes.store(0, std::memory_order_relaxed);
+        p.workers[i]->capture_nodes.store(0, std::memory_order_relaxed);
+        p.workers[i]->tb_hits.store(0, std::memory_order_relaxed);
     }
-    p.main_move_counter = &move_nodes;
-    p.main_capture_counter = &capture_nodes;
     {
         const std::lock_guard<std::mutex> lock(p.mutex);
         copy_position(p.root, position);

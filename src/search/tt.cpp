@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "search/search.h"
+#include "search/internal.h"
 
 std::uint32_t tt_entry_count = DEFAULT_TT_ENTRY_COUNT;
 std::uint32_t tt_bucket_mask = 0;
@@ -184,9 +184,9 @@ bool tt_probe(int alpha, int beta, int depth, int& score, Move& move) {
         case BOUND_EXACT:
             // Mates were stored as distance from this position; make them distance from the root.
             if (s >= MATE_BOUND) {
-                score = s - search_ply;
+                score = s - this_worker->search_ply;
             } else if (s <= -MATE_BOUND) {
-                score = s + search_ply;
+                score = s + this_worker->search_ply;
             } else {
                 score = s;
             }

@@ -13,7 +13,7 @@
 #include "book/book.h"
 #include "frontend/session.h"
 #include "platform/platform.h"
-#include "search/search.h"
+#include "search/internal.h"
 #include "support/board_helpers.h"
 #include "support/scratch_dir.h"
 
@@ -130,7 +130,7 @@ class BookDirTest : public ScratchDirTest {
     // The book's answer as the drivers ask for it (drawn_move), with what it prints.
     static std::string probe(bool& found) {
         testing::internal::CaptureStdout();
-        drawn_move = book_answer(console_report);
+        drawn_move = book_answer(print_book_move_line);
         found = drawn_move != 0;
         return testing::internal::GetCapturedStdout();
     }

@@ -11,11 +11,12 @@
 #include "board/board.h"
 #include "eval/cache.h"
 #include "eval/eval.h"
-#include "search/search.h"
+#include "search/internal.h"
 #include "support/board_helpers.h"
 
 inline void ensure_tables() {
-    if (tt_table == nullptr || eval_cache == nullptr || pawn_cache == nullptr) {
+    if (tt_table == nullptr || eval_state->eval_cache == nullptr ||
+        eval_state->pawn_cache == nullptr) {
         ASSERT_TRUE(allocate_tables());
     }
 }
@@ -32,8 +33,9 @@ inline void set_fen_for_eval(const std::string& fen) {
 // Empties the two cache slots of the current position, so nothing cached
 // from another phase or position can stand in for the computation.
 inline void forget_current_position() {
-    eval_cache[static_cast<std::uint32_t>(position.state.key) & eval_cache_mask] = EvalCacheEntry{};
-    pawn_cache[position.state.pawn_key & pawn_cache_mask] = PawnCacheEntry{};
+    eval_state->eval_cache[static_cast<std::uint32_t>(position.state.key) & eval_cache_mask] =
+        EvalCacheEntry{};
+    eval_state->pawn_cache[position.state.pawn_key & pawn_cache_mask] = PawnCacheEntry{};
 }
 
 template <class Fn>

@@ -145,7 +145,7 @@ TEST(BlockedRook, NotInTheEndgame) {
 TEST(EvalCache, StoresAndReturnsTheSideToMoveScore) {
     set_fen_for_eval("4k3/8/8/8/4P3/8/8/4K3 b - - 0 1");
     const EvalCacheEntry& slot =
-        eval_cache[static_cast<std::uint32_t>(position.state.key) & eval_cache_mask];
+        eval_state->eval_cache[static_cast<std::uint32_t>(position.state.key) & eval_cache_mask];
     EXPECT_EQ(evaluate(), -130);
     EXPECT_EQ(slot.key, position.state.key);
     EXPECT_EQ(slot.score, -130);
@@ -154,7 +154,7 @@ TEST(EvalCache, StoresAndReturnsTheSideToMoveScore) {
 TEST(EvalCache, HitIsReturnedWithoutEvaluating) {
     set_fen_for_eval(START_FEN);
     EvalCacheEntry& slot =
-        eval_cache[static_cast<std::uint32_t>(position.state.key) & eval_cache_mask];
+        eval_state->eval_cache[static_cast<std::uint32_t>(position.state.key) & eval_cache_mask];
     slot.key = position.state.key;
     slot.score = 1234;
     EXPECT_EQ(evaluate(), 1234);

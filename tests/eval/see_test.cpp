@@ -18,12 +18,14 @@ Move capture(const char* from, const char* to) {
 }
 
 std::vector<int> white_list() {
-    return std::vector<int>(exchange_lists.values[WHITE],
-                            exchange_lists.values[WHITE] + exchange_lists.count[WHITE]);
+    return std::vector<int>(
+        eval_state->exchange_lists.values[WHITE],
+        eval_state->exchange_lists.values[WHITE] + eval_state->exchange_lists.count[WHITE]);
 }
 std::vector<int> black_list() {
-    return std::vector<int>(exchange_lists.values[BLACK],
-                            exchange_lists.values[BLACK] + exchange_lists.count[BLACK]);
+    return std::vector<int>(
+        eval_state->exchange_lists.values[BLACK],
+        eval_state->exchange_lists.values[BLACK] + eval_state->exchange_lists.count[BLACK]);
 }
 
 TEST(StaticExchange, WorkedExchanges) {
@@ -82,9 +84,9 @@ TEST(CollectAttackers, CaptureOrderOfBothLists) {
     // The bishop behind the attacking pawn is found after it.
     EXPECT_EQ(black_list(), (std::vector<int>{300, 100, 300, 500}));
     for (int i = 5; i < SWAP_LIST_CAPACITY; ++i)
-        EXPECT_EQ(exchange_lists.values[WHITE][i], SWAP_SENTINEL);
+        EXPECT_EQ(eval_state->exchange_lists.values[WHITE][i], SWAP_SENTINEL);
     for (int i = 4; i < SWAP_LIST_CAPACITY; ++i)
-        EXPECT_EQ(exchange_lists.values[BLACK][i], SWAP_SENTINEL);
+        EXPECT_EQ(eval_state->exchange_lists.values[BLACK][i], SWAP_SENTINEL);
 }
 
 TEST(CollectAttackers, EqualValuesKeepTheirOrderAndCheapSlidersMoveUp) {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "frontend/timeman.h"
-#include "search/search.h"
+#include "search/internal.h"
 
 namespace {
 
@@ -15,16 +15,15 @@ const std::string STARS(80, '*');
 class Benchmark : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (tt_table == nullptr || eval_cache == nullptr || pawn_cache == nullptr) {
+        if (tt_table == nullptr || eval_state->eval_cache == nullptr ||
+            eval_state->pawn_cache == nullptr) {
             tt_entry_count = DEFAULT_TT_ENTRY_COUNT;
             eval_cache_count = EVAL_CACHE_COUNT;
             pawn_cache_count = PAWN_CACHE_COUNT;
             ASSERT_TRUE(allocate_tables());
         }
-        post_thinking.store(false);
     }
     void TearDown() override {
-        post_thinking.store(true);
         max_depth = DEFAULT_MAX_DEPTH;
         init_position();
     }
@@ -41,10 +40,14 @@ TEST_F(Benchmark, ReportOfAShortSearch) {
     const std::string head = STARS + "\nBenchmark position \"" + fen + "\"\n" + STARS + "\n";
     ASSERT_EQ(out.substr(0, head.size()), head);
     const std::string report = out.substr(head.size());
-    EXPECT_EQ(report.find("Best move: d1d8\nSeconds spent: "), 0u) << report;
-    EXPECT_NE(report.find("\nNodes of search moves: " + std::to_string(move_nodes) + "\n"),
-              std::string::npos);
-    EXPECT_NE(report.find("\nNodes of search captures: " + std::to_string(capture_nodes) + "\n"),
+    // The thinking lines, then the result.
+    EXPECT_NE(report.find("->(3/"), std::string::npos) << report;
+    EXPECT_NE(report.find(")\nBest move: d1d8\nSeconds spent: "), std::string::npos) << report;
+    EXPECT_NE(
+        report.find("\nNodes of search moves: " + std::to_string(this_worker->move_nodes) + "\n"),
+        std::string::npos);
+    EXPECT_NE(report.find("\nNodes of search captures: " +
+                          std::to_string(this_worker->capture_nodes) + "\n"),
               std::string::npos);
     // However short the search, the speed is a plain number.
     const std::size_t speed = report.find("\nCPU speed: ");

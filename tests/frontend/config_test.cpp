@@ -8,7 +8,7 @@
 #include <string>
 
 #include "book/book.h"
-#include "search/search.h"
+#include "search/internal.h"
 #include "support/scratch_dir.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "frontend/session.h"
-#include "search/search.h"
+#include "search/internal.h"
 #include "search/search_test_util.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "search/search.h"
+#include "search/internal.h"
 
 namespace {
 

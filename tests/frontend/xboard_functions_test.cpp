@@ -4,9 +4,10 @@
 #include <climits>
 #include <string>
 
+#include "frontend/session.h"
 #include "frontend/timeman.h"
 #include "frontend/xboard.h"
-#include "search/search.h"
+#include "search/internal.h"
 #include "search/search_test_util.h"
 
 namespace {
@@ -149,20 +150,14 @@ TEST(XboardScore, MatesCountInMovesOtherScoresStay) {
 
 class ThinkingLines : public search_test::SearchTest {
   protected:
-    void TearDown() override {
-        search_report = &console_report;
-        search_test::SearchTest::TearDown();
-    }
     // The lines of a depth-4 search of a mate in two with the given report.
     static std::string lines_with(const SearchReport& report) {
         tt_clear_all();
-        search_report = &report;
         search_test::set_fen("k7/8/2K5/8/8/8/8/7R w - - 0 1");
-        max_depth = 4;
-        bool found = false;
-        const std::string out = search_test::think_output(found);
-        EXPECT_TRUE(found);
-        return out;
+        search_test::limits.depth = 4;
+        ::testing::internal::CaptureStdout();
+        EXPECT_TRUE(search_test::think(report));
+        return ::testing::internal::GetCapturedStdout();
     }
 };
 

@@ -7,7 +7,7 @@
 
 #include "eval/eval.h"
 #include "fuzz_support.h"
-#include "search/search.h"
+#include "search/internal.h"
 
 namespace {
 

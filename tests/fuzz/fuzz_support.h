@@ -19,7 +19,7 @@
 #include "frontend/uci.h"
 #include "frontend/xboard.h"
 #include "platform/platform.h"
-#include "search/search.h"
+#include "search/internal.h"
 
 namespace fuzz {
 

@@ -15,7 +15,7 @@ class AlphaBetaTest : public SearchTest {
     void expect_untouched(const PositionState& before, int ply) {
         EXPECT_EQ(position.state.key, before.key);
         EXPECT_EQ(position.state.fifty_counter, before.fifty_counter);
-        EXPECT_EQ(search_ply, ply);
+        EXPECT_EQ(this_worker->search_ply, ply);
     }
 };
 
@@ -26,8 +26,8 @@ TEST_F(AlphaBetaTest, LoneMinorPieceIsADrawAtOnce) {
     }
     set_fen("4k3/8/8/8/3B4/8/8/4K3 w - - 0 1");
     EXPECT_EQ(quiescence(-INFINITE_SCORE, INFINITE_SCORE), 0);
-    EXPECT_EQ(move_nodes, 0u);
-    EXPECT_EQ(capture_nodes, 0u);  // the material test comes before the count
+    EXPECT_EQ(this_worker->move_nodes, 0u);
+    EXPECT_EQ(this_worker->capture_nodes, 0u);  // the material test comes before the count
 }
 
 TEST_F(AlphaBetaTest, FiftyMoveRuleBeatsAMateInOne) {
@@ -35,9 +35,9 @@ TEST_F(AlphaBetaTest, FiftyMoveRuleBeatsAMateInOne) {
     EXPECT_GE(alpha_beta(-INFINITE_SCORE, INFINITE_SCORE, 2, 1, 0), MATE_BOUND);
     tt_clear_all();
     position.state.fifty_counter = 100;
-    move_nodes = 0;
+    this_worker->move_nodes = 0;
     EXPECT_EQ(alpha_beta(-INFINITE_SCORE, INFINITE_SCORE, 2, 1, 0), 0);
-    EXPECT_EQ(move_nodes, 0u);
+    EXPECT_EQ(this_worker->move_nodes, 0u);
 }
 
 TEST_F(AlphaBetaTest, RepetitionNeedsTwoMatchesNearTheRootAndOneFurtherDown) {
@@ -45,28 +45,28 @@ TEST_F(AlphaBetaTest, RepetitionNeedsTwoMatchesNearTheRootAndOneFurtherDown) {
     for (const char* text : {"g1f3", "g8f6", "f3g1", "f6g8"}) make_move(parse_move_text(text));
     const PositionState before = position.state;
 
-    search_ply = 2;
+    this_worker->search_ply = 2;
     EXPECT_FALSE(repeats_earlier_position());
     alpha_beta(-INFINITE_SCORE, INFINITE_SCORE, 1, 1, 0);
-    EXPECT_GT(move_nodes, 0u);  // searched normally
+    EXPECT_GT(this_worker->move_nodes, 0u);  // searched normally
     expect_untouched(before, 2);
 
-    search_ply = 4;
-    move_nodes = capture_nodes = 0;
+    this_worker->search_ply = 4;
+    this_worker->move_nodes = this_worker->capture_nodes = 0;
     EXPECT_TRUE(repeats_earlier_position());
     EXPECT_EQ(alpha_beta(-INFINITE_SCORE, INFINITE_SCORE, 1, 1, 0), 0);
-    EXPECT_EQ(move_nodes + capture_nodes, 0u);
+    EXPECT_EQ(this_worker->move_nodes + this_worker->capture_nodes, 0u);
 
     // A second round makes it two earlier occurrences: a draw near the root too.
     for (const char* text : {"g1f3", "g8f6", "f3g1", "f6g8"}) make_move(parse_move_text(text));
-    search_ply = 2;
+    this_worker->search_ply = 2;
     EXPECT_TRUE(repeats_earlier_position());
     EXPECT_EQ(alpha_beta(-INFINITE_SCORE, INFINITE_SCORE, 1, 1, 0), 0);
 }
 
 TEST_F(AlphaBetaTest, RepetitionOnlyWithinTheFiftyMoveWindow) {
     for (const char* text : {"g1f3", "g8f6", "f3g1", "f6g8"}) make_move(parse_move_text(text));
-    search_ply = 4;
+    this_worker->search_ply = 4;
     position.state.fifty_counter = 3;  // the matching position lies four plies back
     EXPECT_FALSE(repeats_earlier_position());
     position.state.fifty_counter = 4;
@@ -76,17 +76,17 @@ TEST_F(AlphaBetaTest, RepetitionOnlyWithinTheFiftyMoveWindow) {
 TEST_F(AlphaBetaTest, CheckmateScoresCountPliesFromTheRoot) {
     // Black is mated on the back rank.
     set_fen("R5k1/5ppp/8/8/8/8/8/6K1 b - - 0 1");
-    search_ply = 3;
+    this_worker->search_ply = 3;
     EXPECT_EQ(alpha_beta(-INFINITE_SCORE, INFINITE_SCORE, 1, 1, 1), -29997);
     EXPECT_EQ(quiescence_evasions(-INFINITE_SCORE, INFINITE_SCORE), -29997);
-    search_ply = 5;
+    this_worker->search_ply = 5;
     EXPECT_EQ(quiescence_evasions(-INFINITE_SCORE, INFINITE_SCORE), -29995);
 }
 
 TEST_F(AlphaBetaTest, MateWithTheSecondMoveScores29997AtTheRoot) {
     // 1. Re8+ Rxe8 2. Rxe8 mate.
     set_fen("3r2k1/5ppp/8/8/8/8/4R3/4R1K1 w - - 0 1");
-    max_depth = 4;
+    limits.depth = 4;
     ASSERT_TRUE(think());
     EXPECT_EQ(text_of(best_move), "e2e8");
     int score = 0;
@@ -103,10 +103,10 @@ TEST_F(AlphaBetaTest, StalemateIsADraw) {
 }
 
 TEST_F(AlphaBetaTest, MateDistanceWindowCutsAtOnce) {
-    search_ply = 6;
+    this_worker->search_ply = 6;
     EXPECT_EQ(alpha_beta(29995, INFINITE_SCORE, 5, 1, 0), 29995);
     EXPECT_EQ(alpha_beta(-INFINITE_SCORE, -29994, 5, 1, 0), -29994);
-    EXPECT_EQ(move_nodes + capture_nodes, 0u);
+    EXPECT_EQ(this_worker->move_nodes + this_worker->capture_nodes, 0u);
     EXPECT_EQ(tt_probe_move(), 0u);  // nothing stored
 }
 
@@ -114,13 +114,13 @@ TEST_F(AlphaBetaTest, NullMoveFailHighReturnsBeta) {
     // White is a queen and a rook up: passing still beats a low beta.
     set_fen("4k3/pppp4/8/8/8/8/PPPP4/R2QK3 w - - 0 1");
     EXPECT_EQ(alpha_beta(-501, -500, 2, 1, 0), -500);
-    EXPECT_EQ(move_nodes, 1u);  // the null move alone
+    EXPECT_EQ(this_worker->move_nodes, 1u);  // the null move alone
 
     // Not without null_ok, nor in a mate-range window: then a real move fails high.
     tt_clear_all();
-    move_nodes = 0;
+    this_worker->move_nodes = 0;
     EXPECT_GT(alpha_beta(-501, -500, 2, 0, 0), -500);
-    EXPECT_GE(move_nodes, 1u);
+    EXPECT_GE(this_worker->move_nodes, 1u);
     tt_clear_all();
     EXPECT_GT(alpha_beta(-29001, -29000, 2, 1, 0), -29000);
 }
@@ -133,20 +133,20 @@ TEST_F(AlphaBetaTest, NoNullMoveWithLittleMaterial) {
     // One more pawn's worth of material is not piece material; a knight is.
     set_fen("4k3/pppp4/8/8/8/8/PPPP4/RN2K2R w - - 0 1");
     ASSERT_EQ(position.state.piece_material, 1300);
-    move_nodes = 0;
+    this_worker->move_nodes = 0;
     EXPECT_EQ(alpha_beta(-501, -500, 2, 1, 0), -500);
-    EXPECT_EQ(move_nodes, 1u);
+    EXPECT_EQ(this_worker->move_nodes, 1u);
 }
 
 TEST_F(AlphaBetaTest, FutilityPrunesQuietMovesAfterTheFirst) {
     // The start position far below alpha: one quiet move searched, the rest pruned.
     EXPECT_LE(alpha_beta(1000, 1001, 1, 1, 0), 1000);
-    EXPECT_EQ(move_nodes, 1u);
+    EXPECT_EQ(this_worker->move_nodes, 1u);
     // With an open window there is no pruning: all twenty moves are searched.
     tt_clear_all();
-    move_nodes = 0;
+    this_worker->move_nodes = 0;
     EXPECT_LE(alpha_beta(1000, 2000, 1, 1, 0), 1000);
-    EXPECT_EQ(move_nodes, 20u);
+    EXPECT_EQ(this_worker->move_nodes, 20u);
 }
 
 TEST_F(AlphaBetaTest, FutilityStillSearchesChecksAndCaptures) {
@@ -165,25 +165,25 @@ TEST_F(AlphaBetaTest, FutilityStillSearchesChecksAndCaptures) {
     }
     ASSERT_GT(checks, 0u);
     // A check keeps depth 1, and its reply node fails high on its first move.
-    EXPECT_EQ(move_nodes, searched + checks);
+    EXPECT_EQ(this_worker->move_nodes, searched + checks);
 }
 
 TEST_F(AlphaBetaTest, ChecksAndSeventhRankPushesAreNotReduced) {
     set_fen("k7/8/8/8/8/8/8/K6R w - - 0 1");
     alpha_beta(-INFINITE_SCORE, INFINITE_SCORE, 1, 1, 0);
-    EXPECT_EQ(sel_depth, 2);  // Rh8+ reaches depth 0 only one ply later
+    EXPECT_EQ(this_worker->sel_depth, 2);  // Rh8+ reaches depth 0 only one ply later
 
     tt_clear_all();
-    sel_depth = 0;
+    this_worker->sel_depth = 0;
     set_fen("7k/8/4P3/8/8/8/8/K7 w - - 0 1");
     alpha_beta(-INFINITE_SCORE, INFINITE_SCORE, 1, 1, 0);
-    EXPECT_EQ(sel_depth, 2);  // e6e7
+    EXPECT_EQ(this_worker->sel_depth, 2);  // e6e7
 
     tt_clear_all();
-    sel_depth = 0;
+    this_worker->sel_depth = 0;
     set_fen("7k/8/8/4P3/8/8/8/K7 w - - 0 1");
     alpha_beta(-INFINITE_SCORE, INFINITE_SCORE, 1, 1, 0);
-    EXPECT_EQ(sel_depth, 1);  // e5e6 is an ordinary move
+    EXPECT_EQ(this_worker->sel_depth, 1);  // e5e6 is an ordinary move
 }
 
 TEST_F(AlphaBetaTest, AllMovesFailingLowKeepTheStoredMove) {
@@ -211,13 +211,13 @@ TEST_F(AlphaBetaTest, FailHighWithAMateStoresTheMateBound) {
 TEST_F(AlphaBetaTest, ExactMateIsStoredAsDistanceFromTheNode) {
     // Mate in two found two plies below the root: mated at ply 5.
     set_fen("3r2k1/5ppp/8/8/8/8/4R3/4R1K1 w - - 0 1");
-    search_ply = 2;
+    this_worker->search_ply = 2;
     EXPECT_EQ(alpha_beta(-INFINITE_SCORE, INFINITE_SCORE, 3, 0, 0), 29995);
     int score = 0;
     Move move = 0;
     ASSERT_TRUE(tt_probe(-INFINITE_SCORE, INFINITE_SCORE, 3, score, move));
     EXPECT_EQ(score, 29995);
-    search_ply = 0;  // the same position reached at the root is a mate in three plies
+    this_worker->search_ply = 0;  // the same position reached at the root is a mate in three plies
     ASSERT_TRUE(tt_probe(-INFINITE_SCORE, INFINITE_SCORE, 3, score, move));
     EXPECT_EQ(score, 29997);
 }
@@ -227,19 +227,19 @@ TEST_F(AlphaBetaTest, StandPatAtOrAboveBetaIsReturnedUnchanged) {
     const int e = evaluate();
     EXPECT_EQ(quiescence(e - 10, e), e);
     EXPECT_EQ(quiescence(e - 1000, e - 999), e);
-    EXPECT_EQ(capture_nodes, 2u);
+    EXPECT_EQ(this_worker->capture_nodes, 2u);
 }
 
 TEST_F(AlphaBetaTest, LosingCapturesAreNotSearched) {
     // Qxd5 loses the queen for a pawn: skipped without making it.
     set_fen("4k3/8/4p3/3p4/8/8/8/3QK3 w - - 0 1");
     quiescence(-INFINITE_SCORE, INFINITE_SCORE);
-    EXPECT_EQ(capture_nodes, 1u);
+    EXPECT_EQ(this_worker->capture_nodes, 1u);
     // A pawn taking a defended queen is always searched.
     set_fen("4k3/8/4p3/3q4/4P3/8/8/4K3 w - - 0 1");
-    capture_nodes = 0;
+    this_worker->capture_nodes = 0;
     quiescence(-INFINITE_SCORE, INFINITE_SCORE);
-    EXPECT_GE(capture_nodes, 2u);
+    EXPECT_GE(this_worker->capture_nodes, 2u);
 }
 
 TEST_F(AlphaBetaTest, CheckingCaptureLeadsToEvasionsWithQuietReplies) {
@@ -248,7 +248,8 @@ TEST_F(AlphaBetaTest, CheckingCaptureLeadsToEvasionsWithQuietReplies) {
     const int s = quiescence(-INFINITE_SCORE, INFINITE_SCORE);
     EXPECT_GT(s, evaluate());
     EXPECT_LT(s, MATE_BOUND);
-    EXPECT_GE(capture_nodes, 3u);  // this node, the evasion node, a node after a king move
+    EXPECT_GE(this_worker->capture_nodes,
+              3u);  // this node, the evasion node, a node after a king move
 }
 
 TEST_F(AlphaBetaTest, LongCheckingLinesStayWithinTheTables) {
@@ -264,32 +265,32 @@ TEST_F(AlphaBetaTest, LongCheckingLinesStayWithinTheTables) {
         const int game_ply = position.game_ply;
         for (int start_ply : {MAX_PLY - 6, MAX_PLY - 1, MAX_PLY}) {
             tt_clear_all();
-            search_ply = start_ply;
+            this_worker->search_ply = start_ply;
             alpha_beta(-INFINITE_SCORE, INFINITE_SCORE, 6, 1, 0);
             expect_untouched(before, start_ply);
             EXPECT_EQ(position.game_ply, game_ply);
         }
         // The capture search stops before the history is exhausted.
         for (int start_ply : {MAX_SEARCH_PLY - 4, MAX_SEARCH_PLY}) {
-            search_ply = start_ply;
+            this_worker->search_ply = start_ply;
             quiescence(-INFINITE_SCORE, INFINITE_SCORE);
             expect_untouched(before, start_ply);
             quiescence_evasions(-INFINITE_SCORE, INFINITE_SCORE);
             expect_untouched(before, start_ply);
         }
     }
-    search_ply = MAX_SEARCH_PLY;
+    this_worker->search_ply = MAX_SEARCH_PLY;
     set_fen("3qk3/8/8/8/8/8/8/3QK3 w - - 0 1");
     EXPECT_EQ(quiescence_evasions(-INFINITE_SCORE, INFINITE_SCORE), evaluate());
 }
 
 TEST_F(AlphaBetaTest, BeyondTheKillerTablesNodesBecomeCaptureSearches) {
     set_fen("3qk3/8/8/8/8/8/8/3QK3 w - - 0 1");
-    search_ply = MAX_PLY;
+    this_worker->search_ply = MAX_PLY;
     const int s = alpha_beta(-INFINITE_SCORE, INFINITE_SCORE, 5, 1, 0);
-    EXPECT_EQ(move_nodes, 0u);
-    EXPECT_EQ(sel_depth, MAX_PLY);
-    search_ply = MAX_PLY;
+    EXPECT_EQ(this_worker->move_nodes, 0u);
+    EXPECT_EQ(this_worker->sel_depth, MAX_PLY);
+    this_worker->search_ply = MAX_PLY;
     EXPECT_EQ(s, quiescence(-INFINITE_SCORE, INFINITE_SCORE));
 }
 

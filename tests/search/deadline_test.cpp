@@ -23,14 +23,14 @@ std::uint32_t capture_threshold = 0;
 int readings = 0;
 std::int64_t capture_clock() {
     ++readings;
-    return capture_nodes < capture_threshold ? 0 : 10000;
+    return this_worker->capture_nodes < capture_threshold ? 0 : 10000;
 }
 
 // The real clock; counts the readings made right after a multiple of 1024
 // capture nodes was reached.
 int at_capture_poll = 0;
 std::int64_t counting_clock() {
-    if (capture_nodes > 0 && capture_nodes % 1024 == 0) ++at_capture_poll;
+    if (this_worker->capture_nodes > 0 && this_worker->capture_nodes % 1024 == 0) ++at_capture_poll;
     return std::chrono::duration_cast<std::chrono::milliseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
@@ -46,14 +46,14 @@ class DeadlineTest : public SearchTest {
   protected:
     void TearDown() override {
         set_clock_source(nullptr);
-        hard_deadline_ms.store(NO_DEADLINE);
+        limits.deadline_ms = NO_DEADLINE;
         SearchTest::TearDown();
     }
     static void timed(std::int64_t deadline_ms, int depth) {
-        max_depth = depth;
-        time_budget = UNLIMITED_TIME_BUDGET;
-        hard_deadline_ms.store(deadline_ms);
-        time_limited.store(true, std::memory_order_release);
+        limits.depth = depth;
+        limits.time_budget_cs = UNLIMITED_TIME_BUDGET;
+        limits.deadline_ms = deadline_ms;
+        limits.timed = true;
     }
 };
 
@@ -65,8 +65,8 @@ TEST_F(DeadlineTest, TheCaptureSearchStopsWithin1024NodesOfTheDeadline) {
     timed(1000, DEFAULT_MAX_DEPTH);
     ASSERT_TRUE(think());
     EXPECT_TRUE(stop_search.load());
-    EXPECT_GE(capture_nodes, capture_threshold);
-    EXPECT_LE(capture_nodes, capture_threshold + 1024);
+    EXPECT_GE(this_worker->capture_nodes, capture_threshold);
+    EXPECT_LE(this_worker->capture_nodes, capture_threshold + 1024);
     EXPECT_TRUE(is_legal(best_move));
 }
 
@@ -81,7 +81,7 @@ TEST_F(DeadlineTest, OnlyADeadlineMakesTheCaptureSearchReadTheClock) {
         timed(deadline ? clock_ms() + 3600000 : NO_DEADLINE, 5);
         ASSERT_TRUE(think());
         if (deadline)
-            EXPECT_GE(at_capture_poll, static_cast<int>(capture_nodes / 1024) - 1);
+            EXPECT_GE(at_capture_poll, static_cast<int>(this_worker->capture_nodes / 1024) - 1);
         else
             EXPECT_EQ(at_capture_poll, 0);
     }
@@ -92,9 +92,8 @@ TEST_F(DeadlineTest, AtTheRootTheFirstBestMoveIsPlayedOnceItHasPassed) {
     readings = 0;
     set_clock_source(jump_clock);
     timed(400, 6);
-    post_thinking = true;
     ::testing::internal::CaptureStdout();
-    ASSERT_TRUE(think());
+    ASSERT_TRUE(think(console_report));
     const std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_EQ(out.find("->("), std::string::npos) << out;
     EXPECT_EQ(text_of(best_move), "a2a3");  // the first root move, searched alone
@@ -104,7 +103,7 @@ TEST_F(DeadlineTest, AtTheRootTheFirstBestMoveIsPlayedOnceItHasPassed) {
     readings = 0;
     timed(501, 4);
     ::testing::internal::CaptureStdout();
-    ASSERT_TRUE(think());
+    ASSERT_TRUE(think(console_report));
     EXPECT_NE(::testing::internal::GetCapturedStdout().find("->(4/"), std::string::npos);
 }
 
@@ -116,17 +115,17 @@ TEST_F(DeadlineTest, ASearchItDoesNotStopCountsTheSameNodes) {
     for (const char* fen : fens) {
         set_fen(fen);
         tt_clear_all();
-        max_depth = 6;
-        time_limited.store(false, std::memory_order_release);
+        limits.depth = 6;
+        limits.timed = false;
         ASSERT_TRUE(think());
-        const std::uint64_t moves = move_nodes, captures = capture_nodes;
+        const std::uint64_t moves = this_worker->move_nodes, captures = this_worker->capture_nodes;
         const Move chosen = best_move;
 
         tt_clear_all();
         timed(clock_ms() + 3600000, 6);  // an hour away: read, never reached
         ASSERT_TRUE(think());
-        EXPECT_EQ(move_nodes, moves) << fen;
-        EXPECT_EQ(capture_nodes, captures) << fen;
+        EXPECT_EQ(this_worker->move_nodes, moves) << fen;
+        EXPECT_EQ(this_worker->capture_nodes, captures) << fen;
         EXPECT_EQ(best_move, chosen) << fen;
     }
 }

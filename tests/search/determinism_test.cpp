@@ -39,14 +39,14 @@ TEST_F(DeterminismTest, FixedDepthSearchesKeepTheirNodeCounts) {
     for (const Pinned& p : pinned) {
         set_fen(p.fen);
         tt_clear_all();
-        max_depth = p.depth;
-        time_budget = UNLIMITED_TIME_BUDGET;
-        time_limited.store(true, std::memory_order_release);
+        limits.depth = p.depth;
+        limits.time_budget_cs = UNLIMITED_TIME_BUDGET;
+        limits.timed = true;
         stop_search = false;
         ASSERT_TRUE(think()) << p.fen;
         EXPECT_EQ(text_of(best_move), p.best) << p.fen;
-        EXPECT_EQ(move_nodes, p.move_nodes) << p.fen;
-        EXPECT_EQ(capture_nodes, p.capture_nodes) << p.fen;
+        EXPECT_EQ(this_worker->move_nodes, p.move_nodes) << p.fen;
+        EXPECT_EQ(this_worker->capture_nodes, p.capture_nodes) << p.fen;
     }
 }
 
@@ -74,7 +74,7 @@ std::string without_times(const std::string& out) {
 }
 
 TEST_F(DeterminismTest, ThinkingLinesOfTheStartPosition) {
-    max_depth = 4;
+    limits.depth = 4;
     bool result = false;
     const std::string out = think_output(result);
     ASSERT_TRUE(result);

@@ -35,14 +35,14 @@ TEST_F(OrderingTest, PickLooksOnlyAtTheRemainingRange) {
 }
 
 TEST_F(OrderingTest, HashMoveThenKillersKeepTheOddMark) {
-    search_ply = 5;
-    killer_1[5] = A;
-    killer_2[5] = B;
-    killer_3[5] = C;
-    killer_1[4] = D;  // another ply's killer does not count here
+    this_worker->search_ply = 5;
+    this_worker->killer_1[5] = A;
+    this_worker->killer_2[5] = B;
+    this_worker->killer_3[5] = C;
+    this_worker->killer_1[4] = D;  // another ply's killer does not count here
     MoveEntry list[5] = {{A, 0}, {B, 1}, {C, 6000}, {D, 0}, {0x4433, 15001}};
     score_moves(5, A, list);
-    EXPECT_EQ(list[0].score, HASH_MOVE_SCORE);  // hash move wins over killer_1
+    EXPECT_EQ(list[0].score, HASH_MOVE_SCORE);  // hash move wins over this_worker->killer_1
     EXPECT_EQ(list[1].score, KILLER_2_SCORE + 1);
     EXPECT_EQ(list[2].score, KILLER_3_SCORE);
     EXPECT_EQ(list[3].score, 0);
@@ -56,33 +56,33 @@ TEST_F(OrderingTest, HashMoveThenKillersKeepTheOddMark) {
 
 TEST_F(OrderingTest, KillerUpdates) {
     update_killers(A, 3);
-    EXPECT_EQ(killer_1[3], A);
-    EXPECT_EQ(killer_2[3], 0u);
+    EXPECT_EQ(this_worker->killer_1[3], A);
+    EXPECT_EQ(this_worker->killer_2[3], 0u);
     update_killers(B, 3);
     update_killers(C, 3);
-    EXPECT_EQ(killer_1[3], C);
-    EXPECT_EQ(killer_2[3], B);
-    EXPECT_EQ(killer_3[3], A);
+    EXPECT_EQ(this_worker->killer_1[3], C);
+    EXPECT_EQ(this_worker->killer_2[3], B);
+    EXPECT_EQ(this_worker->killer_3[3], A);
 
     update_killers(C, 3);  // already first: nothing moves
-    EXPECT_EQ(killer_1[3], C);
-    EXPECT_EQ(killer_2[3], B);
-    EXPECT_EQ(killer_3[3], A);
+    EXPECT_EQ(this_worker->killer_1[3], C);
+    EXPECT_EQ(this_worker->killer_2[3], B);
+    EXPECT_EQ(this_worker->killer_3[3], A);
 
     update_killers(B, 3);  // the second: the two front killers swap
-    EXPECT_EQ(killer_1[3], B);
-    EXPECT_EQ(killer_2[3], C);
-    EXPECT_EQ(killer_3[3], A);
+    EXPECT_EQ(this_worker->killer_1[3], B);
+    EXPECT_EQ(this_worker->killer_2[3], C);
+    EXPECT_EQ(this_worker->killer_3[3], A);
 
     update_killers(A, 3);  // the third comes to the front; the others shift down
-    EXPECT_EQ(killer_1[3], A);
-    EXPECT_EQ(killer_2[3], B);
-    EXPECT_EQ(killer_3[3], C);
-    EXPECT_EQ(killer_1[2], 0u);
-    EXPECT_EQ(killer_1[4], 0u);
+    EXPECT_EQ(this_worker->killer_1[3], A);
+    EXPECT_EQ(this_worker->killer_2[3], B);
+    EXPECT_EQ(this_worker->killer_3[3], C);
+    EXPECT_EQ(this_worker->killer_1[2], 0u);
+    EXPECT_EQ(this_worker->killer_1[4], 0u);
 
     update_killers(D, MAX_PLY - 1);
-    EXPECT_EQ(killer_1[MAX_PLY - 1], D);
+    EXPECT_EQ(this_worker->killer_1[MAX_PLY - 1], D);
 }
 
 TEST_F(OrderingTest, ThirdKillerComesToTheFrontOnlyOnce) {
@@ -91,9 +91,9 @@ TEST_F(OrderingTest, ThirdKillerComesToTheFrontOnlyOnce) {
     update_killers(C, 0);  // C, B, A
     update_killers(D, 0);  // D, C, B
     update_killers(B, 0);  // B was third: B, D, C, with no second copy of B
-    EXPECT_EQ(killer_1[0], B);
-    EXPECT_EQ(killer_2[0], D);
-    EXPECT_EQ(killer_3[0], C);
+    EXPECT_EQ(this_worker->killer_1[0], B);
+    EXPECT_EQ(this_worker->killer_2[0], D);
+    EXPECT_EQ(this_worker->killer_3[0], C);
 }
 
 // The rules read plainly: every entry compared with the four moves, every
@@ -140,15 +140,18 @@ TEST_F(OrderingTest, ScoringAndPickingFollowThePlainRulesOnGeneratedLists) {
                         return list[rng() % static_cast<unsigned>(count)].move;
                 }
             };
-            search_ply = static_cast<int>(rng() % MAX_PLY);
+            this_worker->search_ply = static_cast<int>(rng() % MAX_PLY);
             const Move hash = draw();
-            killer_1[search_ply] = draw();
-            killer_2[search_ply] = rng() % 4 == 0 ? killer_1[search_ply] : draw();
-            killer_3[search_ply] = rng() % 4 == 0 ? killer_1[search_ply] : draw();
+            this_worker->killer_1[this_worker->search_ply] = draw();
+            this_worker->killer_2[this_worker->search_ply] =
+                rng() % 4 == 0 ? this_worker->killer_1[this_worker->search_ply] : draw();
+            this_worker->killer_3[this_worker->search_ply] =
+                rng() % 4 == 0 ? this_worker->killer_1[this_worker->search_ply] : draw();
             std::copy(list, list + count, plain);
             score_moves(count, hash, list);
-            plain_score(count, hash, killer_1[search_ply], killer_2[search_ply],
-                        killer_3[search_ply], plain);
+            plain_score(count, hash, this_worker->killer_1[this_worker->search_ply],
+                        this_worker->killer_2[this_worker->search_ply],
+                        this_worker->killer_3[this_worker->search_ply], plain);
             for (int index = 0; index < count; ++index) {
                 pick_next_move(index, count, list);
                 plain_pick(index, count, plain);
@@ -164,7 +167,7 @@ TEST_F(OrderingTest, ScoringAndPickingFollowThePlainRulesOnGeneratedLists) {
             make_move(legal[rng() % static_cast<unsigned>(n)].move);
         }
     }
-    search_ply = 0;
+    this_worker->search_ply = 0;
     EXPECT_GT(picks, 20000);
 }
 

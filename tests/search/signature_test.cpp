@@ -73,17 +73,17 @@ TEST_F(SignatureSearch, FixedDepthSearchesOverVariedPositions) {
             at = end + 1;
         }
         tt_clear_all();
-        max_depth = s.depth;
-        time_budget = UNLIMITED_TIME_BUDGET;
-        time_limited.store(true, std::memory_order_release);
+        limits.depth = s.depth;
+        limits.time_budget_cs = UNLIMITED_TIME_BUDGET;
+        limits.timed = true;
         bool found = false;
         const std::string thinking = think_output(found);
         out += "## " + std::string(s.fen) + (moves.empty() ? "" : " moves " + moves) + " depth " +
                std::to_string(s.depth) + "\n";
         out += golden::mask(thinking);
         out += found ? "best " + text_of(best_move) : std::string("no move");
-        out += " moves " + std::to_string(move_nodes) + " captures " +
-               std::to_string(capture_nodes) + "\n";
+        out += " moves " + std::to_string(this_worker->move_nodes) + " captures " +
+               std::to_string(this_worker->capture_nodes) + "\n";
     }
     golden::expect_matches("fixed_depth.txt", out);
 }

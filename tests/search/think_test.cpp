@@ -39,7 +39,7 @@ std::vector<int> completed_depths(const std::string& text) {
 class ThinkTest : public SearchTest {};
 
 TEST_F(ThinkTest, StartPositionAtDepthTwo) {
-    max_depth = 2;
+    limits.depth = 2;
     bool result = false;
     const std::string out = think_output(result);
     ASSERT_TRUE(result);
@@ -58,7 +58,7 @@ TEST_F(ThinkTest, StartPositionAtDepthTwo) {
         << lines.back();
     EXPECT_EQ(depth, 2);
     EXPECT_GE(sel, 2);
-    EXPECT_EQ(nodes, move_nodes + capture_nodes);
+    EXPECT_EQ(nodes, this_worker->move_nodes + this_worker->capture_nodes);
     EXPECT_EQ(out.back(), '\n');
     // The last new-best line names the chosen move first.
     const std::string& last_best = lines[lines.size() - 2];
@@ -72,7 +72,7 @@ TEST_F(ThinkTest, StartPositionAtDepthTwo) {
 TEST_F(ThinkTest, MaxDepthBelowTwoStillSearchesDepthTwo) {
     for (int depth : {-3, 0, 1}) {
         tt_clear_all();
-        max_depth = depth;
+        limits.depth = depth;
         best_move = 0;
         bool result = false;
         const std::string out = think_output(result);
@@ -92,7 +92,7 @@ TEST_F(ThinkTest, SingleLegalMoveStopsAfterDepthEight) {
     EXPECT_EQ(completed_depths(out), (std::vector<int>{2, 3, 4, 5, 6, 7, 8}));
 
     tt_clear_all();
-    max_depth = 5;
+    limits.depth = 5;
     out = think_output(result);
     EXPECT_EQ(completed_depths(out), (std::vector<int>{2, 3, 4, 5}));
 }
@@ -110,22 +110,21 @@ TEST_F(ThinkTest, NoLegalMoveReturnsFalseSilently) {
     }
 }
 
-TEST_F(ThinkTest, NopostPrintsNothingButCounts) {
-    max_depth = 4;
-    post_thinking = false;
+TEST_F(ThinkTest, AQuietReportPrintsNothingButCounts) {
+    limits.depth = 4;
     ::testing::internal::CaptureStdout();
     ASSERT_TRUE(think());
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
     EXPECT_TRUE(is_legal(best_move));
-    EXPECT_GT(move_nodes, 0u);
-    EXPECT_GT(capture_nodes, 0u);
+    EXPECT_GT(this_worker->move_nodes, 0u);
+    EXPECT_GT(this_worker->capture_nodes, 0u);
 }
 
 TEST_F(ThinkTest, RepeatedSearchTakesFinishedDepthsFromTheTable) {
-    max_depth = 5;
+    limits.depth = 5;
     ASSERT_TRUE(think());
     const Move first = best_move;
-    max_depth = 6;
+    limits.depth = 6;
     bool result = false;
     const std::string out = think_output(result);
     ASSERT_TRUE(result);
@@ -140,7 +139,7 @@ TEST_F(ThinkTest, RepeatedSearchTakesFinishedDepthsFromTheTable) {
 }
 
 TEST_F(ThinkTest, LastDepthIsSearchedEvenWhenTheTableHasIt) {
-    max_depth = 4;
+    limits.depth = 4;
     ASSERT_TRUE(think());
     bool result = false;
     const std::string out = think_output(result);
@@ -158,7 +157,7 @@ TEST_F(ThinkTest, StopBeforeAnyMoveStillLeavesALegalMove) {
     const std::string out = think_output(result);
     EXPECT_TRUE(result);
     EXPECT_TRUE(is_legal(best_move));
-    EXPECT_EQ(move_nodes, 2u);  // the first root move, cut off after its first child
+    EXPECT_EQ(this_worker->move_nodes, 2u);  // the first root move, cut off after its first child
     EXPECT_EQ(completed_depths(out), std::vector<int>{});
 }
 
@@ -172,8 +171,8 @@ TEST_F(ThinkTest, StopKeepsTheTableMoveWhenThereIsOne) {
 
 TEST_F(ThinkTest, TimedSearchWithNoBudgetEndsQuickly) {
     set_fen("r1bq1rk1/pp2bppp/2n1pn2/3p4/2PP4/2N1PN2/PP3PPP/R2QKB1R w KQ - 0 8");
-    time_budget = 0;
-    time_limited.store(true, std::memory_order_release);
+    limits.time_budget_cs = 0;
+    limits.timed = true;
     const auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(think());
     const auto spent = std::chrono::steady_clock::now() - start;
@@ -182,8 +181,8 @@ TEST_F(ThinkTest, TimedSearchWithNoBudgetEndsQuickly) {
 }
 
 TEST_F(ThinkTest, UntimedSearchIgnoresAZeroBudget) {
-    time_budget = 0;
-    max_depth = 4;
+    limits.time_budget_cs = 0;
+    limits.depth = 4;
     bool result = false;
     const std::string out = think_output(result);
     EXPECT_EQ(completed_depths(out), (std::vector<int>{2, 3, 4}));
@@ -201,13 +200,13 @@ TEST_F(ThinkTest, ElapsedTimeNeitherWrapsNorOverflowsTheLimits) {
 
     // Three budgets of a billion centiseconds do not fit 32 bits.
     elapsed_cs = 100;
-    time_budget = 1000000000;
+    search_budget_cs = 1000000000;
     EXPECT_FALSE(search_time_exceeded());
     EXPECT_FALSE(iteration_time_exceeded());
-    time_budget = UNLIMITED_TIME_BUDGET;
+    search_budget_cs = UNLIMITED_TIME_BUDGET;
     EXPECT_FALSE(search_time_exceeded());
     elapsed_cs = 601;
-    time_budget = 1000;
+    search_budget_cs = 1000;
     EXPECT_TRUE(iteration_time_exceeded());  // 3 * 1000 / 5 = 600
     EXPECT_FALSE(search_time_exceeded());
     elapsed_cs = 600;
@@ -225,13 +224,13 @@ TEST_F(ThinkTest, PrincipalVariationStopsAtRepetition) {
         }
     }
     for (int i = 0; i < 12; ++i) unmake_move();
-    search_ply = 1;
+    this_worker->search_ply = 1;
     ::testing::internal::CaptureStdout();
     print_pv();
     const std::string out = ::testing::internal::GetCapturedStdout();
     EXPECT_FALSE(out.empty());
     EXPECT_LT(out.size(), 200u);
-    EXPECT_EQ(search_ply, 1);
+    EXPECT_EQ(this_worker->search_ply, 1);
 }
 
 }  // namespace

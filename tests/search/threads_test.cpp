@@ -15,16 +15,16 @@ class SearchThreadsTest : public SearchTest {
   protected:
     void TearDown() override {
         set_search_threads(1);
-        node_limit = NO_NODE_LIMIT;
+        limits.nodes = NO_NODE_LIMIT;
         SearchTest::TearDown();
     }
     // A fixed-depth search from a cleared table; the nodes of this thread.
     static std::uint64_t search_to(int depth) {
         tt_clear_all();
-        max_depth = depth;
+        limits.depth = depth;
         stop_search = false;
         EXPECT_TRUE(think());
-        return move_nodes + capture_nodes;
+        return this_worker->move_nodes + this_worker->capture_nodes;
     }
 };
 
@@ -53,7 +53,7 @@ TEST_F(SearchThreadsTest, TheNodeLimitHoldsForTheSumOverThreads) {
     set_fen(MIDDLEGAME);
     ASSERT_EQ(set_search_threads(2), 2);
     for (const std::uint64_t limit : {20000u, 200000u}) {
-        node_limit = limit;
+        limits.nodes = limit;
         search_to(DEFAULT_MAX_DEPTH);
         EXPECT_TRUE(is_legal(best_move));
         EXPECT_GE(search_nodes(), limit);

@@ -26,8 +26,8 @@ std::int64_t jump_clock() {
 std::uint32_t threshold = 0;
 std::vector<std::uint32_t> read_at;
 std::int64_t node_clock() {
-    read_at.push_back(static_cast<std::uint32_t>(move_nodes));
-    return move_nodes < threshold ? 0 : 1000000;
+    read_at.push_back(static_cast<std::uint32_t>(this_worker->move_nodes));
+    return this_worker->move_nodes < threshold ? 0 : 1000000;
 }
 
 class TimeLimitTest : public SearchTest {
@@ -38,9 +38,9 @@ class TimeLimitTest : public SearchTest {
     }
     // Searches the start position against a budget of budget_cs; returns the output.
     std::string timed_search(int budget_cs, int depth) {
-        max_depth = depth;
-        time_budget = budget_cs;
-        time_limited.store(true, std::memory_order_release);
+        limits.depth = depth;
+        limits.time_budget_cs = budget_cs;
+        limits.timed = true;
         bool found = false;
         std::string out = think_output(found);
         EXPECT_TRUE(found);
@@ -86,9 +86,9 @@ TEST_F(TimeLimitTest, AnUntimedSearchIgnoresEvenABudgetOfZero) {
     late_ms = 1000000;
     readings = 0;
     set_clock_source(jump_clock);
-    max_depth = 4;
-    time_budget = 0;
-    time_limited.store(false, std::memory_order_release);
+    limits.depth = 4;
+    limits.time_budget_cs = 0;
+    limits.timed = false;
     bool found = false;
     const std::string out = think_output(found);
     EXPECT_TRUE(has(out, "->(4/")) << out;

@@ -50,7 +50,7 @@ TEST_F(TtTest, BucketMaskFollowsEntryCount) {
 TEST_F(TtTest, ExactMateScoresAreReadRelativeToTheProbingPly) {
     int score = 0;
     Move move = 0;
-    search_ply = 3;
+    this_worker->search_ply = 3;
     tt_store(29990, 4, BOUND_EXACT, E2E4);
     ASSERT_TRUE(tt_probe(-INFINITE_SCORE, INFINITE_SCORE, 4, score, move));
     EXPECT_EQ(score, 29987);
@@ -232,12 +232,12 @@ TEST_F(TtTest, AnEntryOfTwoHalfStoresIsNoHit) {
 TEST_F(TtTest, ClearAllEmptiesEveryTable) {
     tt_store(1, 1, BOUND_EXACT, E2E4);
     pawn_cache_store(12);
-    eval_cache[5].key = 77;
+    eval_state->eval_cache[5].key = 77;
     tt_clear_all();
     EXPECT_EQ(tt_probe_move(), 0u);
     int score = 0;
     EXPECT_FALSE(pawn_cache_probe(score));
-    EXPECT_EQ(eval_cache[5].key, 0u);
+    EXPECT_EQ(eval_state->eval_cache[5].key, 0u);
 }
 
 // The clear skips a table nothing has written since the last clear: every way

@@ -140,7 +140,7 @@ TEST_F(Tablebase, SearchKeepsTheOutcomeAndReportsItsScore) {
         SCOPED_TRACE(c.fen);
         tt_clear_all();
         set_fen(c.fen);
-        max_depth = 5;
+        limits.depth = 5;
         bool found = false;
         std::istringstream out(think_output(found));
         ASSERT_TRUE(found);
@@ -169,7 +169,7 @@ TEST_F(Tablebase, KingBishopAndKnightMateWithinTheFiftyMoveRule) {
             seen += position.state_history[n].key == position.state.key;
         ASSERT_LT(seen, 2) << "threefold repetition";
         tt_clear_all();
-        max_depth = 4;
+        limits.depth = 4;
         ASSERT_TRUE(think());
         make_move(best_move);
     }

@@ -1,11 +1,10 @@
 // The full-width search: fail-soft principal-variation alpha-beta with a
 // transposition table, null move, internal deepening, futility pruning and
 // check and seventh-rank extensions.
-#include "search/search.h"
-
 #include "board/game_end.h"
 #include "eval/eval.h"
 #include "platform/platform.h"
+#include "search/internal.h"
 #include "tablebase/tablebase.h"
 
 namespace {
@@ -25,7 +24,7 @@ int null_move_reduction(int depth) {
 // True when the search must stop. The main search thread keeps the clock;
 // every thread watches the node limit, summed over the threads.
 bool child_done() {
-    const std::uint64_t nodes = count_node(move_nodes);
+    const std::uint64_t nodes = count_node(this_worker->move_nodes);
     if ((nodes & CLOCK_CHECK_MASK) == 0 && is_main_search_thread() &&
         time_limited.load(std::memory_order_acquire)) {
         update_elapsed();
@@ -50,7 +49,7 @@ int clamp_to_mate_bound(int score) {
 // Draw by repetition. Close to the root a position must have occurred twice,
 // so that a single repetition does not end the line too early.
 bool repeats_earlier_position() {
-    const int needed = search_ply >= 4 ? 1 : 2;
+    const int needed = this_worker->search_ply >= 4 ? 1 : 2;
     return count_repetitions(needed) == needed;
 }
 
@@ -64,13 +63,15 @@ inline bool drawn_here() {
 
 // No score can be better than mating at once nor worse than being mated here.
 inline void bound_by_mate_distance(int& alpha, int& beta) {
-    if (alpha <= search_ply - MATE_SCORE) alpha = search_ply - MATE_SCORE;
-    if (beta >= MATE_SCORE - 1 - search_ply) beta = MATE_SCORE - 1 - search_ply;
+    const int ply = this_worker->search_ply;
+    if (alpha <= ply - MATE_SCORE) alpha = ply - MATE_SCORE;
+    if (beta >= MATE_SCORE - 1 - ply) beta = MATE_SCORE - 1 - ply;
 }
 
 // The capture search takes over; the deepest ply reached is recorded.
 inline int horizon_score(int alpha, int beta) {
-    if (search_ply > sel_depth) sel_depth = search_ply;
+    Worker& w = *this_worker;
+    if (w.search_ply > w.sel_depth) w.sel_depth = w.search_ply;
     return quiescence(alpha, beta);
 }
 
@@ -82,10 +83,10 @@ inline bool outside_mate_range(int score) {
 // when the node ends here, with its score in result.
 inline bool null_move_cutoff(int alpha, int beta, int depth, int& result) {
     make_null_move();
-    ++search_ply;
+    ++this_worker->search_ply;
     const int s = -alpha_beta(-beta, -beta + 1, depth - null_move_reduction(depth), 0, 0);
     unmake_null_move();
-    --search_ply;
+    --this_worker->search_ply;
     if (child_done()) {
         result = alpha;
         return true;
@@ -121,7 +122,7 @@ inline Child search_child(Move m, int sc, int depth, int alpha, int beta, bool p
         unmake_move();
         return Child::SKIPPED;
     }
-    ++search_ply;
+    ++this_worker->search_ply;
     const int gc = move_gives_check() ? 1 : 0;
     // Checks and pushes to the seventh rank (odd score) are not reduced.
     const int nd = (gc || (sc & 1)) ? depth : depth - 1;
@@ -130,14 +131,14 @@ inline Child search_child(Move m, int sc, int depth, int alpha, int beta, bool p
         s = -alpha_beta(-beta, -alpha, nd, 1, gc);
     } else if (prune && !gc && sc == 0) {
         unmake_move();
-        --search_ply;
+        --this_worker->search_ply;
         return Child::SKIPPED;
     } else {
         s = -alpha_beta(-alpha - 1, -alpha, nd, 1, gc);
         if (s > alpha && s < beta) s = -alpha_beta(-beta, -alpha, nd, 1, gc);
     }
     unmake_move();
-    --search_ply;
+    --this_worker->search_ply;
     return child_done() ? Child::STOPPED : Child::SEARCHED;
 }
 
@@ -150,10 +151,11 @@ inline void store_result(int best, int depth, bool raised, Move best_move_here) 
         return;
     }
     int stored = best;
+    const int ply = this_worker->search_ply;
     if (best >= MATE_BOUND) {
-        stored = best + search_ply;
+        stored = best + ply;
     } else if (best <= -MATE_BOUND) {
-        stored = best - search_ply;
+        stored = best - ply;
     }
     tt_store(stored, depth, BOUND_EXACT, best_move_here);
 }
@@ -165,7 +167,7 @@ int alpha_beta(int alpha, int beta, int depth, int null_ok, int in_check) {
     bound_by_mate_distance(alpha, beta);
     if (alpha >= beta) return alpha;
     // Chains of checks can run past the killer tables: those nodes end here too.
-    if (depth <= 0 || search_ply >= MAX_PLY) return horizon_score(alpha, beta);
+    if (depth <= 0 || this_worker->search_ply >= MAX_PLY) return horizon_score(alpha, beta);
 
     int score = 0;
     Move hash_move = 0;
@@ -207,7 +209,7 @@ int alpha_beta(int alpha, int beta, int depth, int null_ok, int in_check) {
         if (s <= best) continue;
         best = s;
         if (s <= alpha) continue;
-        if (sc < KILLER_LIMIT) update_killers(m, search_ply);
+        if (sc < KILLER_LIMIT) update_killers(m, this_worker->search_ply);
         if (s >= beta) {
             tt_store(clamp_to_mate_bound(s), depth, BOUND_LOWER, m);
             return s;
@@ -217,7 +219,7 @@ int alpha_beta(int alpha, int beta, int depth, int null_ok, int in_check) {
         best_move_here = m;
     }
 
-    if (!searched) return in_check ? search_ply - MATE_SCORE : 0;
+    if (!searched) return in_check ? this_worker->search_ply - MATE_SCORE : 0;
     store_result(best, depth, raised, best_move_here);
     return best;
 }
