@@ -12,7 +12,7 @@ endif()
 
 # platform/*_windows.cpp in place of the POSIX files.
 get_target_property(QV_PLATFORM_SOURCES quorvanite_platform SOURCES)
-list(FILTER QV_PLATFORM_SOURCES INCLUDE REGEX "_windows\\.cpp$")
+list(FILTER QV_PLATFORM_SOURCES INCLUDE REGEX "(_windows|/common)\\.cpp$")
 set_property(TARGET quorvanite_platform PROPERTY SOURCES ${QV_PLATFORM_SOURCES})
 target_link_libraries(quorvanite_platform PUBLIC advapi32)
 

@@ -16,77 +16,17 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/output_lock.h"
+
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
-
-namespace {
-const auto process_start = std::chrono::steady_clock::now();
-std::atomic<ClockSource> clock_source{nullptr};
-std::atomic<CalendarSource> calendar_source{nullptr};
-OutputSink output_sink = nullptr;  // guarded by output_mutex()
-// Never destroyed: a background thread may still print while the process ends.
-std::mutex& output_mutex() {
-    static std::mutex* const mutex = new std::mutex;
-    return *mutex;
-}
-}  // namespace
-
-void set_clock_source(ClockSource source) {
-    clock_source.store(source);
-}
-
-std::int64_t clock_ms() {
-    if (const ClockSource source = clock_source.load(std::memory_order_relaxed)) return source();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 process_start)
-        .count();
-}
-
-void set_calendar_source(CalendarSource source) {
-    calendar_source.store(source);
-}
-
-std::int64_t calendar_seconds() {
-    if (const CalendarSource source = calendar_source.load(std::memory_order_relaxed))
-        return source();
-    return static_cast<std::int64_t>(std::time(nullptr));
-}
 
 std::string executable_directory() {
     std::error_code error;
     const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error || !exe.has_parent_path()) return {};
     return exe.parent_path().string();
-}
-
-void set_output_sink(OutputSink sink) {
-    const std::lock_guard<std::mutex> lock(output_mutex());
-    output_sink = sink;
-}
-
-void print_line(const char* format, ...) {
-    const std::lock_guard<std::mutex> lock(output_mutex());
-    va_list args;
-    va_start(args, format);
-    if (output_sink == nullptr) {
-        std::vfprintf(stdout, format, args);
-        std::fflush(stdout);
-    } else {
-        va_list again;
-        va_copy(again, args);
-        char text[1024];
-        const int length = std::vsnprintf(text, sizeof text, format, args);
-        if (length >= static_cast<int>(sizeof text)) {
-            std::string longer(static_cast<std::size_t>(length) + 1, '\0');
-            std::vsnprintf(longer.data(), longer.size(), format, again);
-            output_sink(longer.data(), static_cast<std::size_t>(length));
-        } else if (length > 0) {
-            output_sink(text, static_cast<std::size_t>(length));
-        }
-        va_end(again);
-    }
-    va_end(args);
 }
 
 namespace {
@@ -165,14 +105,3 @@ void free_table(void* table, std::size_t) {
 }
 
 #endif
-
-bool start_thread(std::thread& thread, void (*entry)()) {
-    try {
-        thread = std::thread(entry);
-        return true;
-    } catch (const std::system_error&) {
-        return false;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-}

@@ -1,7 +1,6 @@
 // platform/platform.h on Windows (the build for Windows takes this file in
-// place of platform.cpp): the same clock, output and threads, with the
-// executable's folder, the silencing of a library's output and the table
-// memory done the Windows way.
+// place of platform.cpp, beside common.cpp): the executable's folder, the
+// silencing of a library's output and the table memory done the Windows way.
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -18,44 +17,14 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/output_lock.h"
 #include "platform/platform.h"
 
 namespace {
-const auto process_start = std::chrono::steady_clock::now();
-std::atomic<ClockSource> clock_source{nullptr};
-std::atomic<CalendarSource> calendar_source{nullptr};
-OutputSink output_sink = nullptr;  // guarded by output_mutex()
-// Never destroyed: a background thread may still print while the process ends.
-std::mutex& output_mutex() {
-    static std::mutex* const mutex = new std::mutex;
-    return *mutex;
-}
-
 // Standard output in binary mode, set before main: lines end in "\n" as on
 // Linux (consoles and interfaces read both), not in the runtime's "\r\n".
 [[maybe_unused]] const bool binary_output = _setmode(_fileno(stdout), _O_BINARY) != -1;
 }  // namespace
-
-void set_clock_source(ClockSource source) {
-    clock_source.store(source);
-}
-
-std::int64_t clock_ms() {
-    if (const ClockSource source = clock_source.load(std::memory_order_relaxed)) return source();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 process_start)
-        .count();
-}
-
-void set_calendar_source(CalendarSource source) {
-    calendar_source.store(source);
-}
-
-std::int64_t calendar_seconds() {
-    if (const CalendarSource source = calendar_source.load(std::memory_order_relaxed))
-        return source();
-    return static_cast<std::int64_t>(std::time(nullptr));
-}
 
 // The folder in the system's code page, the one the runtime's fopen takes;
 // empty when a character of the path has no place in that code page.
@@ -85,35 +54,6 @@ std::string executable_directory() {
     WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, path.data(), wide_length, folder.data(),
                         bytes, nullptr, &lossy);
     return folder;
-}
-
-void set_output_sink(OutputSink sink) {
-    const std::lock_guard<std::mutex> lock(output_mutex());
-    output_sink = sink;
-}
-
-void print_line(const char* format, ...) {
-    const std::lock_guard<std::mutex> lock(output_mutex());
-    va_list args;
-    va_start(args, format);
-    if (output_sink == nullptr) {
-        std::vfprintf(stdout, format, args);
-        std::fflush(stdout);
-    } else {
-        va_list again;
-        va_copy(again, args);
-        char text[1024];
-        const int length = std::vsnprintf(text, sizeof text, format, args);
-        if (length >= static_cast<int>(sizeof text)) {
-            std::string longer(static_cast<std::size_t>(length) + 1, '\0');
-            std::vsnprintf(longer.data(), longer.size(), format, again);
-            output_sink(longer.data(), static_cast<std::size_t>(length));
-        } else if (length > 0) {
-            output_sink(text, static_cast<std::size_t>(length));
-        }
-        va_end(again);
-    }
-    va_end(args);
 }
 
 namespace {
@@ -197,15 +137,4 @@ void* allocate_table(std::size_t bytes) {
 
 void free_table(void* table, std::size_t) {
     if (table != nullptr) VirtualFree(table, 0, MEM_RELEASE);
-}
-
-bool start_thread(std::thread& thread, void (*entry)()) {
-    try {
-        thread = std::thread(entry);
-        return true;
-    } catch (const std::system_error&) {
-        return false;
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
 }
