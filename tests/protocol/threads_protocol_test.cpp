@@ -110,4 +110,24 @@ TEST(ProtocolThreads, XboardGameWithPonderingAndAnalysis) {
     EXPECT_EQ(s.engine.wait_exit(), 0);
 }
 
+// Many more threads than processors: the helpers read the clock too, so a
+// main thread they starve does not overrun it (the bound is generous, as the
+// machine may be loaded).
+TEST(ProtocolThreads, MovetimeHoldsWithManyMoreThreadsThanProcessors) {
+    TwoThreadSession s("uci");
+    s.engine.lines_until_prefix("uciok");
+    s.engine.send("setoption name Threads value 64");
+    s.engine.send("position startpos moves e2e4");
+    s.engine.send("isready");
+    s.engine.lines_until_prefix("readyok");
+    for (const char* go : {"go movetime 500", "go wtime 5000 btime 5000"}) {
+        const long long start = now_ms();
+        s.engine.send(go);
+        const Lines lines = s.engine.lines_until_prefix("bestmove ");
+        EXPECT_LT(now_ms() - start, 2000 * SLOWDOWN) << go << ": " << lines.back();
+    }
+    s.engine.send("quit");
+    EXPECT_EQ(s.engine.wait_exit(), 0);
+}
+
 }  // namespace
