@@ -134,7 +134,8 @@ void uci_progress(const SearchInfo& info) {
 }
 
 const SearchReport uci_report = {print_info,     uci_iteration_done, print_info,
-                                 uci_lines_done, uci_current_move,   uci_progress};
+                                 uci_lines_done, uci_current_move,   uci_progress,
+                                 uci_lines_done};
 
 // ---- Options: the session's, each announced with its current value as the default.
 

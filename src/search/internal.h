@@ -214,9 +214,10 @@ int allow_root_moves(MoveEntry* list, int count);
 void start_root_moves(const MoveEntry* list, int count);  // one record per move, none searched
 void start_root_iteration();                              // each score becomes the previous one
 void note_root_score(Move m, int score);                  // m's search in this iteration gave score
-// Line number line (0 = the first) ended with m at score, its deepest ply sel:
-// m's record moves to that place, with the variation from the table.
-void finish_line(int line, Move m, int score, int sel);
+// Line number line (0 = the first) of the iteration of depth ended with m at
+// score, its deepest ply sel: m's record moves to that place, with the
+// variation from the table.
+void finish_line(int line, Move m, int score, int depth, int sel);
 void sort_lines(int lines);  // the first lines records, best score first (stable)
 // The moves of list that are not the first move of one of the first lines
 // records, into rest in their order; their count.

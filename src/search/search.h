@@ -75,6 +75,7 @@ struct RootMove {
     int score = -INFINITE_SCORE;
     int previous_score = -INFINITE_SCORE;
     int sel_depth = 0;       // the deepest ply of its line's search (lines only)
+    int depth = 0;           // the iteration that last completed its line, plies; 0: none
     int pv_length = 0;       // moves in pv (lines only)
     Move pv[MAX_PV_LENGTH];  // the principal variation that begins with move
 };
@@ -121,6 +122,9 @@ struct SearchReport {
     void (*current_move)(const SearchInfo& info);
     // After the first second, at most once a second: nodes, speed, hashfull.
     void (*progress)(const SearchInfo& info);
+    // The search stopped inside an iteration: its lines as they stand, the
+    // move to play first, each at the depth that last completed it.
+    void (*stopped)(const SearchInfo* lines, int count);
 };
 constexpr std::int64_t PROGRESS_DELAY_MS = 1000;  // the reports of a long search begin, and repeat
 
