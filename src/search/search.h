@@ -102,9 +102,11 @@ struct SearchInfo {
     // plies; the tables' result when they ranked the root.
     int score = 0;
     ScoreBound bound = ScoreBound::EXACT;
-    std::uint64_t nodes = 0;    // over all search threads
-    std::uint64_t nps = 0;      // nodes per second so far; 0 within the first millisecond
-    int hashfull = 0;           // permille of the table written by this search (progress only)
+    std::uint64_t nodes = 0;  // over all search threads
+    std::uint64_t nps = 0;    // nodes per second so far (the time taken as at least 1 ms)
+    // Permille of the table written by this search: on the progress reports,
+    // and on an iteration's last line after the first second; -1: not said.
+    int hashfull = -1;
     std::uint64_t tb_hits = 0;  // probes the tablebases answered
     std::int64_t time_ms = 0;   // since the search began, milliseconds
     const Move* pv = nullptr;   // the line's moves (valid during the call)

@@ -94,7 +94,8 @@ SearchInfo info_now(int depth, int score) {
     info.score = reported_score(score);
     info.nodes = search_nodes();
     info.time_ms = std::max<std::int64_t>(last_clock - search_start_clock, 0);
-    info.nps = info.time_ms > 0 ? info.nodes * 1000 / static_cast<std::uint64_t>(info.time_ms) : 0;
+    info.nps =
+        info.nodes * 1000 / static_cast<std::uint64_t>(std::max<std::int64_t>(info.time_ms, 1));
     info.tb_hits = tablebase_hits();
     return info;
 }
@@ -306,6 +307,11 @@ bool search_lines(int depth, int lines, int count, const MoveEntry* root_list,
     return true;
 }
 
+// The last line of an iteration tells the table's use once the search has run a second.
+void tell_table_use(SearchInfo& info) {
+    if (info.time_ms >= PROGRESS_DELAY_MS) info.hashfull = tt_hashfull();
+}
+
 // The lines of an iteration, one record each.
 void report_lines(int lines) {
     SearchInfo infos[MOVE_LIST_CAPACITY];
@@ -317,6 +323,7 @@ void report_lines(int lines) {
         infos[k].pv = r.pv;
         infos[k].pv_length = r.pv_length;
     }
+    tell_table_use(infos[lines - 1]);
     report->lines_done(infos, lines);
 }
 
@@ -326,6 +333,7 @@ void report_iteration(int lines) {
     SearchInfo info = info_now(report_depth, best.score);
     info.pv = best.pv;
     info.pv_length = best.pv_length;
+    tell_table_use(info);
     report->iteration_done(info);
 }
 
@@ -405,7 +413,10 @@ void deepen(int count, const MoveEntry* root_list, Move& best) {
     for (int depth = MIN_SEARCH_DEPTH;; ++depth) {
         if (depth < last_depth && skips_depth(this_worker->index, depth)) continue;
         if (table_has_iteration(depth, last_depth, prev, hash_move)) {
-            if (main) report_table_result(depth, prev, hash_move);
+            if (!main) continue;
+            // The table's result stands as the first line of that depth.
+            finish_line(0, hash_move, prev, depth, depth);
+            report_table_result(depth, prev, hash_move);
             continue;
         }
         if (main) report_depth = depth;

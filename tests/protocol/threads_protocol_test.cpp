@@ -65,7 +65,7 @@ TEST(ProtocolThreads, UciCountsEveryThreadAndStopsOnRequest) {
 
     // An infinite search ends at "stop", a ponder search at "ponderhit".
     s.engine.send("go infinite");
-    s.engine.lines_until_prefix("info depth 4 ");
+    s.engine.lines_until_prefix("info depth ");
     s.engine.send("stop");
     qv_test::expect_legal_output(
         qv_test::UciSession::checked(s.engine.lines_until_prefix("bestmove ")), referee);
@@ -76,7 +76,7 @@ TEST(ProtocolThreads, UciCountsEveryThreadAndStopsOnRequest) {
 
     // "quit" in the middle of a search ends the process at once, helpers joined.
     s.engine.send("go infinite");
-    s.engine.lines_until_prefix("info depth 3 ");
+    s.engine.lines_until_prefix("info depth ");
     const long long start = now_ms();
     s.engine.send("quit");
     EXPECT_EQ(s.engine.wait_exit(), 0);
