@@ -75,8 +75,8 @@ bool in_list(Move m, int count, const MoveEntry* list) {
 const SearchReport* report = nullptr;  // where the running search reports
 int report_depth = 0;                  // depth of the iteration in progress, plies
 std::int64_t next_progress_ms = 0;     // clock_ms() from which a progress report is due
-int line_in_progress = 0;              // the line being searched, from 0: lines before it are done
-// The best move of the line in progress whose search at report_depth came
+int line_in_progress = 0;  // main thread: the line being searched, from 0 (those before are done)
+// Main thread: the best move of the line in progress whose search at report_depth came
 // back above alpha, and its score; 0: none yet.
 Move line_best_move = 0;
 int line_best_score = 0;
@@ -290,7 +290,7 @@ bool search_lines(int depth, int lines, int count, const MoveEntry* root_list,
         MoveEntry rest[MOVE_LIST_CAPACITY];
         const int left = moves_outside_lines(root_list, count, line, rest);
         const Move first = in_list(last.move[line], left, rest) || line == 0 ? last.move[line] : 0;
-        line_in_progress = line;
+        if (is_main_search_thread()) line_in_progress = line;
         w.sel_depth = depth;
         int alpha = 0, beta = 0;
         aspiration_window(depth, last.score[line], alpha, beta);
