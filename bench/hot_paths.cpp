@@ -239,7 +239,8 @@ void BM_Search(benchmark::State& state) {
     SearchLimits limits;
     limits.depth = static_cast<int>(state.range(0));
     const auto quiet = [](const SearchInfo&) {};
-    const SearchReport report = {quiet, quiet, quiet, [](const SearchInfo*, int) {}, quiet, quiet};
+    const auto no_lines = [](const SearchInfo*, int) {};
+    const SearchReport report = {quiet, quiet, quiet, no_lines, quiet, quiet, no_lines};
     std::int64_t nodes = 0;
     for (auto _ : state) {
         for (int n = 0; n < CORPUS_SIZE; ++n) {

@@ -46,6 +46,7 @@ void console_lines_done(const SearchInfo* lines, int count) {
 }
 
 void console_nothing(const SearchInfo&) {}
+void console_no_lines(const SearchInfo*, int) {}
 
 // info with its score in xboard's form.
 SearchInfo shown(const SearchInfo& info) {
@@ -73,6 +74,12 @@ void xboard_lines_done(const SearchInfo* lines, int count) {
     console_lines_done(copies, count);
 }
 
+// A stopped search's lines are shown when several are searched, so that the
+// last lines shown begin with the move played.
+void xboard_stopped(const SearchInfo* lines, int count) {
+    if (count > 0 && lines[0].line > 0) xboard_lines_done(lines, count);
+}
+
 }  // namespace
 
 std::atomic<bool> post_thinking{true};
@@ -90,12 +97,13 @@ int xboard_score(int score) {
     return (score > 0 ? 100000 : -100000) + mate_in_moves(score);
 }
 
-const SearchReport console_report = {console_new_best,     console_iteration_done,
-                                     console_table_result, console_lines_done,
-                                     console_nothing,      console_nothing};
+const SearchReport console_report = {
+    console_new_best, console_iteration_done, console_table_result, console_lines_done,
+    console_nothing,  console_nothing,        console_no_lines};
 
 const SearchReport xboard_report = {xboard_new_best,   xboard_iteration_done, xboard_table_result,
-                                    xboard_lines_done, console_nothing,       console_nothing};
+                                    xboard_lines_done, console_nothing,       console_nothing,
+                                    xboard_stopped};
 
 void print_book_move_line(Move move) {
     move_to_text(move);

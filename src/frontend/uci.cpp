@@ -90,7 +90,9 @@ void print_info(const SearchInfo& info) {
     if (info.line > 0) line += " multipv " + std::to_string(info.line);
     line += " score " + score_text(info.score) + " nodes " + std::to_string(info.nodes) + " nps " +
             std::to_string(info.nps);
-    if (tablebases_in_use()) line += " tbhits " + std::to_string(info.tb_hits);
+    if (info.hashfull >= 0) line += " hashfull " + std::to_string(info.hashfull);
+    if (tablebases_in_use() || info.hashfull >= 0)
+        line += " tbhits " + std::to_string(info.tb_hits);
     line += " time " + std::to_string(info.time_ms);
     if (info.pv_length > 0) line += " pv";
     for (int i = 0; i < info.pv_length; ++i) {
@@ -116,6 +118,12 @@ void uci_book_move(Move move) {
     print_line("info depth 1 seldepth 1 score cp 0 nodes 0 nps 0 time 0 pv %s\n", move_text);
 }
 
+// A depth whose result the table held is said only once something has been
+// searched, with the nodes and time so far: never as "nodes 0".
+void uci_table_result(const SearchInfo& info) {
+    if (info.nodes > 0) print_info(info);
+}
+
 // With several lines: "multipv K" in each, best first.
 void uci_lines_done(const SearchInfo* lines, int count) {
     for (int k = 0; k < count; ++k) print_info(lines[k]);
@@ -133,8 +141,9 @@ void uci_progress(const SearchInfo& info) {
                static_cast<long long>(info.time_ms));
 }
 
-const SearchReport uci_report = {print_info,     uci_iteration_done, print_info,
-                                 uci_lines_done, uci_current_move,   uci_progress};
+const SearchReport uci_report = {print_info,     uci_iteration_done, uci_table_result,
+                                 uci_lines_done, uci_current_move,   uci_progress,
+                                 uci_lines_done};
 
 // ---- Options: the session's, each announced with its current value as the default.
 

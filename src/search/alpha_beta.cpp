@@ -22,13 +22,20 @@ int null_move_reduction(int depth) {
 
 // Bookkeeping after every child (move or null move) has been taken back.
 // True when the search must stop. The main search thread keeps the clock;
-// every thread watches the node limit, summed over the threads.
+// helpers read it too, so that a main thread starved of the processor by
+// many helpers does not overrun it. Every thread watches the node limit,
+// summed over the threads.
 bool child_done() {
     const std::uint64_t nodes = count_node(this_worker->move_nodes);
-    if ((nodes & CLOCK_CHECK_MASK) == 0 && is_main_search_thread() &&
-        time_limited.load(std::memory_order_acquire)) {
-        update_elapsed();
-        if (search_time_exceeded() || deadline_passed()) {
+    if ((nodes & CLOCK_CHECK_MASK) == 0 && time_limited.load(std::memory_order_acquire)) {
+        bool out_of_time = false;
+        if (is_main_search_thread()) {
+            update_elapsed();
+            out_of_time = search_time_exceeded() || deadline_passed();
+        } else {
+            out_of_time = helper_clock_expired();
+        }
+        if (out_of_time) {
             stop_search.store(true, std::memory_order_relaxed);
             return true;
         }

@@ -32,7 +32,8 @@ inline std::uint64_t count_node(std::atomic<std::uint64_t>& counter) {
     return n;
 }
 
-// ---- The clock of the running search: the main search thread's alone.
+// ---- The clock of the running search: the main search thread's alone (helpers
+// read search_start_clock, written before they start).
 extern std::int64_t search_start_clock;  // milliseconds (clock_ms) when the search began
 extern std::int64_t last_clock;          // milliseconds at the last time check
 extern int elapsed_cs;                   // centiseconds since search_start_clock
@@ -100,7 +101,10 @@ bool deadline_passed();          // last_clock has reached search_deadline_ms
 inline bool node_limit_reached() {
     return search_limits.nodes != NO_NODE_LIMIT && search_nodes() >= search_limits.nodes;
 }
-// For long runs of captures: reads the clock (on the main search thread) when a
+// On a helper thread of a timed search: the clock has reached the deadline or
+// three budgets (what the main thread's checks say), read by the helper itself.
+bool helper_clock_expired();
+// For long runs of captures: reads the clock (on any search thread) when a
 // timed search has a deadline and sets stop_search once it, or the node limit, has
 // passed; true when the search must stop.
 bool poll_stop();
@@ -210,9 +214,10 @@ int allow_root_moves(MoveEntry* list, int count);
 void start_root_moves(const MoveEntry* list, int count);  // one record per move, none searched
 void start_root_iteration();                              // each score becomes the previous one
 void note_root_score(Move m, int score);                  // m's search in this iteration gave score
-// Line number line (0 = the first) ended with m at score, its deepest ply sel:
-// m's record moves to that place, with the variation from the table.
-void finish_line(int line, Move m, int score, int sel);
+// Line number line (0 = the first) of the iteration of depth ended with m at
+// score, its deepest ply sel: m's record moves to that place, with the
+// variation from the table.
+void finish_line(int line, Move m, int score, int depth, int sel);
 void sort_lines(int lines);  // the first lines records, best score first (stable)
 // The moves of list that are not the first move of one of the first lines
 // records, into rest in their order; their count.

@@ -35,7 +35,7 @@ void start_root_moves(const MoveEntry* list, int count) {
         RootMove& r = w.root_moves[i];
         r.move = list[i].move;
         r.score = r.previous_score = -INFINITE_SCORE;
-        r.sel_depth = 0;
+        r.sel_depth = r.depth = 0;
         r.pv_length = 0;
     }
 }
@@ -52,7 +52,7 @@ void note_root_score(Move m, int score) {
     if (i < w.root_move_count) w.root_moves[i].score = score;
 }
 
-void finish_line(int line, Move m, int score, int sel) {
+void finish_line(int line, Move m, int score, int depth, int sel) {
     Worker& w = *this_worker;
     const int i = record_of(w, m);
     if (i >= w.root_move_count || i < line) return;
@@ -61,6 +61,7 @@ void finish_line(int line, Move m, int score, int sel) {
     RootMove& r = w.root_moves[line];
     r.score = score;
     r.sel_depth = sel;
+    r.depth = depth;
     r.pv_length = collect_root_pv(m, r.pv, MAX_PV_LENGTH);
 }
 

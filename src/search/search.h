@@ -75,6 +75,7 @@ struct RootMove {
     int score = -INFINITE_SCORE;
     int previous_score = -INFINITE_SCORE;
     int sel_depth = 0;       // the deepest ply of its line's search (lines only)
+    int depth = 0;           // the iteration that last completed its line, plies; 0: none
     int pv_length = 0;       // moves in pv (lines only)
     Move pv[MAX_PV_LENGTH];  // the principal variation that begins with move
 };
@@ -101,9 +102,11 @@ struct SearchInfo {
     // plies; the tables' result when they ranked the root.
     int score = 0;
     ScoreBound bound = ScoreBound::EXACT;
-    std::uint64_t nodes = 0;    // over all search threads
-    std::uint64_t nps = 0;      // nodes per second so far; 0 within the first millisecond
-    int hashfull = 0;           // permille of the table written by this search (progress only)
+    std::uint64_t nodes = 0;  // over all search threads
+    std::uint64_t nps = 0;    // nodes per second so far (the time taken as at least 1 ms)
+    // Permille of the table written by this search: on the progress reports,
+    // and on an iteration's last line after the first second; -1: not said.
+    int hashfull = -1;
     std::uint64_t tb_hits = 0;  // probes the tablebases answered
     std::int64_t time_ms = 0;   // since the search began, milliseconds
     const Move* pv = nullptr;   // the line's moves (valid during the call)
@@ -121,6 +124,9 @@ struct SearchReport {
     void (*current_move)(const SearchInfo& info);
     // After the first second, at most once a second: nodes, speed, hashfull.
     void (*progress)(const SearchInfo& info);
+    // The search stopped inside an iteration: its lines as they stand, the
+    // move to play first, each at the depth that last completed it.
+    void (*stopped)(const SearchInfo* lines, int count);
 };
 constexpr std::int64_t PROGRESS_DELAY_MS = 1000;  // the reports of a long search begin, and repeat
 

@@ -79,9 +79,16 @@ void start_search_clock(const SearchLimits& limits) {
     if (hit_pending.load()) set_clock(hit_budget.load(), hit_deadline.load(), true);
 }
 
+bool helper_clock_expired() {
+    const std::int64_t now = clock_ms();
+    const std::int64_t cs = (now - search_start_clock) * 100 / 1000;
+    return cs > 3 * static_cast<std::int64_t>(search_budget_cs.load()) ||
+           now >= search_deadline_ms.load(std::memory_order_relaxed);
+}
+
 bool poll_stop() {
     // time_limited first: the deadline written with it (a ponder hit) is then the one read.
-    if (is_main_search_thread() && time_limited.load(std::memory_order_acquire)) {
+    if (time_limited.load(std::memory_order_acquire)) {
         const std::int64_t deadline = search_deadline_ms.load(std::memory_order_relaxed);
         if (deadline != NO_DEADLINE && clock_ms() >= deadline)
             stop_search.store(true, std::memory_order_relaxed);

@@ -75,6 +75,11 @@ bool in_list(Move m, int count, const MoveEntry* list) {
 const SearchReport* report = nullptr;  // where the running search reports
 int report_depth = 0;                  // depth of the iteration in progress, plies
 std::int64_t next_progress_ms = 0;     // clock_ms() from which a progress report is due
+int line_in_progress = 0;  // main thread: the line being searched, from 0 (those before are done)
+// Main thread: the best move of the line in progress whose search at report_depth came
+// back above alpha, and its score; 0: none yet.
+Move line_best_move = 0;
+int line_best_score = 0;
 
 bool several_lines() {
     return search_limits.lines > 1;  // the lines are reported once an iteration is done
@@ -89,7 +94,8 @@ SearchInfo info_now(int depth, int score) {
     info.score = reported_score(score);
     info.nodes = search_nodes();
     info.time_ms = std::max<std::int64_t>(last_clock - search_start_clock, 0);
-    info.nps = info.time_ms > 0 ? info.nodes * 1000 / static_cast<std::uint64_t>(info.time_ms) : 0;
+    info.nps =
+        info.nodes * 1000 / static_cast<std::uint64_t>(std::max<std::int64_t>(info.time_ms, 1));
     info.tb_hits = tablebase_hits();
     return info;
 }
@@ -168,6 +174,8 @@ bool take_new_best(bool main, Move m, int sc, int s, int& alpha, Move& best) {
     alpha = s;
     best = m;
     if (!main) return true;
+    line_best_move = m;
+    line_best_score = s;
     update_elapsed();
     if (!several_lines()) report_new_best(m, s);
     return !(timed() && (search_time_exceeded() || deadline_passed()));
@@ -182,6 +190,7 @@ bool search_root_moves(int depth, int count, const MoveEntry* root_list, Move ha
     std::copy(root_list, root_list + count, list);
     score_moves(count, hash_move, list);
     best = hash_move;
+    if (main) line_best_move = 0;
     for (int index = 0; index < count; ++index) {
         pick_next_move(index, count, list);
         const Move m = list[index].move;
@@ -281,6 +290,7 @@ bool search_lines(int depth, int lines, int count, const MoveEntry* root_list,
         MoveEntry rest[MOVE_LIST_CAPACITY];
         const int left = moves_outside_lines(root_list, count, line, rest);
         const Move first = in_list(last.move[line], left, rest) || line == 0 ? last.move[line] : 0;
+        if (is_main_search_thread()) line_in_progress = line;
         w.sel_depth = depth;
         int alpha = 0, beta = 0;
         aspiration_window(depth, last.score[line], alpha, beta);
@@ -288,13 +298,18 @@ bool search_lines(int depth, int lines, int count, const MoveEntry* root_list,
         Move& line_best = line == 0 ? best : other_best;
         if (!search_root_moves(depth, left, rest, first, alpha, beta, line_best)) return false;
         if (line == 0 && root_result_stored()) tt_store(alpha, depth, BOUND_EXACT, best);
-        finish_line(line, line_best, alpha, w.sel_depth);
+        finish_line(line, line_best, alpha, depth, w.sel_depth);
         deepest = std::max(deepest, w.sel_depth);
     }
     w.sel_depth = deepest;
     sort_lines(lines);
     best = w.root_moves[0].move;
     return true;
+}
+
+// The last line of an iteration tells the table's use once the search has run a second.
+void tell_table_use(SearchInfo& info) {
+    if (info.time_ms >= PROGRESS_DELAY_MS) info.hashfull = tt_hashfull();
 }
 
 // The lines of an iteration, one record each.
@@ -308,6 +323,7 @@ void report_lines(int lines) {
         infos[k].pv = r.pv;
         infos[k].pv_length = r.pv_length;
     }
+    tell_table_use(infos[lines - 1]);
     report->lines_done(infos, lines);
 }
 
@@ -317,7 +333,61 @@ void report_iteration(int lines) {
     SearchInfo info = info_now(report_depth, best.score);
     info.pv = best.pv;
     info.pv_length = best.pv_length;
+    tell_table_use(info);
     report->iteration_done(info);
+}
+
+// The search stopped inside the iteration of report_depth with no move of
+// the first line searched at that depth: the move to play is the first line
+// of the iteration before, when there was one, rather than the table's move.
+Move stopped_best(Move best) {
+    const RootMove& first = this_worker->root_moves[0];
+    if (line_in_progress > 0 || line_best_move != 0 || first.depth == 0) return best;
+    return first.move;
+}
+
+// Line k of a stopped search as it stands: done in the iteration of
+// report_depth, or as the one before left it; false when it has no complete
+// search.
+bool stood_line(int k, SearchInfo& info) {
+    const RootMove& r = this_worker->root_moves[k];
+    if (k < line_in_progress) {
+        info = info_now(report_depth, r.score);
+    } else if (r.depth > 0 && r.depth < report_depth) {
+        info = info_now(r.depth, r.previous_score);
+    } else {
+        return false;
+    }
+    info.sel_depth = r.sel_depth;
+    info.pv = r.pv;
+    info.pv_length = r.pv_length;
+    return true;
+}
+
+// The search stopped inside the iteration of report_depth: its lines as they
+// stand, the move to play first (the first line's best move so far when one
+// came back at that depth). The line in progress keeps its last complete
+// search. Nothing when the move to play has no complete line.
+void report_stopped(int lines, Move best) {
+    SearchInfo infos[MOVE_LIST_CAPACITY];
+    RootMove fresh;  // the first line's best move so far, with its variation
+    int n = 0;
+    if (line_in_progress == 0 && line_best_move != 0) {
+        fresh.pv_length = collect_root_pv(best, fresh.pv, MAX_PV_LENGTH);
+        infos[0] = info_now(report_depth, line_best_score);
+        infos[0].sel_depth = this_worker->sel_depth;
+        infos[0].pv = fresh.pv;
+        infos[0].pv_length = fresh.pv_length;
+        n = 1;
+    }
+    for (int k = 0; k < lines; ++k) {
+        const bool is_best = this_worker->root_moves[k].move == best;
+        if (is_best == (n == 0) && stood_line(k, infos[n])) ++n;
+        if (n == 0) return;  // the move to play comes first or not at all
+    }
+    if (infos[0].pv[0] != best) return;
+    for (int k = 0; k < n; ++k) infos[k].line = several_lines() ? k + 1 : 0;
+    report->stopped(infos, n);
 }
 
 void report_table_result(int depth, int score, Move move) {
@@ -343,13 +413,22 @@ void deepen(int count, const MoveEntry* root_list, Move& best) {
     for (int depth = MIN_SEARCH_DEPTH;; ++depth) {
         if (depth < last_depth && skips_depth(this_worker->index, depth)) continue;
         if (table_has_iteration(depth, last_depth, prev, hash_move)) {
-            if (main) report_table_result(depth, prev, hash_move);
+            if (!main) continue;
+            // The table's result stands as the first line of that depth.
+            finish_line(0, hash_move, prev, depth, depth);
+            report_table_result(depth, prev, hash_move);
             continue;
         }
         if (main) report_depth = depth;
         remember_lines(lines, prev, hash_move, last);
         start_root_iteration();
-        if (!search_lines(depth, lines, count, root_list, last, best)) return;
+        if (!search_lines(depth, lines, count, root_list, last, best)) {
+            if (main) {
+                best = stopped_best(best);
+                report_stopped(lines, best);
+            }
+            return;
+        }
         prev = this_worker->root_moves[0].score;
         if (main) {
             update_elapsed();

@@ -101,6 +101,40 @@ TEST(ProtocolAnalysisTools, MultiPvReportsDistinctLinesBestFirst) {
     EXPECT_EQ(first_move(done[-1]), first_move(out.back()));  // the best, shown last, is played
 }
 
+// A search that stops inside an iteration (a node limit, the clock, "stop")
+// still ends with its lines, the move played first, each line at the depth
+// that last completed it: the new one or the one before.
+TEST(ProtocolAnalysisTools, StoppedSearchesEndWithTheirLinesTheMovePlayedFirst) {
+    UciSession s;
+    s.engine.send("setoption name MultiPV value 3");
+    const char* const searches[] = {"go nodes 3000",   "go nodes 10000", "go nodes 30000",
+                                    "go nodes 100000", "go movetime 60", "go movetime 250",
+                                    "go infinite",     "go nodes 250000"};
+    int ply = 0;
+    for (const char* go : searches) {
+        s.engine.send(ply++ % 2 ? "position startpos moves e2e4 c7c5" : "position startpos");
+        s.engine.send(go);
+        if (std::string(go) == "go infinite") {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            s.engine.send("stop");
+        }
+        const Lines out = s.until_best_move();
+        const auto first = std::find_if(out.rbegin(), out.rend(), [](const std::string& l) {
+            return l.find(" multipv 1 ") != std::string::npos;
+        });
+        ASSERT_NE(first, out.rend()) << go;
+        EXPECT_EQ(first_move(*first), first_move(out.back())) << go << ": " << *first;
+        const int depth = parse_info(*first).depth;
+        int line = 1;
+        for (auto l = first.base(); l + 1 != out.end(); ++l) {
+            EXPECT_EQ(words(*l)[6], std::to_string(++line)) << go << ": " << *l;
+            EXPECT_LE(parse_info(*l).depth, depth) << go << ": " << *l;
+            EXPECT_GE(parse_info(*l).depth, depth - 1) << go << ": " << *l;
+        }
+        EXPECT_EQ(line, 3) << go;
+    }
+}
+
 TEST(ProtocolAnalysisTools, SearchmovesAndExclusionsKeepOtherMovesOut) {
     UciSession s;
     s.engine.send("setoption name MultiPV value 3");

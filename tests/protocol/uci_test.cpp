@@ -232,6 +232,42 @@ TEST(ProtocolUci, MovetimeIsKept) {
     }
 }
 
+// Info lines say only what was searched: a depth the table held comes with
+// the nodes and time so far or not at all, nps follows from the nodes and
+// the time, the table's use closes each iteration after the first second,
+// and a search stopped early ends with a line of the move it plays.
+TEST(ProtocolUci, InfoLinesReportOnlyWhatWasSearched) {
+    UciSession s;
+    s.engine.send("position startpos moves e2e4 e7e5");
+    const auto check = [](const Lines& out, const char* go) {
+        for (const auto& l : out) {
+            const Info info = parse_info(l);
+            if (info.depth < 0) continue;
+            EXPECT_GT(info.nodes, 0) << go << ": " << l;
+            EXPECT_EQ(info.nps, info.nodes * 1000 / std::max(info.time, 1LL)) << go << ": " << l;
+            EXPECT_FALSE(l.find(" hashfull ") != std::string::npos && info.time < 1000) << l;
+        }
+        ASSERT_GE(out.size(), 2u) << go;
+        EXPECT_EQ(parse_info(out[out.size() - 2]).pv.front(), parse_best_move(out.back()).move)
+            << go;
+    };
+    for (const char* go : {"go depth 6", "go depth 8", "go nodes 20000", "go nodes 123456"}) {
+        s.engine.send(go);
+        check(s.until_best_move(), go);  // depth 8 starts with the depths the table holds
+    }
+    s.engine.send("go infinite");
+    const Lines long_search = s.engine.lines_until(
+        [](const std::string& l) {
+            return starts_with(l, "info depth ") && l.find(" hashfull ") != std::string::npos;
+        },
+        30000 * SLOWDOWN);
+    EXPECT_NE(long_search.back().find(" tbhits "), std::string::npos) << long_search.back();
+    s.engine.send("stop");
+    Lines out = long_search;
+    for (const auto& l : s.until_best_move()) out.push_back(l);
+    check(out, "go infinite");
+}
+
 TEST(ProtocolUci, InfiniteAnalysisAnswersOnlyAfterStop) {
     UciSession s;
     // A forced mate: the search reaches its last depth at once and then waits.

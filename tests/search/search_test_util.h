@@ -46,7 +46,7 @@ inline void reset_search_state() {
 
 inline void no_line(const SearchInfo&) {}
 inline void no_lines(const SearchInfo*, int) {}
-const SearchReport quiet_report = {no_line, no_line, no_line, no_lines, no_line, no_line};
+const SearchReport quiet_report = {no_line, no_line, no_line, no_lines, no_line, no_line, no_lines};
 
 // Searches within limits, reporting to report; best_move is the move to play
 // when there is one. False when there is none.
