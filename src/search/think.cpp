@@ -380,7 +380,8 @@ void report_stopped(int lines, Move best) {
         infos[0].pv_length = fresh.pv_length;
         n = 1;
     }
-    for (int k = 0; k < lines; ++k) {
+    // A first line whose move is new at this depth moves the others down one.
+    for (int k = 0; k < lines && n < lines; ++k) {
         const bool is_best = this_worker->root_moves[k].move == best;
         if (is_best == (n == 0) && stood_line(k, infos[n])) ++n;
         if (n == 0) return;  // the move to play comes first or not at all
