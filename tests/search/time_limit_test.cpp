@@ -4,6 +4,7 @@
 // inside the tree the clock is read every 4096 moves.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -99,8 +100,13 @@ TEST_F(TimeLimitTest, InsideTheTreeTheClockIsReadEvery4096Moves) {
     read_at.clear();
     set_clock_source(node_clock);
     timed_search(100, 8);
-    ASSERT_FALSE(read_at.empty());
-    EXPECT_EQ(read_at.back(), 12288u);  // the first multiple of 4096 past the threshold
+    // The reading inside the tree that stops the search: the first multiple of
+    // 4096 past the threshold (root checks and the lines sent after the stop read
+    // the clock too).
+    const auto stop = std::find_if(read_at.begin(), read_at.end(),
+                                   [](std::uint32_t n) { return n >= threshold && n % 4096 == 0; });
+    ASSERT_NE(stop, read_at.end());
+    EXPECT_EQ(*stop, 12288u);
     EXPECT_TRUE(stop_search.load());
     // Every reading inside the tree fell on a multiple of 4096 or was a root check.
     int in_tree = 0;
