@@ -143,7 +143,7 @@ void uci_progress(const SearchInfo& info) {
 
 const SearchReport uci_report = {print_info,     uci_iteration_done, uci_table_result,
                                  uci_lines_done, uci_current_move,   uci_progress,
-                                 uci_lines_done};
+                                 uci_lines_done, print_info};
 
 // ---- Options: the session's, each announced with its current value as the default.
 

@@ -127,6 +127,10 @@ struct SearchReport {
     // The search stopped inside an iteration: its lines as they stand, the
     // move to play first, each at the depth that last completed it.
     void (*stopped)(const SearchInfo* lines, int count);
+    // With several lines, after the first second: a line other than the last
+    // completed its iteration (the whole iteration's lines follow at its end).
+    // nullptr: the lines are reported only when the iteration is done.
+    void (*line_done)(const SearchInfo& info) = nullptr;
 };
 constexpr std::int64_t PROGRESS_DELAY_MS = 1000;  // the reports of a long search begin, and repeat
 

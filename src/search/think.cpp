@@ -278,6 +278,20 @@ void remember_lines(int lines, int prev, Move hash_move, LastLines& last) {
     last.score[0] = prev;
 }
 
+// Line k of the iteration in progress, completed: sent at once after the
+// first second, so that a long iteration's lines arrive as they are found.
+void report_line_done(int k) {
+    if (report->line_done == nullptr) return;
+    const RootMove& r = this_worker->root_moves[k];
+    SearchInfo info = info_now(report_depth, r.score);
+    if (info.time_ms < PROGRESS_DELAY_MS) return;
+    info.sel_depth = r.sel_depth;
+    info.line = k + 1;
+    info.pv = r.pv;
+    info.pv_length = r.pv_length;
+    report->line_done(info);
+}
+
 // The lines of one iteration, each over the root moves less the first moves
 // of the lines before it; then the lines best first, and best the first
 // one's move (also kept when a stop cuts the first line short). The first
@@ -300,6 +314,7 @@ bool search_lines(int depth, int lines, int count, const MoveEntry* root_list,
         if (line == 0 && root_result_stored()) tt_store(alpha, depth, BOUND_EXACT, best);
         finish_line(line, line_best, alpha, depth, w.sel_depth);
         deepest = std::max(deepest, w.sel_depth);
+        if (line < lines - 1 && is_main_search_thread()) report_line_done(line);
     }
     w.sel_depth = deepest;
     sort_lines(lines);

@@ -137,6 +137,35 @@ TEST(ProtocolAnalysisTools, StoppedSearchesEndWithTheirLinesTheMovePlayedFirst) 
     }
 }
 
+// After the first second a line is sent as it completes; the iteration's
+// lines, best first, follow at its end. An iteration begun after the first
+// second therefore shows lines 1 and 2 twice and the last line once.
+TEST(ProtocolAnalysisTools, LongSearchesSendEachLineAsItCompletes) {
+    UciSession s;
+    s.engine.send("setoption name MultiPV value 3");
+    s.engine.send("position fen 8/5pk1/6p1/8/3R4/6P1/5PK1/3r4 w - - 0 1");
+    s.engine.send("go infinite");
+    Lines out;
+    std::vector<int> late_ends;  // depths whose last line came after the first second
+    for (std::string l; late_ends.size() < 2 && s.engine.read_line(l, 60000);) {
+        out.push_back(l);
+        const Info i = parse_info(l);
+        if (l.find(" multipv 3 ") != std::string::npos && i.time >= 1000)
+            late_ends.push_back(i.depth);
+    }
+    s.engine.send("stop");
+    s.until_best_move();
+    ASSERT_EQ(late_ends.size(), 2u);
+    const std::string depth = "info depth " + std::to_string(late_ends[1]) + " ";
+    for (const auto& [line, times] : {std::pair{1, 2}, {2, 2}, {3, 1}}) {
+        const auto sent = std::count_if(out.begin(), out.end(), [&](const std::string& l) {
+            return starts_with(l, depth) &&
+                   l.find(" multipv " + std::to_string(line) + " ") != std::string::npos;
+        });
+        EXPECT_EQ(sent, times) << depth << "multipv " << line;
+    }
+}
+
 TEST(ProtocolAnalysisTools, SearchmovesAndExclusionsKeepOtherMovesOut) {
     UciSession s;
     s.engine.send("setoption name MultiPV value 3");
