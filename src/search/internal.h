@@ -213,7 +213,8 @@ void helper_search(const MoveEntry* root_list, int count);
 int allow_root_moves(MoveEntry* list, int count);
 void start_root_moves(const MoveEntry* list, int count);  // one record per move, none searched
 void start_root_iteration();                              // each score becomes the previous one
-void note_root_score(Move m, int score);                  // m's search in this iteration gave score
+bool is_root_move(Move m);                // m has a record among this thread's root moves
+void note_root_score(Move m, int score);  // m's search in this iteration gave score
 // Line number line (0 = the first) of the iteration of depth ended with m at
 // score, its deepest ply sel: m's record moves to that place, with the
 // variation from the table.

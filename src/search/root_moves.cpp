@@ -46,6 +46,10 @@ void start_root_iteration() {
         w.root_moves[i].previous_score = w.root_moves[i].score;
 }
 
+bool is_root_move(Move m) {
+    return record_of(*this_worker, m) < this_worker->root_move_count;
+}
+
 void note_root_score(Move m, int score) {
     Worker& w = *this_worker;
     const int i = record_of(w, m);

@@ -239,12 +239,14 @@ bool root_result_stored() {
 // again, except for the last iteration: prev and hash_move then hold it.
 // Otherwise hash_move is the root's table move, or 0. Several lines are
 // searched afresh (the table keeps only the first), and a mate asked for is
-// searched at the depth it is found, to end there.
+// searched at the depth it is found, to end there. A result without a move
+// the root may play (one the tablebases cut off, or a move they ranked out)
+// is searched too, so that every depth reported has a line to play.
 bool table_has_iteration(int depth, int last_depth, int& prev, Move& hash_move) {
     if (!tt_probe(-INFINITE_SCORE, INFINITE_SCORE, depth, prev, hash_move) || depth >= last_depth)
         return false;
     hash_move = tt_probe_move();
-    return !several_lines() && root_result_stored() && !mate_found(prev);
+    return !several_lines() && root_result_stored() && !mate_found(prev) && is_root_move(hash_move);
 }
 
 // The depths a helper leaves out, so that helpers spread over the depths

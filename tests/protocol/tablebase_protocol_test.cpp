@@ -90,6 +90,25 @@ TEST(ProtocolTablebases, UciOptionsLoadTheTablesAndSearchesCountTheirHits) {
     EXPECT_FALSE(shown) << "tbhits without tables";
 }
 
+// A position the last search cut off with the tables is in the table without
+// a move: its depths are searched, not taken as done, so that a search stopped
+// early still sends the line of the move it plays.
+TEST(ProtocolTablebases, AStoppedSearchOfATablePositionSendsItsLine) {
+    if (!tables_at_hand()) GTEST_SKIP() << "no libfathom or no tables in " << TABLES_DIR;
+    UciSession s;
+    s.engine.send("setoption name SyzygyPath value " + TABLES_DIR);
+    s.engine.send("position fen 8/4r3/3Kp2k/4R3/8/8/8/8 b - - 1 56");
+    s.engine.send("go depth 8");
+    s.until_best_move();
+    s.engine.send("position fen 8/4r3/3Kp2k/4R3/8/8/8/8 b - - 1 56 moves e7f7 d6e6");
+    s.engine.send("go nodes 300");
+    const Lines out = s.until_best_move();
+    ASSERT_GE(out.size(), 2u);
+    const qv_test::Info last = qv_test::parse_info(out[out.size() - 2]);
+    ASSERT_FALSE(last.pv.empty()) << out[out.size() - 2];
+    EXPECT_EQ(last.pv[0], qv_test::parse_best_move(out.back()).move);
+}
+
 // The FEN's clock counts: a win whose next capture, pawn move or mate lies
 // beyond what the fifty-move rule leaves is cursed, a draw (+1) under
 // Syzygy50MoveRule and a win without it.
