@@ -292,8 +292,11 @@ def main():
     parser.add_argument("pgn", nargs="+")
     parser.add_argument("--hold-out", type=int, default=5,
                         help="every Nth game is held out of the fit (default 5: a fifth)")
-    parser.add_argument("--degree", type=int, default=2,
-                        help="degree of the polynomials a and b in the material (default 2)")
+    parser.add_argument("--fold", type=int, default=0,
+                        help="which games are held out: those whose number (from 1) leaves this "
+                             "remainder divided by --hold-out (default 0: the 5th, 10th, ..)")
+    parser.add_argument("--degree", type=int, default=3,
+                        help="degree of the polynomials a and b in the material (default 3)")
     args = parser.parse_args()
 
     train, test, test_games, games, left_out = [], [], [], 0, 0
@@ -304,7 +307,7 @@ def main():
                 left_out += 1
                 continue
             games += 1
-            if games % args.hold_out == 0:
+            if games % args.hold_out == args.fold:
                 test.extend(samples)
                 test_games.append(samples)
             else:
@@ -322,15 +325,31 @@ def main():
         ("score and material (the model)", lambda s: chances(params, args.degree, s[0], s[1])[0]),
     ]
     print("\nHeld-out log-loss (nats per position; +- one standard error over games):")
+    losses = []
     for name, predict in models:
         by_game = [per_sample_losses(predict, g) for g in test_games]
+        losses.append(by_game)
         mean = sum(map(sum, by_game)) / len(test)
         print("  %-32s %.4f +- %.4f" % (name, mean, bootstrap_error(by_game)))
+    gain = [[b - m for b, m in zip(base, model)] for base, model in zip(losses[1], losses[2])]
+    print("  the model's gain over score alone: %.4f +- %.4f" % (
+        sum(map(sum, gain)) / len(test), bootstrap_error(gain)))
     print("  (training log-loss of the model: %.4f)" % log_loss(params, args.degree, train))
     print("\nCalibration on the held-out games, the model:")
     calibration(models[2][1], test)
     print("\nCalibration on the held-out games, score alone:")
     calibration(models[1][1], test)
+
+    print("\nBy material on the held-out games (positions, mean predicted and observed W/D/L %):")
+    for lo, hi in ((0, 30), (30, 50), (50, 70), (70, 200)):
+        inside = [s for s in test if lo <= s[1] < hi]
+        if inside:
+            for name, predict in models[1:]:
+                predicted = [sum(predict(s)[k] for s in inside) / len(inside) for k in range(3)]
+                observed = [sum(1 for s in inside if s[2] == k) / len(inside) for k in range(3)]
+                print("  %3d..%-3d %6d  %-30s %5.1f %5.1f %5.1f   observed %5.1f %5.1f %5.1f" % (
+                    lo, hi - 1, len(inside), name, *[100 * v for v in predicted],
+                    *[100 * v for v in observed]))
 
     print("\nThe model at a few points (material: score for a 50% win, scale):")
     for m in (84, 60, 40, 20, 10):
