@@ -21,6 +21,7 @@ Move ponder_move = 0;
 std::atomic<Move> ponder_hit_move{0};
 bool chess960_games = false;
 int multi_pv = 1;
+bool show_wdl = false;
 
 namespace {
 
@@ -446,6 +447,13 @@ const EngineOption BOOK_FILE_OPTION = {"Book File",
 const EngineOption CHESS960_OPTION = {
     "UCI_Chess960",    OptionType::CHECK, 0, 0, [] { return on_or_off(chess960_games); },
     set_chess960_games};
+const EngineOption SHOW_WDL_OPTION = {
+    "UCI_ShowWDL",
+    OptionType::CHECK,
+    0,
+    0,
+    [] { return on_or_off(show_wdl); },
+    [](const std::string& v) { show_wdl = option_text_is_on(v); }};
 const EngineOption SYZYGY_PATH_OPTION = {
     "SyzygyPath",    OptionType::STRING, 0, 0, [] { return tablebase_path(); },
     set_syzygy_path, TABLEBASES_BUILT};

@@ -28,6 +28,8 @@ extern std::atomic<Move> ponder_hit_move;
 // until "new"): every position set up is one, its castling read as Chess960's.
 extern bool chess960_games;
 extern int multi_pv;  // lines a search reports (MultiPV), 1 .. MAX_MULTI_PV; driver thread
+// UCI's info lines carry win/draw/loss permille (UCI_ShowWDL); driver thread.
+extern bool show_wdl;
 
 // The start-up values of the state above; the books on or off as the
 // configuration (book_settings) has them.
@@ -179,6 +181,7 @@ extern const EngineOption PONDER_OPTION;      // ponder_enabled
 extern const EngineOption OWN_BOOK_OPTION;    // book_enabled, reading the books on first use
 extern const EngineOption BOOK_FILE_OPTION;   // a Polyglot book's path, empty for none
 extern const EngineOption CHESS960_OPTION;    // chess960_games, castling as the king takes its rook
+extern const EngineOption SHOW_WDL_OPTION;    // show_wdl, off by default
 // With the Fathom library only:
 extern const EngineOption SYZYGY_PATH_OPTION;          // the tables' folders, "" for none
 extern const EngineOption SYZYGY_PROBE_DEPTH_OPTION;   // syzygy_probe_depth, plies

@@ -14,6 +14,7 @@
 #include "frontend/session.h"
 #include "frontend/timeman.h"
 #include "frontend/version.h"
+#include "frontend/wdl.h"
 #include "platform/platform.h"
 
 namespace {
@@ -82,14 +83,24 @@ std::string score_text(int score) {
     return "cp " + std::to_string(score);
 }
 
+int root_material = 0;  // wdl_material of the position searched; driver thread
+
+// With UCI_ShowWDL: " wdl W D L", the score's chances in permille; else "".
+std::string wdl_text(int score) {
+    if (!show_wdl) return "";
+    const WdlPermille p = wdl_of_score(score, root_material);
+    return " wdl " + std::to_string(p.win) + " " + std::to_string(p.draw) + " " +
+           std::to_string(p.loss);
+}
+
 // One info line, written in one piece so that a "readyok" from the reader
 // thread never lands inside it.
 void print_info(const SearchInfo& info) {
     std::string line = "info depth " + std::to_string(info.depth) + " seldepth " +
                        std::to_string(std::max(info.sel_depth, info.depth));
     if (info.line > 0) line += " multipv " + std::to_string(info.line);
-    line += " score " + score_text(info.score) + " nodes " + std::to_string(info.nodes) + " nps " +
-            std::to_string(info.nps);
+    line += " score " + score_text(info.score) + wdl_text(info.score) + " nodes " +
+            std::to_string(info.nodes) + " nps " + std::to_string(info.nps);
     if (info.hashfull >= 0) line += " hashfull " + std::to_string(info.hashfull);
     if (tablebases_in_use() || info.hashfull >= 0)
         line += " tbhits " + std::to_string(info.tb_hits);
@@ -115,7 +126,8 @@ void uci_iteration_done(const SearchInfo& info) {
 void uci_book_move(Move move) {
     move_to_text(move);
     print_line("info string book move %s\n", move_text);
-    print_line("info depth 1 seldepth 1 score cp 0 nodes 0 nps 0 time 0 pv %s\n", move_text);
+    print_line("info depth 1 seldepth 1 score cp 0%s nodes 0 nps 0 time 0 pv %s\n",
+               wdl_text(0).c_str(), move_text);
 }
 
 // A depth whose result the table held is said only once something has been
@@ -161,6 +173,7 @@ const EngineOption* const OPTIONS[] = {&HASH_OPTION,
                                        &SYZYGY_PATH_OPTION,
                                        &SYZYGY_PROBE_DEPTH_OPTION,
                                        &SYZYGY_50_MOVE_RULE_OPTION,
+                                       &SHOW_WDL_OPTION,
                                        &CHESS960_OPTION};
 
 // UCI's word for each OptionType.
@@ -542,6 +555,7 @@ void go(const char* args) {
     infinite_search = g.infinite && reader_running;
     phase.store(ponder || infinite_search ? HOLD_ANSWER : ANSWER_FREELY);
     lines_held = false;
+    root_material = wdl_material(position.state);
     SearchRequest request;
     request.kind = ponder            ? SearchKind::PONDER
                    : infinite_search ? SearchKind::INFINITE

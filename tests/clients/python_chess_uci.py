@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """The engine as python-chess drives a UCI engine: popen_uci, a few games at
 clocks, at a fixed time per move and with pondering, Chess960 games, an
-analysis stopped from outside, a mate read as a mate, three lines at once and
-a restricted root.
+analysis stopped from outside, a mate read as a mate (and its wdl as a won
+game), three lines at once and a restricted root.
 
     tests/clients/python_chess_uci.py ENGINE
 
@@ -74,13 +74,16 @@ def main():
                     if info.get("depth", 0) >= 6:
                         break
             assert info["pv"][0] in chess.Board().legal_moves, info
+            engine.configure({"UCI_ShowWDL": True})
             info = engine.analyse(chess.Board(MATE_IN_ONE), chess.engine.Limit(depth=4))
             assert info["score"].relative == chess.engine.Mate(1), info
+            assert info["wdl"].relative == chess.engine.Wdl(1000, 0, 0), info
             assert info["pv"][0] == chess.Move.from_uci("d1d8"), info
             lines = engine.analyse(chess.Board(), chess.engine.Limit(depth=8), multipv=3)
             scores = [line["score"].relative for line in lines]
             assert len({line["pv"][0] for line in lines}) == 3, lines
             assert scores == sorted(scores, reverse=True), lines
+            assert all(line["wdl"].relative.total() == 1000 for line in lines), lines
             knight = chess.Move.from_uci("g1f3")
             info = engine.analyse(chess.Board(), chess.engine.Limit(depth=6), root_moves=[knight])
             assert info["pv"][0] == knight, info

@@ -460,6 +460,54 @@ TEST(ProtocolUci, OptionsTakeEffect) {
         << lines.front();
 }
 
+// UCI_ShowWDL, offered and off: with it on every score is followed by "wdl W
+// D L", permille summing to 1000, a mate for the side to move 1000 0 0 and
+// one against it 0 0 1000; with it off no line has one.
+TEST(ProtocolUci, ShowWdlFollowsEveryScore) {
+    UciSession s;
+    const Lines& h = s.handshake;
+    EXPECT_NE(std::find(h.begin(), h.end(), "option name UCI_ShowWDL type check default false"),
+              h.end());
+    struct Case {
+        const char* show;  // the option's value, "" to leave it as it is
+        int lines;         // MultiPV
+        std::string position;
+        std::vector<int> last_wdl;  // of the last info line; empty: any
+    };
+    const Case cases[] = {
+        {"", 1, "startpos moves e2e4 e7e5", {}},
+        {"true", 1, "startpos moves e2e4 e7e5", {}},
+        {"true", 2, "startpos moves d2d4", {}},
+        {"true", 1, "fen " + MATE_IN_ONE, {1000, 0, 0}},
+        {"true", 1, "fen " + MATED_IN_ONE, {0, 0, 1000}},
+        {"false", 2, "fen " + MATE_IN_ONE, {}},
+    };
+    for (const Case& c : cases) {
+        if (*c.show != '\0')
+            s.engine.send(std::string("setoption name UCI_ShowWDL value ") + c.show);
+        s.engine.send("setoption name MultiPV value " + std::to_string(c.lines));
+        s.engine.send("position " + c.position);
+        s.engine.send("go depth 5");
+        const bool on = std::string(c.show) == "true";
+        std::vector<int> wdl;
+        for (const auto& l : s.until_best_move()) {
+            if (parse_info(l).depth < 0) continue;
+            std::istringstream in(l.substr(l.find(" score ")));
+            std::string word, kind, next;
+            int score = 0;
+            wdl.assign(3, -1);
+            in >> word >> kind >> score >> next >> wdl[0] >> wdl[1] >> wdl[2];
+            ASSERT_EQ(next == "wdl", on) << c.position << ": " << l;
+            if (!on) continue;
+            EXPECT_EQ(wdl[0] + wdl[1] + wdl[2], 1000) << l;
+            EXPECT_TRUE(*std::min_element(wdl.begin(), wdl.end()) >= 0) << l;
+        }
+        if (!c.last_wdl.empty()) {
+            EXPECT_EQ(wdl, c.last_wdl) << c.position;
+        }
+    }
+}
+
 // The book is for games: with OwnBook on it answers a move on the clock or on
 // a move time, in words and as a line of one move; never an analysis.
 TEST(ProtocolUci, TheBookAnswersGameMovesOnly) {
