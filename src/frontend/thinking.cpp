@@ -75,9 +75,9 @@ void xboard_lines_done(const SearchInfo* lines, int count) {
 }
 
 // A stopped search's lines are shown when several are searched, so that the
-// last lines shown begin with the move played.
+// last lines shown begin with the move played; a thinking line needs a score.
 void xboard_stopped(const SearchInfo* lines, int count) {
-    if (count > 0 && lines[0].line > 0) xboard_lines_done(lines, count);
+    if (count > 0 && lines[0].line > 0 && lines[0].scored) xboard_lines_done(lines, count);
 }
 
 }  // namespace

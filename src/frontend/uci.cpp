@@ -99,8 +99,8 @@ void print_info(const SearchInfo& info) {
     std::string line = "info depth " + std::to_string(info.depth) + " seldepth " +
                        std::to_string(std::max(info.sel_depth, info.depth));
     if (info.line > 0) line += " multipv " + std::to_string(info.line);
-    line += " score " + score_text(info.score) + wdl_text(info.score) + " nodes " +
-            std::to_string(info.nodes) + " nps " + std::to_string(info.nps);
+    if (info.scored) line += " score " + score_text(info.score) + wdl_text(info.score);
+    line += " nodes " + std::to_string(info.nodes) + " nps " + std::to_string(info.nps);
     if (info.hashfull >= 0) line += " hashfull " + std::to_string(info.hashfull);
     if (tablebases_in_use() || info.hashfull >= 0)
         line += " tbhits " + std::to_string(info.tb_hits);

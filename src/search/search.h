@@ -102,6 +102,7 @@ struct SearchInfo {
     // plies; the tables' result when they ranked the root.
     int score = 0;
     ScoreBound bound = ScoreBound::EXACT;
+    bool scored = true;       // false: stopped before any search of the line completed; no score
     std::uint64_t nodes = 0;  // over all search threads
     std::uint64_t nps = 0;    // nodes per second so far (the time taken as at least 1 ms)
     // Permille of the table written by this search: on the progress reports,

@@ -381,10 +381,22 @@ bool stood_line(int k, SearchInfo& info) {
     return true;
 }
 
+// Stopped before any search of the move to play completed (a clock nearly
+// out): that move alone, at the depth in progress, without a score.
+void report_unscored(Move best) {
+    Move move = best != 0 ? best : this_worker->root_moves[0].move;
+    SearchInfo info = info_now(report_depth, 0);
+    info.scored = false;
+    info.line = several_lines() ? 1 : 0;
+    info.pv = &move;
+    info.pv_length = 1;
+    report->stopped(&info, 1);
+}
+
 // The search stopped inside the iteration of report_depth: its lines as they
 // stand, the move to play first (the first line's best move so far when one
 // came back at that depth). The line in progress keeps its last complete
-// search. Nothing when the move to play has no complete line.
+// search.
 void report_stopped(int lines, Move best) {
     SearchInfo infos[MOVE_LIST_CAPACITY];
     RootMove fresh;  // the first line's best move so far, with its variation
@@ -401,7 +413,7 @@ void report_stopped(int lines, Move best) {
     for (int k = 0; k < lines && n < lines; ++k) {
         const bool is_best = this_worker->root_moves[k].move == best;
         if (is_best == (n == 0) && stood_line(k, infos[n])) ++n;
-        if (n == 0) return;  // the move to play comes first or not at all
+        if (n == 0) return report_unscored(best);  // the move to play comes first
     }
     if (infos[0].pv[0] != best) return;
     for (int k = 0; k < n; ++k) infos[k].line = several_lines() ? k + 1 : 0;

@@ -251,7 +251,9 @@ TEST(ProtocolUci, InfoLinesReportOnlyWhatWasSearched) {
         EXPECT_EQ(parse_info(out[out.size() - 2]).pv.front(), parse_best_move(out.back()).move)
             << go;
     };
-    for (const char* go : {"go depth 6", "go depth 8", "go nodes 20000", "go nodes 123456"}) {
+    // One node: stopped before any line completed, the move alone with no score.
+    for (const char* go :
+         {"go depth 6", "go depth 8", "go nodes 20000", "go nodes 123456", "go nodes 1"}) {
         s.engine.send(go);
         check(s.until_best_move(), go);  // depth 8 starts with the depths the table holds
     }
