@@ -40,11 +40,10 @@ bool game_has_room(int plies);
 // (BOOK_HORIZON_PLIES) and one line is asked for (several are analysis).
 bool book_may_answer();
 
-// ---- The end of a protocol session: "quit" or the end of input (status 0),
-// or no table left to search with (status 1). The driver's loop ends after
-// the command in hand; main returns the status.
+// ---- The end of a protocol session: "quit" or the end of input (status 0).
+// The driver's loop ends after the command in hand; main returns the status.
 constexpr int EXIT_STATUS_QUIT = 0;       // process exit status after "quit" or end of input
-constexpr int EXIT_STATUS_NO_MEMORY = 1;  // process exit status when the tables are lost
+constexpr int EXIT_STATUS_NO_MEMORY = 1;  // process exit status when start-up has no tables
 void begin_session();                     // a driver starts: not ended, status 0
 void end_session(int exit_status);
 bool session_ended();
