@@ -15,7 +15,6 @@
 #include <cstring>
 #include <string>
 
-#include "frontend/session.h"
 #include "platform/platform.h"
 
 namespace {
@@ -149,8 +148,6 @@ std::FILE* open_config() {
 }
 
 }  // namespace
-
-std::string configured_syzygy_path;
 
 void read_config() {
     std::FILE* file = open_config();

@@ -2,9 +2,6 @@
 // options at start-up, before the tables are made and the books read.
 #pragma once
 
-#include <string>
+#include "frontend/session.h"  // the options the file sets; configured_syzygy_path
 
 void read_config();
-// The folders of the configuration file's <syzygy> element, "" when it has
-// none; written by the SyzygyPath option at start-up (read_config).
-extern std::string configured_syzygy_path;

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "book/book.h"
-#include "frontend/config.h"
 #include "platform/platform.h"
 #include "tablebase/tablebase.h"
 
@@ -21,6 +20,7 @@ Move ponder_move = 0;
 std::atomic<Move> ponder_hit_move{0};
 bool chess960_games = false;
 int multi_pv = 1;
+std::string configured_syzygy_path;
 
 namespace {
 

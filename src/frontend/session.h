@@ -153,6 +153,9 @@ void forget_exclusions();
 const RootMoveSet* root_moves_allowed_here();
 
 // ---- Endgame tablebases.
+// The folders start-up loads: the configuration file's <syzygy> element, set
+// through SyzygyPath at start-up; "" for none. Driver thread.
+extern std::string configured_syzygy_path;
 // Loads the Syzygy tables of path (folders separated by ':', "" for none) as
 // tablebase_load does; true when path differs from the one loaded before.
 // Only while no search runs.
