@@ -20,7 +20,6 @@ Move ponder_move = 0;
 std::atomic<Move> ponder_hit_move{0};
 bool chess960_games = false;
 int multi_pv = 1;
-std::string configured_syzygy_path;
 
 namespace {
 
@@ -287,6 +286,8 @@ void exclude_root_moves(const char* text, bool exclude) {
 }
 
 // ---- Endgame tablebases.
+
+std::string configured_syzygy_path;
 
 bool load_tablebases(const std::string& path) {
     const bool new_path = path != tablebase_path();

@@ -435,31 +435,6 @@ TEST(ProtocolUci, ClockGamesAgainstItselfKeepTheirTime) {
     }
 }
 
-TEST(ProtocolUci, OptionsTakeEffect) {
-    UciSession s;
-    s.engine.send("setoption name Hash value 64");
-    s.engine.send("setoption name hash value 0");  // names in any case; taken as the nearer end
-    Lines lines = s.sync();
-    ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines.front(), "info string Hash 0: taken as 1 (1 to 65536 MB)");
-    s.engine.send("setoption name Hash value 64");
-    s.engine.send("setoption name Clear Hash");
-    EXPECT_EQ(s.sync(), Lines{"readyok"});
-    s.engine.send("setoption name Nonsense value 3");
-    EXPECT_EQ(s.sync().front(), "info string no option named Nonsense");
-    s.engine.send("position startpos moves e2e4");
-    s.engine.send("go depth 4");
-    Referee referee;
-    ASSERT_TRUE(referee.play("e2e4"));
-    expect_legal_output(s.until_best_move(), referee);
-
-    s.engine.send("setoption name Book File value /nonexistent/book.bin");
-    lines = s.sync();
-    EXPECT_TRUE(
-        starts_with(lines.front(), "info string Polyglot book /nonexistent/book.bin not used"))
-        << lines.front();
-}
-
 // Move Overhead and table sizes of any number of megabytes, each answer as
 // the interface reads it: nothing when taken as asked, one line when taken as
 // another or refused (the table then stays as it was), and "uci" shows the
@@ -518,6 +493,31 @@ TEST(ProtocolUci, MoveOverheadAndAnyTableSize) {
     }
     x.engine.send("option Move Overhead=9000");
     EXPECT_EQ(x.sync(1), told);
+}
+
+TEST(ProtocolUci, OptionsTakeEffect) {
+    UciSession s;
+    s.engine.send("setoption name Hash value 64");
+    s.engine.send("setoption name hash value 0");  // names in any case; taken as the nearer end
+    Lines lines = s.sync();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines.front(), "info string Hash 0: taken as 1 (1 to 65536 MB)");
+    s.engine.send("setoption name Hash value 64");
+    s.engine.send("setoption name Clear Hash");
+    EXPECT_EQ(s.sync(), Lines{"readyok"});
+    s.engine.send("setoption name Nonsense value 3");
+    EXPECT_EQ(s.sync().front(), "info string no option named Nonsense");
+    s.engine.send("position startpos moves e2e4");
+    s.engine.send("go depth 4");
+    Referee referee;
+    ASSERT_TRUE(referee.play("e2e4"));
+    expect_legal_output(s.until_best_move(), referee);
+
+    s.engine.send("setoption name Book File value /nonexistent/book.bin");
+    lines = s.sync();
+    EXPECT_TRUE(
+        starts_with(lines.front(), "info string Polyglot book /nonexistent/book.bin not used"))
+        << lines.front();
 }
 
 // The book is for games: with OwnBook on it answers a move on the clock or on
