@@ -1,12 +1,13 @@
 // The configuration file: the size of the transposition table (which the
-// interface may also set with "memory"), the books, the endgame tablebases and the
-// search threads.
+// interface may also set with "memory"), the books, the endgame tablebases, the
+// search threads and the clock's margin, each set through the option that the
+// protocols set too.
 //   <quorvanite> <hash>256</hash> <book>book.bin</book> <ownbook>false</ownbook>
 //                <syzygy>/usr/share/syzygy</syzygy> <syzygyprobedepth>4</syzygyprobedepth>
-//                <syzygy50moverule>false</syzygy50moverule> <threads>2</threads> </quorvanite>
+//                <syzygy50moverule>false</syzygy50moverule> <threads>2</threads>
+//                <moveoverhead>100</moveoverhead> </quorvanite>
 #include "frontend/config.h"
 
-#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <cstdio>
@@ -14,9 +15,7 @@
 #include <cstring>
 #include <string>
 
-#include "book/book.h"
 #include "platform/platform.h"
-#include "search/search.h"
 
 namespace {
 
@@ -63,83 +62,74 @@ long value_as_number(const char* value) {
     return v;
 }
 
-}  // namespace
+// ---- How the file reads a value: into the text the option's setter takes,
+// or false when the setting stays as it was.
 
-std::uint32_t tt_entries_for_megabytes(long megabytes) {
-    constexpr std::uint32_t ENTRIES_PER_MEGABYTE = 1048576 / sizeof(TtEntry);
+// A number as value_as_number reads it.
+bool file_number(char* value, std::string& text) {
+    text = std::to_string(value_as_number(value));
+    return true;
+}
+
+// A table size: the largest power of two from 32 to 1024 megabytes not above the number.
+bool file_hash_size(char* value, std::string& text) {
+    const long megabytes = value_as_number(value);
     long size = 32;
     while (size < 1024 && megabytes >= 2 * size) size *= 2;
-    return static_cast<std::uint32_t>(size) * ENTRIES_PER_MEGABYTE;
+    text = std::to_string(size);
+    return true;
 }
 
-namespace {
-
-void set_hash(char* value) {
-    tt_entry_count = tt_entries_for_megabytes(value_as_number(value));
-}
-
-// 1 to MAX_SEARCH_THREADS; below 1 (and anything unreadable) gives 1.
-void set_threads(char* value) {
-    set_search_threads(static_cast<int>(value_as_number(value)));
+// A number that begins the value; anything unreadable leaves the setting.
+bool file_leading_number(char* value, std::string& text) {
+    char* end = nullptr;
+    std::strtol(value, &end, 10);
+    return end != value && file_number(value, text);
 }
 
 // The value without the white space (line breaks too) around it.
-char* trimmed(char* value) {
+bool file_text(char* value, std::string& text) {
     while (std::isspace(static_cast<unsigned char>(*value))) ++value;
     char* end = value + std::strlen(value);
     while (end > value && std::isspace(static_cast<unsigned char>(end[-1]))) --end;
-    *end = '\0';
-    return value;
+    text.assign(value, end);
+    return true;
 }
 
-void set_book(char* value) {
-    book_settings.polyglot_path = trimmed(value);
+// true/on or false/off; any other value leaves the setting.
+bool file_switch(char* value, std::string& text) {
+    file_text(value, text);
+    if (text == "on") text = "true";
+    if (text == "off") text = "false";
+    return text == "true" || text == "false";
 }
 
-// true/on or false/off; any other value leaves the setting as it was.
-void read_switch(char* value, bool& setting) {
-    const char* v = trimmed(value);
-    if (std::strcmp(v, "true") == 0 || std::strcmp(v, "on") == 0) setting = true;
-    if (std::strcmp(v, "false") == 0 || std::strcmp(v, "off") == 0) setting = false;
-}
-
-void set_own_book(char* value) {
-    read_switch(value, book_settings.enabled);
-}
-
-void set_syzygy_path(char* value) {
-    configured_syzygy_path = trimmed(value);
-}
-
-// Plies, held to the range the interfaces offer; anything unreadable leaves it as it was.
-void set_syzygy_probe_depth(char* value) {
-    char* end = nullptr;
-    const long plies = std::strtol(value, &end, 10);
-    if (end == value) return;
-    syzygy_probe_depth =
-        static_cast<int>(std::clamp<long>(plies, MIN_SYZYGY_PROBE_DEPTH, MAX_SYZYGY_PROBE_DEPTH));
-}
-
-void set_syzygy_fifty_move_rule(char* value) {
-    read_switch(value, syzygy_fifty_move_rule);
-}
-
-// The elements inside <quorvanite>; a wrong closing tag ends the reading.
+// The elements inside <quorvanite>, each the option it sets; a wrong closing
+// tag ends the reading.
 struct Element {
     const char* tag;
     const char* closing_tag;
     int value_size;
-    void (*apply)(char* value);
+    bool (*read)(char* value, std::string& text);
+    const EngineOption& option;
 };
-constexpr Element ELEMENTS[] = {
-    {"hash", "/hash", TEXT_SIZE, set_hash},
-    {"book", "/book", PATH_SIZE, set_book},
-    {"ownbook", "/ownbook", TEXT_SIZE, set_own_book},
-    {"syzygy", "/syzygy", PATH_SIZE, set_syzygy_path},
-    {"syzygyprobedepth", "/syzygyprobedepth", TEXT_SIZE, set_syzygy_probe_depth},
-    {"syzygy50moverule", "/syzygy50moverule", TEXT_SIZE, set_syzygy_fifty_move_rule},
-    {"threads", "/threads", TEXT_SIZE, set_threads},
+const Element ELEMENTS[] = {
+    {"hash", "/hash", TEXT_SIZE, file_hash_size, HASH_OPTION},
+    {"book", "/book", PATH_SIZE, file_text, BOOK_FILE_OPTION},
+    {"ownbook", "/ownbook", TEXT_SIZE, file_switch, OWN_BOOK_OPTION},
+    {"syzygy", "/syzygy", PATH_SIZE, file_text, SYZYGY_PATH_OPTION},
+    {"syzygyprobedepth", "/syzygyprobedepth", TEXT_SIZE, file_leading_number,
+     SYZYGY_PROBE_DEPTH_OPTION},
+    {"syzygy50moverule", "/syzygy50moverule", TEXT_SIZE, file_switch, SYZYGY_50_MOVE_RULE_OPTION},
+    {"threads", "/threads", TEXT_SIZE, file_number, THREADS_OPTION},
+    {"moveoverhead", "/moveoverhead", TEXT_SIZE, file_number, MOVE_OVERHEAD_OPTION},
 };
+
+// The element's value through its option's setter, as start-up sets options.
+void apply(const Element& element, char* value) {
+    std::string text;
+    if (element.read(value, text)) set_option_at_start_up(element.option, text);
+}
 
 const Element* element_named(const char* tag) {
     for (const Element& e : ELEMENTS)
@@ -159,8 +149,6 @@ std::FILE* open_config() {
 
 }  // namespace
 
-std::string configured_syzygy_path;
-
 void read_config() {
     std::FILE* file = open_config();
     if (file == nullptr) return;
@@ -172,7 +160,7 @@ void read_config() {
     while (state != State::DONE) {
         if (state == State::VALUE) {
             if (read_value_until_tag(file, value, element->value_size, element->closing_tag)) {
-                element->apply(value);
+                apply(*element, value);
                 state = State::INSIDE;
             } else {
                 state = State::DONE;

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "book/book.h"
-#include "frontend/config.h"
 #include "platform/platform.h"
 #include "tablebase/tablebase.h"
 
@@ -28,9 +27,11 @@ namespace {
 bool ended = false;                  // the driver's loop is to end (driver thread)
 int exit_status = EXIT_STATUS_QUIT;  // the process's status once it has ended
 MessageHook message_hook = nullptr;  // how the driver shows a message; nullptr: as it is
+// The configuration file's settings are being made (set_option_at_start_up):
+// the setters record them and tell nothing. Driver thread.
+bool at_start_up = false;
 
 constexpr unsigned MEGABYTE = 1048576;
-constexpr int MAX_HASH_MEGABYTES = 1024;  // the largest table the option offers
 
 }  // namespace
 
@@ -76,6 +77,7 @@ void set_message_hook(MessageHook hook) {
 }
 
 void tell_user(const char* format, ...) {
+    if (at_start_up) return;
     va_list args, again;
     va_start(args, format);
     va_copy(again, args);
@@ -110,20 +112,14 @@ bool set_up_fen(const char* fen, char* dropped_castling) {
     return false;
 }
 
-HashResize resize_hash(long megabytes, TableAllocator allocate) {
-    const std::uint32_t old_count = tt_entry_count;
-    tt_entry_count = tt_entries_for_megabytes(megabytes);
-    if (tt_entry_count == old_count) return HashResize::SAME_SIZE;
-    // The tables are given afresh the way start-up gives them.
-    if (allocate()) return HashResize::RESIZED;
-    tt_entry_count = old_count;
-    if (allocate()) {
-        tell_user("not enough memory for a hash table of %ld MB; it keeps its size", megabytes);
-        return HashResize::KEPT_OLD_SIZE;
-    }
-    print_line("Error: not enough memory\n");  // as at start-up: nothing to search with
-    end_session(EXIT_STATUS_NO_MEMORY);
-    return HashResize::NO_TABLE;
+HashResize resize_hash(long megabytes, TableResizer resize) {
+    const long wanted = std::clamp<long>(megabytes, MIN_HASH_MEGABYTES, MAX_HASH_MEGABYTES);
+    const std::uint64_t entries = static_cast<std::uint64_t>(wanted) * TT_ENTRIES_PER_MEGABYTE;
+    if (entries == tt_entry_count) return HashResize::SAME_SIZE;
+    if (resize(entries)) return HashResize::RESIZED;
+    tell_user("not enough memory for a hash table of %ld MB; the table keeps its %u MB", wanted,
+              hash_megabytes());
+    return HashResize::KEPT_OLD_SIZE;
 }
 
 void set_thread_count(int count, const char* asked_as) {
@@ -292,6 +288,8 @@ void exclude_root_moves(const char* text, bool exclude) {
 
 // ---- Endgame tablebases.
 
+std::string configured_syzygy_path;
+
 bool load_tablebases(const std::string& path) {
     const bool new_path = path != tablebase_path();
     tablebase_load(path.c_str());
@@ -360,14 +358,18 @@ bool option_number(const std::string& value, const char* option, const char* uni
     return false;
 }
 
+// At start-up the size is only noted: start-up allocates the table.
 void set_hash_option(const std::string& value) {
     int megabytes = 0;
     if (!option_number(value, "Hash", "megabytes", megabytes)) return;
-    const HashResize result = resize_hash(megabytes);
-    if (result == HashResize::KEPT_OLD_SIZE || result == HashResize::NO_TABLE) return;
-    if (static_cast<long>(hash_megabytes()) != megabytes)
-        tell_user("Hash %d MB: the table holds %u MB (a power of two from 32 to %d)", megabytes,
-                  hash_megabytes(), MAX_HASH_MEGABYTES);
+    const int wanted = std::clamp(megabytes, MIN_HASH_MEGABYTES, MAX_HASH_MEGABYTES);
+    if (wanted != megabytes)
+        tell_user("Hash %d: taken as %d (%d to %d MB)", megabytes, wanted, MIN_HASH_MEGABYTES,
+                  MAX_HASH_MEGABYTES);
+    if (at_start_up)
+        tt_entry_count = static_cast<std::uint64_t>(wanted) * TT_ENTRIES_PER_MEGABYTE;
+    else
+        resize_hash(wanted);
 }
 
 void set_threads_option(const std::string& value) {
@@ -383,9 +385,22 @@ void set_multi_pv(const std::string& value) {
         tell_user("MultiPV %d: taken as %d (1 to %d)", lines, multi_pv, MAX_MULTI_PV);
 }
 
+// At start-up the switch is the books' setting, which start-up reads them by.
 void set_own_book(const std::string& value) {
+    if (at_start_up) {
+        book_settings.enabled = option_text_is_on(value);
+        return;
+    }
     book_enabled = option_text_is_on(value);
     set_books_enabled(book_enabled);
+}
+
+// At start-up the path is noted: start-up reads it with the own books.
+void set_book_file(const std::string& value) {
+    if (at_start_up)
+        book_settings.polyglot_path = value;
+    else
+        load_polyglot_book(value);
 }
 
 // Chess960 interfaces write castling as the king taking its own rook; the
@@ -395,7 +410,12 @@ void set_chess960_games(const std::string& value) {
     castling_notation = chess960_games ? CASTLING_AS_KING_TAKES_ROOK : CASTLING_AS_KING_MOVE;
 }
 
+// At start-up the folders are noted: start-up loads them once the books are read.
 void set_syzygy_path(const std::string& value) {
+    if (at_start_up) {
+        configured_syzygy_path = value;
+        return;
+    }
     load_tablebases(value);
     tell_tablebases();
 }
@@ -409,11 +429,26 @@ void set_probe_depth(const std::string& value) {
                   syzygy_probe_depth, MIN_SYZYGY_PROBE_DEPTH, MAX_SYZYGY_PROBE_DEPTH);
 }
 
+void set_move_overhead(const std::string& value) {
+    int ms = 0;
+    if (!option_number(value, "Move Overhead", "milliseconds", ms)) return;
+    move_overhead_ms = std::clamp(ms, 0, MAX_MOVE_OVERHEAD_MS);
+    if (move_overhead_ms != ms)
+        tell_user("Move Overhead %d: taken as %d (0 to %d ms)", ms, move_overhead_ms,
+                  MAX_MOVE_OVERHEAD_MS);
+}
+
 }  // namespace
+
+void set_option_at_start_up(const EngineOption& option, const std::string& value) {
+    at_start_up = true;
+    option.set(value);
+    at_start_up = false;
+}
 
 const EngineOption HASH_OPTION = {"Hash",
                                   OptionType::SPIN,
-                                  1,
+                                  MIN_HASH_MEGABYTES,
                                   MAX_HASH_MEGABYTES,
                                   [] { return std::to_string(hash_megabytes()); },
                                   set_hash_option};
@@ -438,12 +473,8 @@ const EngineOption PONDER_OPTION = {
     [](const std::string& v) { ponder_enabled = option_text_is_on(v); }};
 const EngineOption OWN_BOOK_OPTION = {
     "OwnBook", OptionType::CHECK, 0, 0, [] { return on_or_off(book_enabled); }, set_own_book};
-const EngineOption BOOK_FILE_OPTION = {"Book File",
-                                       OptionType::STRING,
-                                       0,
-                                       0,
-                                       [] { return polyglot_book_path(); },
-                                       [](const std::string& v) { load_polyglot_book(v); }};
+const EngineOption BOOK_FILE_OPTION = {
+    "Book File", OptionType::STRING, 0, 0, [] { return polyglot_book_path(); }, set_book_file};
 const EngineOption CHESS960_OPTION = {
     "UCI_Chess960",    OptionType::CHECK, 0, 0, [] { return on_or_off(chess960_games); },
     set_chess960_games};
@@ -472,3 +503,9 @@ const EngineOption SYZYGY_50_MOVE_RULE_OPTION = {
     [] { return on_or_off(syzygy_fifty_move_rule); },
     [](const std::string& v) { syzygy_fifty_move_rule = option_text_is_on(v); },
     TABLEBASES_BUILT};
+const EngineOption MOVE_OVERHEAD_OPTION = {"Move Overhead",
+                                           OptionType::SPIN,
+                                           0,
+                                           MAX_MOVE_OVERHEAD_MS,
+                                           [] { return std::to_string(move_overhead_ms); },
+                                           set_move_overhead};

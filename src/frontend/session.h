@@ -42,11 +42,10 @@ bool game_has_room(int plies);
 // (BOOK_HORIZON_PLIES) and one line is asked for (several are analysis).
 bool book_may_answer();
 
-// ---- The end of a protocol session: "quit" or the end of input (status 0),
-// or no table left to search with (status 1). The driver's loop ends after
-// the command in hand; main returns the status.
+// ---- The end of a protocol session: "quit" or the end of input (status 0).
+// The driver's loop ends after the command in hand; main returns the status.
 constexpr int EXIT_STATUS_QUIT = 0;       // process exit status after "quit" or end of input
-constexpr int EXIT_STATUS_NO_MEMORY = 1;  // process exit status when the tables are lost
+constexpr int EXIT_STATUS_NO_MEMORY = 1;  // process exit status when start-up has no tables
 void begin_session();                     // a driver starts: not ended, status 0
 void end_session(int exit_status);
 bool session_ended();
@@ -75,12 +74,15 @@ bool set_up_fen(const char* fen, char* dropped_castling = nullptr);
 enum class HashResize {
     RESIZED,        // it has the new size, empty
     SAME_SIZE,      // it had that size already: kept, with what it has learnt
-    KEPT_OLD_SIZE,  // no memory for the new size: the old size again, empty (the user is told)
-    NO_TABLE,       // not even the old size: nothing to search with; the session ends (status 1)
+    KEPT_OLD_SIZE,  // no memory for the new size: the old table kept as it was (the user is told)
 };
-using TableAllocator = bool (*)();  // allocate_tables, or a test's stand-in
-// Sizes the table to megabytes, rounded as the configuration file rounds.
-HashResize resize_hash(long megabytes, TableAllocator allocate = allocate_tables);
+constexpr int MIN_HASH_MEGABYTES = 1;      // the smallest table the options offer
+constexpr int MAX_HASH_MEGABYTES = 65536;  // the largest (64 GB)
+// resize_transposition_table, or a test's stand-in.
+using TableResizer = bool (*)(std::uint64_t entries);
+// Sizes the table to megabytes, taken as the nearer end outside
+// MIN_HASH_MEGABYTES .. MAX_HASH_MEGABYTES.
+HashResize resize_hash(long megabytes, TableResizer resize = resize_transposition_table);
 unsigned hash_megabytes();  // the size of the table in use
 
 // Searches with count threads (1 .. MAX_SEARCH_THREADS, the nearer end for
@@ -153,6 +155,9 @@ void forget_exclusions();
 const RootMoveSet* root_moves_allowed_here();
 
 // ---- Endgame tablebases.
+// The folders start-up loads: the configuration file's <syzygy> element, set
+// through SyzygyPath at start-up; "" for none. Driver thread.
+extern std::string configured_syzygy_path;
 // Loads the Syzygy tables of path (folders separated by ':', "" for none) as
 // tablebase_load does; true when path differs from the one loaded before.
 // Only while no search runs.
@@ -186,4 +191,10 @@ extern const EngineOption SHOW_WDL_OPTION;    // show_wdl, off by default
 extern const EngineOption SYZYGY_PATH_OPTION;          // the tables' folders, "" for none
 extern const EngineOption SYZYGY_PROBE_DEPTH_OPTION;   // syzygy_probe_depth, plies
 extern const EngineOption SYZYGY_50_MOVE_RULE_OPTION;  // syzygy_fifty_move_rule
+extern const EngineOption MOVE_OVERHEAD_OPTION;        // move_overhead_ms, 0 (the default) .. 5000
 bool option_text_is_on(const std::string& value);      // "true" in any case
+// The configuration file's setting of an option at start-up, before the
+// tables are made and the books and tablebases read: the option's own setter,
+// which then records what start-up puts in force (the table's size, the
+// books, the tablebases' folders) and tells the user nothing.
+void set_option_at_start_up(const EngineOption& option, const std::string& value);

@@ -3,7 +3,8 @@
 //
 // The budget (compute_time_budget) and the search's own rules on it (a new
 // iteration only within three fifths of it, a running one cut at three times
-// it) decide how long a move normally takes. The hard limit only bounds them:
+// it) decide how long a move normally takes; both see the clock less the
+// user's Move Overhead (0 unless set). The hard limit only bounds them:
 // under "st" the move comes within its seconds less the overhead (50 ms and a
 // twentieth of the time, at most 300 ms); under a
 // level control no move takes more than three budgets counted from the moment
@@ -28,6 +29,7 @@ bool clock_control = false;
 int budget_half_moves = 0;
 std::int64_t move_time_ms = NO_MOVE_TIME;
 int search_depth_ceiling = DEFAULT_MAX_DEPTH;
+int move_overhead_ms = 0;
 
 namespace {
 
@@ -42,6 +44,12 @@ constexpr long long MIN_MOVE_COST_MS = 10;
 
 long long clamp_ll(long long v, long long lo, long long hi) {
     return std::min(std::max(v, lo), hi);
+}
+
+// The engine's clock less the Move Overhead (never below nothing), milliseconds.
+long long clock_left_ms() {
+    const long long left = time_left_cs.load() * 10LL;
+    return left - std::clamp<long long>(move_overhead_ms, 0, std::max(left, 0LL));
 }
 
 // Moves until the next control, counting this one.
@@ -89,7 +97,7 @@ int centiseconds(std::int64_t ms) {
 
 void compute_time_budget() {
     // Wider arithmetic than needed: clock values from the interface are not trusted.
-    const long long left = time_left_cs.load();
+    const long long left = clock_left_ms() / 10;
     const long long increment = increment_cs;
     long long budget;
     if (moves_per_control == 0) {
@@ -106,7 +114,7 @@ namespace {
 
 // The most a move may take under a level control, milliseconds.
 std::int64_t clock_limit_ms() {
-    const long long left = time_left_cs.load() * 10LL;
+    const long long left = clock_left_ms();
     const long long increment = increment_cs * 10LL;
     const long long to_go = moves_to_go();
     // Every move costs the clock a little beyond the search; what the

@@ -19,6 +19,11 @@ extern int budget_half_moves;          // game_ply when the budget is computed
 extern std::int64_t move_time_ms;      // "st": time per move, milliseconds; NO_MOVE_TIME: none
 constexpr std::int64_t NO_MOVE_TIME = -1;
 constexpr int MOVE_OVERHEAD_MS = 50;  // kept for the output and the interface's own delay (ms)
+// The user's margin for the lag of a network or an interface (Move Overhead):
+// taken off the engine's clock before a move's time is planned, milliseconds,
+// 0 (the default) .. MAX_MOVE_OVERHEAD_MS. Driver thread, between searches.
+extern int move_overhead_ms;
+constexpr int MAX_MOVE_OVERHEAD_MS = 5000;
 // The deepest search the time commands may ask for (plies); the default depth
 // normally. Fuzzing lowers it to keep every search short.
 extern int search_depth_ceiling;

@@ -16,7 +16,10 @@ namespace {
 // session's options this protocol shows, set by "option NAME=VALUE"; the
 // table size has xboard's own "memory", the threads "cores", the tablebases'
 // folders "egtpath" (announced by egt= when the build has them).
-const EngineOption* const OPTIONS[] = {&MULTI_PV_OPTION};
+const EngineOption* const OPTIONS[] = {
+    &MULTI_PV_OPTION,
+    &MOVE_OVERHEAD_OPTION,
+};
 
 // xboard's word for each OptionType.
 const char* const TYPE_WORDS[] = {"-spin", "-check", "-string", "-button"};
@@ -70,8 +73,9 @@ void set_option(const char* line) {
     }
 }
 
-// "memory N": the megabytes the tables may take, rounded as the configuration
-// file rounds; the interface sends it before every game, so that is not told.
+// "memory N": the megabytes the table may take (1 to 64 GB, a number outside
+// taken as the nearer end); the interface sends it before every game, so only
+// a refusal is told.
 void set_memory(const char* line) {
     int megabytes = 0;
     if (command_number(line, "memory", "megabytes", megabytes)) resize_hash(megabytes);

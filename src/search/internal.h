@@ -113,21 +113,27 @@ bool poll_stop();
 // every search thread without locks.
 // What a stored score is: none, the exact score, at least it (a cutoff), at most it.
 constexpr int BOUND_NONE = 0, BOUND_EXACT = 1, BOUND_LOWER = 2, BOUND_UPPER = 3;
-constexpr int AGE_FRESH = 15;         // age of an entry just written; each aging lowers it by 1
-extern std::uint32_t tt_bucket_mask;  // tt_entry_count / 4 - 1: low key bits to a 4-entry bucket
-extern TtEntry* tt_table;             // tt_entry_count entries; nullptr before allocation
+constexpr int AGE_FRESH = 15;  // age of an entry just written; each aging lowers it by 1
+extern TtEntry* tt_table;      // tt_entry_count entries; nullptr before allocation
+// The bucket of a key is ((key & tt_index_mask) * tt_bucket_count) >> tt_index_shift.
+// A power-of-two count takes the key's low bits as they are (the mask is
+// count - 1, the shift its bits); any other count spreads up to eight bits
+// more (as many as keep the product within 64 bits) evenly over its buckets.
+// Set with the table, between searches.
+extern std::uint64_t tt_bucket_count;  // tt_entry_count / 4
+extern std::uint64_t tt_index_mask;    // the low key bits that choose the bucket
+extern unsigned tt_index_shift;        // their number
+inline std::uint64_t tt_bucket_index(std::uint64_t key) {
+    return ((key & tt_index_mask) * tt_bucket_count) >> tt_index_shift;
+}
 
 // Start loading the transposition-table bucket of the current position (a
 // child that searches on is about to probe it), so that the memory access
 // overlaps the work before it. A capture-search child prefetches the
 // evaluation caches instead (eval_cache_prefetch).
 inline void tt_prefetch() {
-    __builtin_prefetch(tt_table +
-                       (static_cast<std::uint32_t>(position.state.key) & tt_bucket_mask) * 4);
+    __builtin_prefetch(tt_table + tt_bucket_index(position.state.key) * 4);
 }
-
-// Allocates the transposition table (at least MIN_TT_ENTRY_COUNT entries) and
-// this thread's two evaluation caches zero-filled from the current counts;
 
 bool tt_probe(int alpha, int beta, int depth, int& score, Move& move);
 void tt_store(int score, int depth, int bound, Move move);

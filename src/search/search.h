@@ -152,25 +152,30 @@ void search_ponder_hit(int budget_cs, std::int64_t deadline_ms);
 // payload: bits 0-17 score + 32000, 18-25 depth, 30-31 bound (the data word),
 // 32-63 the move. check: the position's key, its low 16 bits replaced by the
 // generation stamp, XOR payload. A reader takes an entry as the position's only
-// when the key it gives back matches in bits 16-63 (the bucket already fixes
-// the low bits), so words of two different stores never pass for a hit. The
-// age is not stored: it is AGE_FRESH less the agings since the stamp, down to 0.
+// when the key it gives back matches in bits 16-63, so words of two different
+// stores never pass for a hit; the bucket narrows the low bits further (a
+// power-of-two table of 4 MB or more fixes them all). The age is not stored:
+// it is AGE_FRESH less the agings since the stamp, down to 0.
 struct TtEntry {
     std::atomic<std::uint64_t> check;
     std::atomic<std::uint64_t> payload;
 };
 static_assert(sizeof(TtEntry) == 16, "TtEntry is 16 bytes, four to a 64-byte bucket");
 
-constexpr std::uint32_t DEFAULT_TT_ENTRY_COUNT = 2097152;  // entries of the default 32 MB table
-// The fewest entries a table is given: the bucket must fix the 16 key bits that
-// hold the stamp.
-constexpr std::uint32_t MIN_TT_ENTRY_COUNT = 4u << 16;
+constexpr std::uint64_t DEFAULT_TT_ENTRY_COUNT = 2097152;  // entries of the default 32 MB table
+constexpr std::uint64_t TT_ENTRIES_PER_MEGABYTE = 1048576 / sizeof(TtEntry);
+// The fewest entries a table is given: one megabyte.
+constexpr std::uint64_t MIN_TT_ENTRY_COUNT = TT_ENTRIES_PER_MEGABYTE;
 // Set between searches (start-up, a new size); read by every search thread.
-extern std::uint32_t tt_entry_count;  // entries of the table, a power of two
-// Allocates the transposition table (at least MIN_TT_ENTRY_COUNT entries) and
-// this thread's two evaluation caches zero-filled from the current counts;
-// false on failure. Not while a search runs.
+extern std::uint64_t tt_entry_count;  // entries of the table, whole buckets of four (any number)
+// Allocates the transposition table (at least MIN_TT_ENTRY_COUNT entries,
+// rounded down to whole buckets) and this thread's two evaluation caches
+// zero-filled from the current counts; false on failure. Not while a search runs.
 bool allocate_tables();
+// A new transposition table of entries entries (as allocate_tables rounds),
+// empty; false, with the table in use kept as it was, when the memory is not
+// there. Not while a search runs.
+bool resize_transposition_table(std::uint64_t entries);
 // The move stored for the current position, 0 for none (any thread that
 // owns the position; the move is the table's, not checked for legality).
 Move tt_probe_move();

@@ -525,8 +525,10 @@ int collect_pv(Move* pv, int capacity) {
     if (capacity <= 0 || this_worker->search_ply >= MAX_SEARCH_PLY) return 0;
     if (position.state.fifty_counter >= 100) return 0;
     if (repeats_earlier_position()) return 0;
+    // The table's move is played here, so it is checked first: one that a key
+    // collision gave (an entry checks 48 key bits or more) must not reach the board.
     const Move m = tt_probe_move();
-    if (m == 0) return 0;
+    if (m == 0 || !is_legal(m)) return 0;
     pv[0] = m;
     make_move(m);
     ++this_worker->search_ply;

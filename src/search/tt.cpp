@@ -10,9 +10,11 @@
 #include "platform/platform.h"
 #include "search/internal.h"
 
-std::uint32_t tt_entry_count = DEFAULT_TT_ENTRY_COUNT;
-std::uint32_t tt_bucket_mask = 0;
+std::uint64_t tt_entry_count = DEFAULT_TT_ENTRY_COUNT;
 TtEntry* tt_table = nullptr;
+std::uint64_t tt_bucket_count = 0;
+std::uint64_t tt_index_mask = 0;
+unsigned tt_index_shift = 0;
 
 namespace {
 
@@ -22,12 +24,17 @@ constexpr int DEPTH_SHIFT = 18, BOUND_SHIFT = 30, MOVE_SHIFT = 32;
 constexpr std::uint32_t DEPTH_MASK = 0xFF, BOUND_MASK = 0x3;
 constexpr int BUCKET_SIZE = 4;
 
-// The generation stamp in the low bits of an entry's key.
+// The generation stamp in the low bits of an entry's key: an entry checks the
+// other 48. The bucket narrows the stamp's bits down: a power-of-two table of
+// 2^16 buckets or more fixes them all, any other count to the few keys of its
+// share of the index range that agree in bits 16-63.
 constexpr std::uint32_t STAMP_MASK = 0xFFFF;
 constexpr std::uint64_t KEY_BITS = ~std::uint64_t{STAMP_MASK};  // what the stamp leaves of the key
-static_assert(DEFAULT_TT_ENTRY_COUNT >= MIN_TT_ENTRY_COUNT &&
-                  (MIN_TT_ENTRY_COUNT >> 2) - 1 >= STAMP_MASK,
-              "the bucket index fixes every key bit the stamp takes");
+static_assert((DEFAULT_TT_ENTRY_COUNT & (DEFAULT_TT_ENTRY_COUNT - 1)) == 0 &&
+                  (DEFAULT_TT_ENTRY_COUNT >> 2) - 1 >= STAMP_MASK,
+              "the default table's bucket fixes every key bit the stamp takes");
+constexpr unsigned MORE_INDEX_BITS = 8;  // the key bits beyond the count's own that spread a
+                                         // count that is no power of two
 
 // Age dominates depth: anything aged since it was written goes before anything fresh.
 constexpr int age_weight[16] = {0,   64,  128, 192, 256, 320, 384, 448,
@@ -41,13 +48,13 @@ constexpr std::uint32_t FIRST_GENERATION = AGE_FRESH + 1;
 std::uint32_t tt_generation = FIRST_GENERATION;
 
 // Stamps far behind the generation are moved up before the counter can come
-// round to them again: every aging looks at 1/2^14 of the table, so every
-// entry is looked at within 2^14 agings, and one found STALE_DISTANCE or more
-// behind is set to read as age 0 still (AGE_FRESH behind). No distance then
-// grows past STALE_DISTANCE + 2^14 < 2^16.
+// round to them again: every aging looks at 1/2^14 of the table (rounded up),
+// so every entry is looked at within 2^14 agings, and one found STALE_DISTANCE
+// or more behind is set to read as age 0 still (AGE_FRESH behind). No distance
+// then grows past STALE_DISTANCE + 2^14 < 2^16.
 constexpr int RESTAMP_CYCLE_BITS = 14;
 constexpr std::uint32_t STALE_DISTANCE = 1u << 15;
-std::uint32_t restamp_cursor = 0;  // the next entry the re-stamping looks at
+std::uint64_t restamp_cursor = 0;  // the next entry the re-stamping looks at
 
 // Whether tt_table may hold anything but zeros: set by every write (any search
 // thread, relaxed), cleared by allocate_tables and tt_clear_all between searches.
@@ -101,7 +108,7 @@ int priority(const Read& r, std::uint32_t generation) {
 }
 
 TtEntry* bucket_of(std::uint64_t key) {
-    return tt_table + (static_cast<std::uint32_t>(key) & tt_bucket_mask) * BUCKET_SIZE;
+    return tt_table + tt_bucket_index(key) * BUCKET_SIZE;
 }
 
 // The entry of key in its bucket (nullptr when there is none), as read.
@@ -123,12 +130,12 @@ void restart_generations() {
 // thread: short-lived threads beside the caller. The tables' upkeep between
 // searches (taking a fresh table's pages, clearing it) waits on memory, and
 // on the system's supply of pages, more than on the processor.
-void in_parallel(std::uint32_t count, void (*work)(std::uint32_t, std::uint32_t)) {
-    const std::uint32_t parts = std::max(1u, std::thread::hardware_concurrency());
-    const std::uint32_t part = count / parts;
+void in_parallel(std::uint64_t count, void (*work)(std::uint64_t, std::uint64_t)) {
+    const std::uint64_t parts = std::max(1u, std::thread::hardware_concurrency());
+    const std::uint64_t part = count / parts;
     std::vector<std::thread> helpers;
-    std::uint32_t from = 0;
-    for (std::uint32_t n = 1; n < parts && part > 0; ++n, from += part) {
+    std::uint64_t from = 0;
+    for (std::uint64_t n = 1; n < parts && part > 0; ++n, from += part) {
         try {
             helpers.emplace_back(work, from, from + part);
         } catch (const std::system_error&) {
@@ -141,31 +148,68 @@ void in_parallel(std::uint32_t count, void (*work)(std::uint32_t, std::uint32_t)
 
 // The system gives a fresh table's pages zero-filled at their first touch: one
 // word of every 4 KB is written, so that no search waits for a page.
-void take_pages(std::uint32_t from, std::uint32_t to) {
-    constexpr std::uint32_t PER_PAGE = 4096 / sizeof(TtEntry);
-    for (std::uint32_t i = from; i < to; i += PER_PAGE)
+void take_pages(std::uint64_t from, std::uint64_t to) {
+    constexpr std::uint64_t PER_PAGE = 4096 / sizeof(TtEntry);
+    for (std::uint64_t i = from; i < to; i += PER_PAGE)
         tt_table[i].check.store(0, std::memory_order_relaxed);
 }
 
-void zero_entries(std::uint32_t from, std::uint32_t to) {
+void zero_entries(std::uint64_t from, std::uint64_t to) {
     std::memset(static_cast<void*>(tt_table + from), 0, sizeof(TtEntry) * (to - from));
 }
 
 }  // namespace
 
-bool allocate_tables() {
-    // The sizes the tables were allocated with: the counts may have changed since.
-    static std::size_t tt_bytes = 0;
-    free_table(tt_table, tt_bytes);
-    tt_entry_count = std::max(tt_entry_count, MIN_TT_ENTRY_COUNT);
-    tt_bucket_mask = (tt_entry_count - 1) >> 2;
-    tt_bytes = std::size_t{tt_entry_count} * sizeof(TtEntry);
-    tt_table = static_cast<TtEntry*>(allocate_table(tt_bytes));
+namespace {
+
+std::size_t tt_bytes = 0;  // the size tt_table was allocated with (the count may change since)
+
+// The count as the layout takes it: whole buckets, at least MIN_TT_ENTRY_COUNT.
+std::uint64_t usable_entry_count(std::uint64_t entries) {
+    return std::max(entries, MIN_TT_ENTRY_COUNT) / BUCKET_SIZE * BUCKET_SIZE;
+}
+
+// tt_table and its index for a fresh, zero-filled table of entries entries
+// (usable_entry_count's), its pages taken.
+void use_table(TtEntry* table, std::uint64_t entries) {
+    tt_table = table;
+    tt_entry_count = entries;
+    tt_bytes = static_cast<std::size_t>(entries * sizeof(TtEntry));
+    tt_bucket_count = entries / BUCKET_SIZE;
+    unsigned bits = 0;  // ceil(log2(tt_bucket_count))
+    while ((std::uint64_t{1} << bits) < tt_bucket_count) ++bits;
+    const bool power_of_two = (std::uint64_t{1} << bits) == tt_bucket_count;
+    tt_index_shift = power_of_two ? bits : std::min(bits + MORE_INDEX_BITS, 64 - bits);
+    tt_index_mask = (std::uint64_t{1} << tt_index_shift) - 1;
     if (tt_table != nullptr) in_parallel(tt_entry_count, take_pages);
     tt_written.store(false, std::memory_order_relaxed);
     restart_generations();
+}
+
+}  // namespace
+
+bool allocate_tables() {
+    free_table(tt_table, tt_bytes);
+    const std::uint64_t entries = usable_entry_count(tt_entry_count);
+    use_table(
+        static_cast<TtEntry*>(allocate_table(static_cast<std::size_t>(entries * sizeof(TtEntry)))),
+        entries);
     const bool caches = allocate_eval_caches();
     return tt_table != nullptr && caches;
+}
+
+bool resize_transposition_table(std::uint64_t entries) {
+    entries = usable_entry_count(entries);
+    // The new table is had before the old one goes, so that a refusal leaves
+    // the old one in use; a fresh mapping costs no memory until its pages are
+    // taken, which is after the old one has been given back.
+    void* table = allocate_table(static_cast<std::size_t>(entries * sizeof(TtEntry)));
+    if (table == nullptr) return false;
+    free_table(tt_table, tt_bytes);
+    use_table(static_cast<TtEntry*>(table), entries);
+    clear_eval_caches();
+    clear_helper_caches();
+    return true;
 }
 
 bool tt_probe(int alpha, int beta, int depth, int& score, Move& move) {
@@ -252,10 +296,11 @@ void tt_clear_entry() {
 
 void age_transposition_table() {
     ++tt_generation;
-    const std::uint32_t slice = std::max<std::uint32_t>(tt_entry_count >> RESTAMP_CYCLE_BITS, 1);
-    for (std::uint32_t n = 0; n < slice; ++n) {
+    constexpr std::uint64_t CYCLE = std::uint64_t{1} << RESTAMP_CYCLE_BITS;
+    const std::uint64_t slice = (tt_entry_count + CYCLE - 1) / CYCLE;
+    for (std::uint64_t n = 0; n < slice; ++n) {
         TtEntry& entry = tt_table[restamp_cursor];
-        restamp_cursor = (restamp_cursor + 1) & (tt_entry_count - 1);
+        if (++restamp_cursor == tt_entry_count) restamp_cursor = 0;
         const Read r = read(entry);
         if (((tt_generation - r.stamp()) & STAMP_MASK) < STALE_DISTANCE) continue;
         const std::uint32_t stamp = (tt_generation - AGE_FRESH) & STAMP_MASK;
@@ -285,11 +330,11 @@ void tt_clear_all() {
 }
 
 int tt_hashfull() {
-    constexpr std::uint32_t SAMPLE = 1000;  // entries looked at: the permille is their count
-    const std::uint32_t sample = std::min(SAMPLE, tt_entry_count);
+    constexpr std::uint64_t SAMPLE = 1000;  // entries looked at: the permille is their count
+    const std::uint64_t sample = std::min(SAMPLE, tt_entry_count);
     const std::uint32_t stamp = tt_generation & STAMP_MASK;
-    std::uint32_t used = 0;
-    for (std::uint32_t i = 0; i < sample; ++i) {
+    std::uint64_t used = 0;
+    for (std::uint64_t i = 0; i < sample; ++i) {
         const Read r = read(tt_table[i]);
         if (r.data() != 0 && r.stamp() == stamp) ++used;
     }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "book/book.h"
+#include "frontend/timeman.h"
 #include "search/internal.h"
 #include "support/scratch_dir.h"
 
@@ -28,7 +29,7 @@ class ConfigFile : public ScratchDirTest {
         ScratchDirTest::TearDown();
     }
     // The size the file gives, starting from the default.
-    std::uint32_t size_from(const std::string& contents) {
+    std::uint64_t size_from(const std::string& contents) {
         std::ofstream("Quorvanite.cfg", std::ios::binary) << contents;
         tt_entry_count = DEFAULT_TT_ENTRY_COUNT;
         read_config();
@@ -36,7 +37,7 @@ class ConfigFile : public ScratchDirTest {
     }
 
   private:
-    std::uint32_t saved_count_ = 0;
+    std::uint64_t saved_count_ = 0;
 };
 
 TEST_F(ConfigFile, MissingFileKeepsTheDefault) {
@@ -189,6 +190,20 @@ TEST_F(ConfigFile, TablebaseElementsSetTheFoldersAndTheProbing) {
     configured_syzygy_path.clear();
     syzygy_probe_depth = 1;
     syzygy_fifty_move_rule = true;
+}
+
+TEST_F(ConfigFile, MoveOverheadInMillisecondsFromNoneTo5000) {
+    const struct {
+        const char* value;
+        int ms;
+    } cases[] = {{"250", 250}, {" 40 ", 40}, {"-5", 0}, {"9000", 5000}, {"abc", 0}};
+    for (const auto& c : cases) {
+        move_overhead_ms = 100;
+        size_from(std::string("<quorvanite><moveoverhead>") + c.value +
+                  "</moveoverhead></quorvanite>");
+        EXPECT_EQ(move_overhead_ms, c.ms) << '"' << c.value << '"';
+    }
+    move_overhead_ms = 0;
 }
 
 }  // namespace

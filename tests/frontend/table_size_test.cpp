@@ -1,5 +1,5 @@
-// The interface's hash size ("memory N", UCI's Hash), rounded as the
-// configuration file rounds, and what a resize leaves when memory is short.
+// The interface's hash size ("memory N", UCI's Hash): any size from 1 MB to
+// 64 GB, and a size the memory refuses leaves the table as it was.
 #include <gtest/gtest.h>
 
 #include "frontend/session.h"
@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr std::uint32_t MB = 1048576 / sizeof(TtEntry);  // entries per megabyte
+constexpr std::uint64_t MB = TT_ENTRIES_PER_MEGABYTE;
 
 class TableSize : public ::testing::Test {
   protected:
@@ -22,57 +22,51 @@ class TableSize : public ::testing::Test {
     }
 };
 
-TEST_F(TableSize, ResizedLikeTheConfigurationFileAndUsable) {
+// A resizer that refuses every size, noting the entries it was asked for.
+std::uint64_t asked = 0;
+bool refusing_resizer(std::uint64_t entries) {
+    asked = entries;
+    return false;
+}
+
+TEST_F(TableSize, AnySizeIsTakenAsAskedAndUsable) {
     struct Case {
         long megabytes;
-        std::uint32_t entries;
+        std::uint64_t entries;
         HashResize result;
-    } const cases[] = {{300, 256 * MB, HashResize::RESIZED},
+    } const cases[] = {{300, 300 * MB, HashResize::RESIZED},
                        {64, 64 * MB, HashResize::RESIZED},
-                       {1, 32 * MB, HashResize::RESIZED},
-                       {-5, 32 * MB, HashResize::SAME_SIZE},
-                       {100000, 1024 * MB, HashResize::RESIZED}};
+                       {1, 1 * MB, HashResize::RESIZED},
+                       {-5, 1 * MB, HashResize::SAME_SIZE},
+                       {48, 48 * MB, HashResize::RESIZED}};
     init_position();
     const Move m = parse_move_text("e2e4");
     for (const Case& c : cases) {
         EXPECT_EQ(resize_hash(c.megabytes), c.result) << c.megabytes;
         EXPECT_EQ(tt_entry_count, c.entries) << c.megabytes;
-        EXPECT_EQ(tt_bucket_mask, (c.entries - 1) >> 2) << c.megabytes;
+        EXPECT_LT(tt_bucket_index(~std::uint64_t{0}), c.entries / 4) << c.megabytes;
         // A new size starts empty; the same size keeps what the table has learnt.
         EXPECT_EQ(tt_probe_move(), c.result == HashResize::SAME_SIZE ? m : 0u) << c.megabytes;
         tt_store(17, 3, BOUND_EXACT, m);
         EXPECT_EQ(tt_probe_move(), m) << c.megabytes;
     }
+    // 64 GB at most: 2^32 entries.
+    EXPECT_EQ(resize_hash(100000, refusing_resizer), HashResize::KEPT_OLD_SIZE);
+    EXPECT_EQ(asked, std::uint64_t{1} << 32);
     EXPECT_FALSE(session_ended());
 }
 
-// Allocators that fail the first `failures` calls, then allocate for real.
-int failures = 0;
-bool failing_allocator() {
-    return failures-- > 0 ? false : allocate_tables();
-}
-
-TEST_F(TableSize, MemoryShortKeepsTheOldSizeOrEndsTheSession) {
-    struct Case {
-        int failures;
-        HashResize result;
-        bool ended;
-    } const cases[] = {{1, HashResize::KEPT_OLD_SIZE, false}, {2, HashResize::NO_TABLE, true}};
-    for (const Case& c : cases) {
-        search_test::default_tables();
-        begin_session();
-        failures = c.failures;
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(resize_hash(256, failing_allocator), c.result) << c.failures;
-        const std::string out = testing::internal::GetCapturedStdout();
-        EXPECT_EQ(tt_entry_count, 32 * MB) << c.failures;
-        EXPECT_EQ(session_ended(), c.ended) << c.failures;
-        EXPECT_EQ(session_exit_status(), c.ended ? EXIT_STATUS_NO_MEMORY : EXIT_STATUS_QUIT);
-        EXPECT_EQ(out, c.ended
-                           ? "Error: not enough memory\n"
-                           : "not enough memory for a hash table of 256 MB; it keeps its size\n")
-            << c.failures;
-    }
+TEST_F(TableSize, RefusedSizeKeepsTheTableAndWhatItHolds) {
+    init_position();
+    const Move m = parse_move_text("d2d4");
+    tt_store(17, 3, BOUND_EXACT, m);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(resize_hash(256, refusing_resizer), HashResize::KEPT_OLD_SIZE);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "not enough memory for a hash table of 256 MB; the table keeps its 32 MB\n");
+    EXPECT_EQ(tt_entry_count, 32 * MB);
+    EXPECT_EQ(tt_probe_move(), m);
+    EXPECT_FALSE(session_ended());
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 
 #include "search/internal.h"
 
@@ -227,6 +229,33 @@ TEST_F(TimeManager, MoveTimeBesideAClockTheTighterHolds) {
     EXPECT_EQ(increment_cs, 0);
     EXPECT_EQ(moves_per_control, 0);
     EXPECT_EQ(hard_move_limit_ms(), 0);
+}
+
+// The Move Overhead comes off the clock before the budget and the hard limit
+// are planned: a move is planned as on a clock that much shorter.
+TEST_F(TimeManager, MoveOverheadPlansAsOnAShorterClock) {
+    const struct {
+        std::int64_t clock_ms, increment_ms, moves_to_go;
+        int overhead_ms;
+    } cases[] = {
+        {60000, 0, 0, 500}, {60000, 1000, 0, 1000}, {10000, 0, 40, 300}, {3000, 100, 0, 5000}};
+    for (const auto& c : cases) {
+        const auto plan = [&c](std::int64_t clock_ms, int overhead_ms) {
+            move_overhead_ms = overhead_ms;
+            MoveLimits limits;
+            limits.clock_ms = clock_ms;
+            limits.increment_ms = c.increment_ms;
+            limits.moves_to_go = c.moves_to_go;
+            set_move_limits(limits);
+            plan_move_time(0);
+            return std::make_pair(time_budget.load(), hard_deadline_ms.load());
+        };
+        const auto with_overhead = plan(c.clock_ms, c.overhead_ms);
+        EXPECT_EQ(with_overhead, plan(std::max<std::int64_t>(c.clock_ms - c.overhead_ms, 0), 0))
+            << c.clock_ms << " ms, overhead " << c.overhead_ms;
+        EXPECT_LT(with_overhead, plan(c.clock_ms, 0)) << c.clock_ms << " ms";
+    }
+    move_overhead_ms = 0;
 }
 
 }  // namespace

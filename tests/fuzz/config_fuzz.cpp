@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     book_settings = BookSettings{};
     read_config();
     // 32 to 1024 megabytes of 16-byte entries, a power of two.
-    const std::uint32_t n = tt_entry_count;
+    const std::uint64_t n = tt_entry_count;
     fuzz::check(n >= (32u << 16) && n <= (1024u << 16) && (n & (n - 1)) == 0,
                 "a table size outside 32 to 1024 megabytes");
     fuzz::check(book_settings.polyglot_path.size() < 4096, "a book path longer than its buffer");

@@ -59,11 +59,12 @@ TEST(ProtocolUci, HandshakeNamesTheEngineAndItsOptions) {
     const std::string threads = "option name Threads type spin default " +
                                 std::to_string(qv_test::test_engine_threads()) + " min 1 max 256";
     for (const std::string& option :
-         {std::string("option name Hash type spin default 32 min 1 max 1024"), threads,
+         {std::string("option name Hash type spin default 32 min 1 max 65536"), threads,
           std::string("option name Clear Hash type button"),
           std::string("option name Ponder type check default false"),
           std::string("option name OwnBook type check default false"),  // books off here
-          std::string("option name Book File type string default <empty>")})
+          std::string("option name Book File type string default <empty>"),
+          std::string("option name Move Overhead type spin default 0 min 0 max 5000")})
         EXPECT_NE(std::find(h.begin(), h.end(), option), h.end()) << option;
     EXPECT_EQ(h.back(), "uciok");
     UciSession::checked(h);
@@ -436,14 +437,73 @@ TEST(ProtocolUci, ClockGamesAgainstItselfKeepTheirTime) {
     }
 }
 
+// Move Overhead and table sizes of any number of megabytes, each answer as
+// the interface reads it: nothing when taken as asked, one line when taken as
+// another or refused (the table then stays as it was), and "uci" shows the
+// values in force. A size the address space cannot hold is refused (not
+// tried where the address space cannot be limited: sanitizers, Wine).
+TEST(ProtocolUci, MoveOverheadAndAnyTableSize) {
+    const bool limited = !QV_UNDER_SANITIZER && qv_test::test_engine_emulator().empty();
+    qv_test::Limits limits;
+    if (limited) limits.address_space = 4ull << 30;
+    UciSession s(limits);
+    const struct {
+        const char* line;
+        Lines told;
+        bool refused;
+    } cases[] = {
+        {"setoption name Move Overhead value 250", {}, false},
+        {"setoption name Move Overhead value 9000",
+         {"info string Move Overhead 9000: taken as 5000 (0 to 5000 ms)"},
+         false},
+        {"setoption name Move Overhead value 1.5",
+         {"info string Move Overhead needs a whole number of milliseconds: \"1.5\" refused"},
+         false},
+        {"setoption name Hash value 48", {}, false},
+        {"setoption name Hash value 8192",
+         {"info string not enough memory for a hash table of 8192 MB; the table keeps its 48 MB"},
+         true},
+        {"setoption name Hash value 100000",
+         {"info string Hash 100000: taken as 65536 (1 to 65536 MB)",
+          "info string not enough memory for a hash table of 65536 MB; the table keeps its 48 MB"},
+         true},
+    };
+    for (const auto& c : cases) {
+        if (c.refused && !limited) continue;
+        s.engine.send(c.line);
+        Lines told = s.sync();
+        told.pop_back();  // readyok
+        EXPECT_EQ(told, c.told) << c.line;
+    }
+    s.engine.send("uci");
+    const Lines h = s.engine.lines_until_prefix("uciok");
+    for (const char* option : {"option name Hash type spin default 48 min 1 max 65536",
+                               "option name Move Overhead type spin default 5000 min 0 max 5000"})
+        EXPECT_NE(std::find(h.begin(), h.end(), option), h.end()) << option;
+    // The table kept is searched with; a clock of 6 s less 5 s of overhead still gives a move.
+    s.engine.send("position startpos");
+    s.engine.send("go wtime 6000 btime 6000");
+    Referee referee;
+    expect_legal_output(s.until_best_move(), referee);
+    qv_test::XboardSession x(limits);
+    Lines told = {"telluser Move Overhead 9000: taken as 5000 (0 to 5000 ms)", "pong 1"};
+    if (limited) {
+        x.engine.send("memory 100000");
+        told.insert(told.begin(),
+                    "telluser not enough memory for a hash table of 65536 MB; the table keeps "
+                    "its 32 MB");
+    }
+    x.engine.send("option Move Overhead=9000");
+    EXPECT_EQ(x.sync(1), told);
+}
+
 TEST(ProtocolUci, OptionsTakeEffect) {
     UciSession s;
     s.engine.send("setoption name Hash value 64");
-    s.engine.send("setoption name hash value 16");  // names in any case; rounded up
+    s.engine.send("setoption name hash value 0");  // names in any case; taken as the nearer end
     Lines lines = s.sync();
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines.front(),
-              "info string Hash 16 MB: the table holds 32 MB (a power of two from 32 to 1024)");
+    EXPECT_EQ(lines.front(), "info string Hash 0: taken as 1 (1 to 65536 MB)");
     s.engine.send("setoption name Hash value 64");
     s.engine.send("setoption name Clear Hash");
     EXPECT_EQ(s.sync(), Lines{"readyok"});

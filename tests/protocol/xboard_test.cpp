@@ -23,6 +23,7 @@ const std::string FEATURES =
     (TABLEBASES_BUILT ? "egt=\"syzygy\" " : "") +
     "variants=\"normal,fischerandom\" colors=0 myname=\"Quorvanite 2.3\" option=\"MultiPV -spin 1 "
     "1 256\" "
+    "option=\"Move Overhead -spin 0 0 5000\" "
     "done=1";
 
 // After "xboard", only thinking lines and results may begin with a digit.

@@ -1,6 +1,9 @@
 // Transposition table, its replacement and ageing, and the pawn cache.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "search_test_util.h"
 
 using namespace search_test;
@@ -17,7 +20,7 @@ std::uint64_t key_in_bucket(std::uint64_t n) {
 }
 
 TtEntry* bucket_for(std::uint64_t key) {
-    return tt_table + (static_cast<std::uint32_t>(key) & tt_bucket_mask) * 4;
+    return tt_table + tt_bucket_index(key) * 4;
 }
 
 // The entry of key in its bucket, as the search reads it.
@@ -42,7 +45,9 @@ TEST_F(TtTest, EmptyTableHasNothing) {
 }
 
 TEST_F(TtTest, BucketMaskFollowsEntryCount) {
-    EXPECT_EQ(tt_bucket_mask, (DEFAULT_TT_ENTRY_COUNT - 1) >> 2);
+    // The default table takes the key's low 19 bits as its bucket.
+    EXPECT_EQ(tt_index_mask, (DEFAULT_TT_ENTRY_COUNT - 1) >> 2);
+    EXPECT_EQ(tt_index_shift, 19u);
     EXPECT_EQ(eval_cache_mask, 32767u);
     EXPECT_EQ(pawn_cache_mask, 32767u);
 }
@@ -266,6 +271,32 @@ TEST_F(TtTest, ClearAllAfterEveryKindOfWriteLeavesOnlyZeros) {
             ASSERT_EQ(tt_table[i].check.load() | tt_table[i].payload.load(), 0u)
                 << writer.name << ", entry " << i;
         }
+    }
+}
+
+// Tables of any size: the low key bits share out evenly over the buckets (a
+// power of two takes them as they are), every bucket lies inside the table,
+// an entry is found again, and the re-stamping wraps at the table's end.
+TEST_F(TtTest, AnySizeSpreadsKeysEvenlyOverItsBuckets) {
+    for (const std::uint64_t megabytes : {1, 3}) {
+        ASSERT_TRUE(resize_transposition_table(megabytes * TT_ENTRIES_PER_MEGABYTE));
+        const std::uint64_t buckets = tt_entry_count / 4;
+        ASSERT_EQ(buckets, megabytes * TT_ENTRIES_PER_MEGABYTE / 4);
+        std::vector<std::uint32_t> keys_per_bucket(buckets);
+        for (std::uint64_t low = 0; low <= tt_index_mask; ++low)
+            ++keys_per_bucket[tt_bucket_index(low)];
+        const auto [fewest, most] =
+            std::minmax_element(keys_per_bucket.begin(), keys_per_bucket.end());
+        EXPECT_LE(*most - *fewest, 1u) << megabytes;
+        EXPECT_EQ(tt_bucket_index(~std::uint64_t{0}), buckets - 1) << megabytes;
+        for (std::uint64_t n = 1; n <= 1000; ++n) {
+            const std::uint64_t key = n * 0x9E3779B97F4A7C15ull;
+            store_at(key, 5, 3, BOUND_EXACT, E2E4);
+            EXPECT_EQ(tt_probe_move(), E2E4) << key;
+        }
+        store_at(~std::uint64_t{0}, 5, 3, BOUND_EXACT, D2D4);
+        for (int i = 0; i < (1 << 14) + 1; ++i) age_transposition_table();
+        EXPECT_EQ(tt_probe_move(), D2D4) << megabytes;
     }
 }
 
