@@ -16,7 +16,11 @@ namespace {
 // session's options this protocol shows, set by "option NAME=VALUE"; the
 // table size has xboard's own "memory", the threads "cores", the tablebases'
 // folders "egtpath" (announced by egt= when the build has them).
-const EngineOption* const OPTIONS[] = {&MULTI_PV_OPTION};
+const EngineOption* const OPTIONS[] = {
+    &MULTI_PV_OPTION,
+    &LIMIT_STRENGTH_OPTION,
+    &ELO_OPTION,
+};
 
 // xboard's word for each OptionType.
 const char* const TYPE_WORDS[] = {"-spin", "-check", "-string", "-button"};
