@@ -316,14 +316,16 @@ SearchResult run_search(const SearchRequest& r) {
     if (result.move != 0) {
         result.ponder = predicted_reply(result.move);
     } else {
-        const RootMoves found = search(limits, weak ? silent_report : *r.report);
-        if (weak) {
+        // Several lines to choose among are searched without a word; one is shown as usual.
+        const bool choosing = weak && limits.lines > 1;
+        const RootMoves found = search(limits, choosing ? silent_report : *r.report);
+        if (choosing) {
             result = play_drawn_line(found, strength, *r.report);
-            if (r.kind == SearchKind::OWN_MOVE) take_natural_time(limits, r.arrival_ms);
         } else {
             result.move = found.best();
             result.ponder = found.ponder();
         }
+        if (weak && r.kind == SearchKind::OWN_MOVE) take_natural_time(limits, r.arrival_ms);
         if (result.move != 0) age_transposition_table();
     }
     result.found = result.move != 0;

@@ -98,7 +98,7 @@ struct RootMoves {
 // shallower horizon and several lines, of which the move played is drawn
 // with a chance that falls with the line's distance below the best.
 constexpr int MIN_PLAYING_ELO = 1350;  // the weakest strength offered, on the rating scale
-constexpr int MAX_PLAYING_ELO = 2700;  // the full engine on that scale: no weakening
+constexpr int MAX_PLAYING_ELO = 2030;  // the full engine on that scale: no weakening
 struct PlayingStrength {
     std::uint64_t nodes = NO_NODE_LIMIT;  // the most nodes a move may take
     int depth = DEFAULT_MAX_DEPTH;        // the deepest iteration, plies

@@ -15,17 +15,16 @@ struct StrengthPoint {
     int elo;
     double nodes;  // per move
     int depth;     // plies
+    int lines;     // searched to choose among
     int temperature_cp;
     int margin_cp;
 };
 constexpr StrengthPoint POINTS[] = {
-    {1350, 400, 3, 100, 200},
-    {1700, 1500, 5, 60, 150},
-    {2050, 6000, 7, 30, 100},
-    {2400, 30000, 10, 12, 60},
-    {MAX_PLAYING_ELO - 1, 300000, 20, 0, 0},
+    {1350, 10000, 3, 4, 40, 100},
+    {1600, 60000, 8, 4, 10, 40},
+    {1800, 120000, 12, 2, 5, 20},
+    {MAX_PLAYING_ELO - 1, 300000, 20, 1, 0, 0},
 };
-constexpr int CHOICE_LINES = 4;  // lines searched to choose among
 
 int between(int a, int b, double t) {
     return static_cast<int>(std::lround(a + (b - a) * t));
@@ -43,7 +42,7 @@ PlayingStrength playing_strength(int elo) {
     const double t = static_cast<double>(elo - lo.elo) / (hi->elo - lo.elo);
     s.nodes = static_cast<std::uint64_t>(lo.nodes * std::pow(hi->nodes / lo.nodes, t));
     s.depth = between(lo.depth, hi->depth, t);
-    s.lines = CHOICE_LINES;
+    s.lines = between(lo.lines, hi->lines, t);
     s.temperature_cp = between(lo.temperature_cp, hi->temperature_cp, t);
     s.margin_cp = between(lo.margin_cp, hi->margin_cp, t);
     return s;
