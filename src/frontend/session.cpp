@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <cstdarg>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 #include "book/book.h"
@@ -21,6 +23,8 @@ std::atomic<Move> ponder_hit_move{0};
 bool chess960_games = false;
 int multi_pv = 1;
 bool show_wdl = false;
+bool limit_strength = false;
+int playing_elo = MAX_PLAYING_ELO;
 
 namespace {
 
@@ -30,6 +34,8 @@ MessageHook message_hook = nullptr;  // how the driver shows a message; nullptr:
 // The configuration file's settings are being made (set_option_at_start_up):
 // the setters record them and tell nothing. Driver thread.
 bool at_start_up = false;
+
+std::atomic<bool> thinking_stopped{false};  // stop_thinking since the search began (any thread)
 
 constexpr unsigned MEGABYTE = 1048576;
 
@@ -95,6 +101,7 @@ void tell_user(const char* format, ...) {
 
 void new_game() {
     clear_time_control();
+    seed_strength_draws(0);
     init_position();
     tt_clear_all();
 }
@@ -154,6 +161,7 @@ Move expected_move() {
 }
 
 void stop_thinking() {
+    thinking_stopped.store(true);
     stop_search.store(true);
 }
 
@@ -198,9 +206,106 @@ Move predicted_reply(Move move) {
 
 }  // namespace
 
+// ---- A strength people can play against.
+
+std::uint64_t draw_state = 0;  // splitmix64 state of the weakened search's draws; driver thread
+bool draws_seeded = false;
+
+void seed_strength_draws(std::uint64_t seed) {
+    draws_seeded = seed != 0;
+    draw_state = seed;
+}
+
+namespace {
+
+// A number in [0, 1), seeded from the clock when no seed was given.
+double next_draw() {
+    if (!draws_seeded)
+        seed_strength_draws(static_cast<std::uint64_t>(
+                                std::chrono::steady_clock::now().time_since_epoch().count()) |
+                            1);
+    std::uint64_t z = (draw_state += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    z ^= z >> 31;
+    return static_cast<double>(z >> 11) / 9007199254740992.0;  // 53 bits
+}
+
+// The engine's own moves and pondering play at playing_elo; analysis keeps
+// its full strength.
+bool weakened(const SearchRequest& r) {
+    return limit_strength && playing_elo < MAX_PLAYING_ELO && r.kind != SearchKind::INFINITE;
+}
+
+void weaken(SearchLimits& limits, const PlayingStrength& s) {
+    limits.nodes = std::min(limits.nodes, s.nodes);
+    limits.depth = std::min(limits.depth, s.depth);
+    limits.lines = std::max(limits.lines, s.lines);
+}
+
+void no_line(const SearchInfo&) {}
+void no_lines(const SearchInfo*, int) {}
+// A weakened search shows only the line it plays, once it has chosen it.
+const SearchReport silent_report = {no_line, no_line, no_line, no_lines,
+                                    no_line, no_line, no_lines};
+
+// The line played, drawn among the last complete iteration's lines and shown
+// alone; the search's best move when no iteration was complete.
+SearchResult play_drawn_line(const RootMoves& found, const PlayingStrength& s,
+                             const SearchReport& report) {
+    SearchResult result;
+    result.move = found.best();
+    result.ponder = found.ponder();
+    const std::vector<RootMove>& lines = found.complete_lines;
+    if (lines.empty()) return result;
+    const RootMove& line = lines[static_cast<std::size_t>(
+        choose_line(lines.data(), static_cast<int>(lines.size()), s, next_draw()))];
+    SearchInfo info;
+    info.depth = line.depth;
+    info.sel_depth = line.sel_depth;
+    info.score = line.score;
+    info.nodes = found.nodes.moves + found.nodes.captures;
+    info.time_ms = std::max<std::int64_t>(found.time_ms, 0);
+    info.nps =
+        info.nodes * 1000 / static_cast<std::uint64_t>(std::max<std::int64_t>(info.time_ms, 1));
+    info.pv = line.pv;
+    info.pv_length = line.pv_length;
+    report.new_best(info);
+    result.move = line.move;
+    result.ponder = 0;
+    if (line.pv_length >= 2) {
+        make_move(line.move);
+        if (is_legal(line.pv[1])) result.ponder = line.pv[1];
+        unmake_move();
+    }
+    return result;
+}
+
+// A person takes a while over a move: an answer found early waits until a
+// drawn share (a third to four fifths) of the move's budget has passed, or
+// the user asks for the move. Moves without a clock are not held.
+void take_natural_time(const SearchLimits& limits, std::int64_t arrival_ms) {
+    if (!limits.timed || limits.time_budget_cs >= UNLIMITED_TIME_BUDGET) return;
+    const double share = 0.33 + 0.47 * next_draw();
+    std::int64_t until = arrival_ms + static_cast<std::int64_t>(limits.time_budget_cs * 10 * share);
+    if (limits.deadline_ms != NO_DEADLINE)
+        until = std::min(until, arrival_ms + (limits.deadline_ms - arrival_ms) / 2);
+    while (!thinking_stopped.load()) {
+        const std::int64_t left = until - clock_ms();
+        if (left <= 0) return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min<std::int64_t>(left, 10)));
+    }
+}
+
+}  // namespace
+
 SearchResult run_search(const SearchRequest& r) {
-    const SearchLimits limits = limits_of(r);
+    SearchLimits limits = limits_of(r);
+    const bool weak = weakened(r);
+    const PlayingStrength strength = playing_strength(playing_elo);
+    if (weak) weaken(limits, strength);
     clear_search_signals();
+    thinking_stopped.store(false);
     pondering.store(r.kind == SearchKind::PONDER);
     const bool listening = r.listener != nullptr && listen(r.listener);
     SearchResult result;
@@ -208,9 +313,16 @@ SearchResult run_search(const SearchRequest& r) {
     if (result.move != 0) {
         result.ponder = predicted_reply(result.move);
     } else {
-        const RootMoves found = search(limits, *r.report);
-        result.move = found.best();
-        result.ponder = found.ponder();
+        // Several lines to choose among are searched without a word; one is shown as usual.
+        const bool choosing = weak && limits.lines > 1;
+        const RootMoves found = search(limits, choosing ? silent_report : *r.report);
+        if (choosing) {
+            result = play_drawn_line(found, strength, *r.report);
+        } else {
+            result.move = found.best();
+            result.ponder = found.ponder();
+        }
+        if (weak && r.kind == SearchKind::OWN_MOVE) take_natural_time(limits, r.arrival_ms);
         if (result.move != 0) age_transposition_table();
     }
     result.found = result.move != 0;
@@ -438,6 +550,15 @@ void set_move_overhead(const std::string& value) {
                   MAX_MOVE_OVERHEAD_MS);
 }
 
+void set_playing_elo(const std::string& value) {
+    int elo = 0;
+    if (!option_number(value, "UCI_Elo", "rating points", elo)) return;
+    playing_elo = std::clamp(elo, MIN_PLAYING_ELO, MAX_PLAYING_ELO);
+    if (playing_elo != elo)
+        tell_user("UCI_Elo %d: taken as %d (%d to %d)", elo, playing_elo, MIN_PLAYING_ELO,
+                  MAX_PLAYING_ELO);
+}
+
 }  // namespace
 
 void set_option_at_start_up(const EngineOption& option, const std::string& value) {
@@ -485,6 +606,19 @@ const EngineOption SHOW_WDL_OPTION = {
     0,
     [] { return on_or_off(show_wdl); },
     [](const std::string& v) { show_wdl = option_text_is_on(v); }};
+const EngineOption LIMIT_STRENGTH_OPTION = {
+    "UCI_LimitStrength",
+    OptionType::CHECK,
+    0,
+    0,
+    [] { return on_or_off(limit_strength); },
+    [](const std::string& v) { limit_strength = option_text_is_on(v); }};
+const EngineOption ELO_OPTION = {"UCI_Elo",
+                                 OptionType::SPIN,
+                                 MIN_PLAYING_ELO,
+                                 MAX_PLAYING_ELO,
+                                 [] { return std::to_string(playing_elo); },
+                                 set_playing_elo};
 const EngineOption SYZYGY_PATH_OPTION = {
     "SyzygyPath",    OptionType::STRING, 0, 0, [] { return tablebase_path(); },
     set_syzygy_path, TABLEBASES_BUILT};

@@ -30,6 +30,12 @@ extern bool chess960_games;
 extern int multi_pv;  // lines a search reports (MultiPV), 1 .. MAX_MULTI_PV; driver thread
 // UCI's info lines carry win/draw/loss permille (UCI_ShowWDL); driver thread.
 extern bool show_wdl;
+// The engine's own moves (and pondering) play at playing_elo (UCI_LimitStrength); driver thread.
+extern bool limit_strength;
+extern int playing_elo;  // UCI_Elo, MIN_PLAYING_ELO .. MAX_PLAYING_ELO; driver thread
+// The weakened search's draws start from seed (tests); a new game draws a
+// seed from the clock, as does the first draw without one.
+void seed_strength_draws(std::uint64_t seed);
 
 // The start-up values of the state above; the books on or off as the
 // configuration (book_settings) has them.
@@ -187,6 +193,8 @@ extern const EngineOption OWN_BOOK_OPTION;    // book_enabled, reading the books
 extern const EngineOption BOOK_FILE_OPTION;   // a Polyglot book's path, empty for none
 extern const EngineOption CHESS960_OPTION;    // chess960_games, castling as the king takes its rook
 extern const EngineOption SHOW_WDL_OPTION;    // show_wdl, off by default
+extern const EngineOption LIMIT_STRENGTH_OPTION;  // limit_strength, off by default
+extern const EngineOption ELO_OPTION;             // playing_elo, MAX_PLAYING_ELO by default
 // With the Fathom library only:
 extern const EngineOption SYZYGY_PATH_OPTION;          // the tables' folders, "" for none
 extern const EngineOption SYZYGY_PROBE_DEPTH_OPTION;   // syzygy_probe_depth, plies

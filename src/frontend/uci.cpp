@@ -175,7 +175,10 @@ const EngineOption* const OPTIONS[] = {&HASH_OPTION,
                                        &SYZYGY_PROBE_DEPTH_OPTION,
                                        &SYZYGY_50_MOVE_RULE_OPTION,
                                        &SHOW_WDL_OPTION,
-                                       &CHESS960_OPTION};
+
+                                       &CHESS960_OPTION,
+                                       &LIMIT_STRENGTH_OPTION,
+                                       &ELO_OPTION};
 
 // UCI's word for each OptionType.
 const char* const TYPE_WORDS[] = {"spin", "check", "string", "button"};

@@ -19,6 +19,8 @@ namespace {
 const EngineOption* const OPTIONS[] = {
     &MULTI_PV_OPTION,
     &MOVE_OVERHEAD_OPTION,
+    &LIMIT_STRENGTH_OPTION,
+    &ELO_OPTION,
 };
 
 // xboard's word for each OptionType.

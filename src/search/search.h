@@ -86,10 +86,34 @@ struct RootMoves {
     std::vector<RootMove> moves;
     NodeCounts nodes{0, 0};    // searched, over all threads
     std::int64_t time_ms = 0;  // from the start to the last time check, milliseconds
+    // With several lines: those of the last completed iteration, best first,
+    // with their exact scores; empty with one line or none completed.
+    std::vector<RootMove> complete_lines;
     Move best() const { return moves.empty() ? 0 : moves[0].move; }
     // The reply the search expects to the move to play; 0: none.
     Move ponder() const { return moves.empty() || moves[0].pv_length < 2 ? 0 : moves[0].pv[1]; }
 };
+
+// ---- A strength people can play against: a search with fewer nodes, a
+// shallower horizon and several lines, of which the move played is drawn
+// with a chance that falls with the line's distance below the best.
+constexpr int MIN_PLAYING_ELO = 1350;  // the weakest strength offered, on the rating scale
+constexpr int MAX_PLAYING_ELO = 2030;  // the full engine on that scale: no weakening
+struct PlayingStrength {
+    std::uint64_t nodes = NO_NODE_LIMIT;  // the most nodes a move may take
+    int depth = DEFAULT_MAX_DEPTH;        // the deepest iteration, plies
+    int lines = 1;                        // lines searched to choose among
+    int temperature_cp = 0;               // of the draw among them, centipawns; 0: the best
+    int margin_cp = 0;                    // a line this far below the best is never played
+};
+// The limits and the choice for elo (clamped to MIN_PLAYING_ELO ..
+// MAX_PLAYING_ELO); at MAX_PLAYING_ELO the search is the full one.
+PlayingStrength playing_strength(int elo);
+// The line of lines (best first, exact scores, count at least 1) to play: each
+// within margin_cp of the best is drawn with weight exp((score - best) /
+// temperature_cp) by draw, a number in [0, 1); a mate found for the side to
+// move is always played. Returns its index.
+int choose_line(const RootMove* lines, int count, const PlayingStrength& strength, double draw);
 
 // ---- Reports: one record per line of thinking output, formatted by the
 // front end that asked for the search.

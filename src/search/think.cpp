@@ -80,6 +80,9 @@ int line_in_progress = 0;  // main thread: the line being searched, from 0 (thos
 // back above alpha, and its score; 0: none yet.
 Move line_best_move = 0;
 int line_best_score = 0;
+// Main thread, with several lines: those of the last completed iteration, best first.
+RootMove complete_lines[MOVE_LIST_CAPACITY];
+int complete_line_count = 0;
 
 bool several_lines() {
     return search_limits.lines > 1;  // the lines are reported once an iteration is done
@@ -354,6 +357,11 @@ void report_iteration(int lines) {
     report->iteration_done(info);
 }
 
+void keep_complete_lines(int lines) {
+    std::copy(this_worker->root_moves, this_worker->root_moves + lines, complete_lines);
+    complete_line_count = lines;
+}
+
 // The search stopped inside the iteration of report_depth with no move of
 // the first line searched at that depth: the move to play is the first line
 // of the iteration before, when there was one, rather than the table's move.
@@ -463,6 +471,7 @@ void deepen(int count, const MoveEntry* root_list, Move& best) {
         if (main) {
             update_elapsed();
             report_iteration(lines);
+            if (lines > 1) keep_complete_lines(lines);
         }
         if (last_iteration(main, depth, count, last_depth, prev)) return;
     }
@@ -474,6 +483,7 @@ RootMoves result_with(Move best) {
     RootMoves result;
     result.nodes = search_node_counts();
     result.time_ms = last_clock - search_start_clock;
+    result.complete_lines.assign(complete_lines, complete_lines + complete_line_count);
     const Worker& w = *this_worker;
     result.moves.assign(w.root_moves, w.root_moves + w.root_move_count);
     const auto front = std::find_if(result.moves.begin(), result.moves.end(),
@@ -499,6 +509,7 @@ RootMoves search(const SearchLimits& limits, const SearchReport& report_to) {
     start_search_clock(limits);
     start_thread_search();
     this_worker->root_move_count = 0;
+    complete_line_count = 0;
     MoveEntry root_list[MOVE_LIST_CAPACITY];
     const int legal_count = filter_legal(generate_moves(root_list), root_list);
     // The front end may allow only some of them (none: no move to play); the

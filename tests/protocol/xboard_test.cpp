@@ -6,6 +6,7 @@
 
 #include "protocol/engine_process.h"
 #include "protocol/referee.h"
+#include "search/search.h"
 #include "tablebase/tablebase.h"
 
 using qv_test::engine_move_in;
@@ -24,6 +25,9 @@ const std::string FEATURES =
     "variants=\"normal,fischerandom\" colors=0 myname=\"Quorvanite 2.3\" option=\"MultiPV -spin 1 "
     "1 256\" "
     "option=\"Move Overhead -spin 0 0 5000\" "
+    "option=\"UCI_LimitStrength -check 0\" option=\"UCI_Elo -spin " +
+    std::to_string(MAX_PLAYING_ELO) + " 1350 " + std::to_string(MAX_PLAYING_ELO) +
+    "\" "
     "done=1";
 
 // After "xboard", only thinking lines and results may begin with a digit.
