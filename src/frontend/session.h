@@ -206,3 +206,5 @@ bool option_text_is_on(const std::string& value);      // "true" in any case
 // which then records what start-up puts in force (the table's size, the
 // books, the tablebases' folders) and tells the user nothing.
 void set_option_at_start_up(const EngineOption& option, const std::string& value);
+// Set while set_option_at_start_up runs: the setters record, tell_user says nothing. Driver thread.
+extern bool options_at_start_up;
