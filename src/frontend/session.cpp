@@ -205,8 +205,10 @@ Move predicted_reply(Move move) {
 
 // ---- A strength people can play against.
 
+namespace {
 std::uint64_t draw_state = 0;  // splitmix64 state of the weakened search's draws; driver thread
-bool draws_seeded = false;
+bool draws_seeded = false;     // draw_state was given a seed (tests) or drawn one; driver thread
+}  // namespace
 
 void seed_strength_draws(std::uint64_t seed) {
     draws_seeded = seed != 0;
