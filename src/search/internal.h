@@ -208,6 +208,12 @@ int tt_hashfull();
 // the same root loop as the main thread.
 void start_helpers(const MoveEntry* root_list, int count);
 void finish_helpers();
+// A helper completed an iteration whose first line is r: kept when no helper
+// completed a deeper one in this search. Once an iteration (under the pool's lock).
+void offer_helper_line(const RootMove& r);
+// The deepest line a helper completed in this search, into r when its depth
+// is above depth; false otherwise (main thread).
+bool helper_line_deeper_than(int depth, RootMove& r);
 void clear_helper_caches();
 void helper_search(const MoveEntry* root_list, int count);
 
@@ -225,6 +231,9 @@ void note_root_score(Move m, int score);  // m's search in this iteration gave s
 // score, its deepest ply sel: m's record moves to that place, with the
 // variation from the table.
 void finish_line(int line, Move m, int score, int depth, int sel);
+// r, another thread's line, becomes the first record, its move's own moving
+// behind it; false when r's move is not among this thread's root moves.
+bool adopt_line(const RootMove& r);
 void sort_lines(int lines);  // the first lines records, best score first (stable)
 // The moves of list that are not the first move of one of the first lines
 // records, into rest in their order; their count.

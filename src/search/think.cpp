@@ -436,6 +436,34 @@ void report_table_result(int depth, int score, Move move) {
     report->table_result(info);
 }
 
+// A helper completed the iteration of depth (one line, its score prev): the
+// line is offered to the main thread, and when the search has no more to do
+// (its last depth, the mate asked for, a forced move) the search stops, for
+// the main thread to play that line. True when this helper is done.
+bool helper_iteration_done(int depth, int count, int last_depth, int prev) {
+    offer_helper_line(this_worker->root_moves[0]);
+    if (!last_iteration(false, depth, count, last_depth, prev)) return false;
+    if (!several_lines()) stop_search.store(true, std::memory_order_relaxed);
+    return true;
+}
+
+// The main thread ends its search. With one line, a helper that completed a
+// deeper iteration than the main thread's last has the better-informed move
+// (not when the main thread proved a mate the helper's line does not keep):
+// its line becomes the first, is reported as that iteration's and is played.
+bool take_helper_line(Move& best) {
+    const RootMove& own = this_worker->root_moves[0];
+    RootMove r;
+    if (several_lines() || !helper_line_deeper_than(own.depth, r)) return false;
+    if (own.depth > 0 && own.score >= MATE_BOUND && r.score < own.score) return false;
+    if (!adopt_line(r)) return false;
+    report_depth = r.depth;
+    this_worker->sel_depth = r.sel_depth;
+    report_iteration(1);
+    best = r.move;
+    return true;
+}
+
 // Iterative deepening over the root moves of this thread's worker, the same
 // for every search thread but that helpers leave some depths out and search
 // one line, and only the main thread keeps the clock and reports. The move
@@ -461,19 +489,24 @@ void deepen(int count, const MoveEntry* root_list, Move& best) {
         remember_lines(lines, prev, hash_move, last);
         start_root_iteration();
         if (!search_lines(depth, lines, count, root_list, last, best)) {
-            if (main) {
+            if (main && !take_helper_line(best)) {
                 best = stopped_best(best);
                 report_stopped(lines, best);
             }
             return;
         }
         prev = this_worker->root_moves[0].score;
-        if (main) {
-            update_elapsed();
-            report_iteration(lines);
-            if (lines > 1) keep_complete_lines(lines);
+        if (!main) {
+            if (helper_iteration_done(depth, count, last_depth, prev)) return;
+            continue;
         }
-        if (last_iteration(main, depth, count, last_depth, prev)) return;
+        update_elapsed();
+        report_iteration(lines);
+        if (lines > 1) keep_complete_lines(lines);
+        if (last_iteration(true, depth, count, last_depth, prev)) {
+            take_helper_line(best);
+            return;
+        }
     }
 }
 

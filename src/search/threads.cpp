@@ -32,6 +32,7 @@ struct Pool {
     Position root;                             // the main thread's position at the search's start
     MoveEntry root_moves[MOVE_LIST_CAPACITY];  // the moves every thread searches at the root
     int root_count = 0;                        // entries of root_moves
+    RootMove helper_line;  // the deepest iteration a helper completed in this search; depth 0: none
     // [0 .. threads - 1]: the workers of the search threads, main_worker first.
     Worker* workers[MAX_SEARCH_THREADS] = {&main_worker};
 };
@@ -194,6 +195,7 @@ void start_helpers(const MoveEntry* root_list, int count) {
         copy_position(p.root, position);
         std::copy(root_list, root_list + count, p.root_moves);
         p.root_count = count;
+        p.helper_line.depth = 0;
         p.busy = p.threads - 1;
         ++p.search_id;
     }
@@ -206,4 +208,19 @@ void finish_helpers() {
     stop_search.store(true, std::memory_order_relaxed);
     std::unique_lock<std::mutex> lock(p.mutex);
     p.done.wait(lock, [&] { return p.busy == 0; });
+}
+
+void offer_helper_line(const RootMove& r) {
+    Pool& p = pool();
+    const std::lock_guard<std::mutex> lock(p.mutex);
+    if (r.depth > p.helper_line.depth) p.helper_line = r;
+}
+
+bool helper_line_deeper_than(int depth, RootMove& r) {
+    Pool& p = pool();
+    if (p.threads == 1) return false;
+    const std::lock_guard<std::mutex> lock(p.mutex);
+    if (p.helper_line.depth <= depth) return false;
+    r = p.helper_line;
+    return true;
 }

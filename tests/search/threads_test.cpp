@@ -49,6 +49,44 @@ TEST_F(SearchThreadsTest, HelpersSearchBesideAndLeaveTheEngineAsItWas) {
     EXPECT_EQ(best_move, alone_move);
 }
 
+// The last line reported before the search returns: its depth and first move.
+int last_depth = 0;
+Move last_first = 0;
+void note_line(const SearchInfo& info) {
+    last_depth = info.depth;
+    last_first = info.pv_length > 0 ? info.pv[0] : 0;
+}
+void note_lines(const SearchInfo* lines, int) {
+    note_line(lines[0]);
+}
+const SearchReport noted_report = {no_line, note_line, note_line, note_lines,
+                                   no_line, no_line,   note_lines};
+
+// Whichever thread completes the last depth first ends the search: the move
+// played is the first move of a line of that depth, reported last.
+TEST_F(SearchThreadsTest, TheSearchEndsWithALineOfItsDepthForTheMovePlayed) {
+    const char* const fens[] = {MIDDLEGAME, "8/7p/5k2/5p2/p1p2P2/Pr1pPK2/1P1R3P/8 b - - 0 1",
+                                "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1"};
+    for (const int threads : {2, 3}) {
+        ASSERT_EQ(set_search_threads(threads), threads);
+        for (const char* fen : fens) {
+            for (const int depth : {5, 8}) {
+                set_fen(fen);
+                tt_clear_all();
+                limits.depth = depth;
+                stop_search = false;
+                last_depth = 0;
+                const RootMoves result = search(limits, noted_report);
+                SCOPED_TRACE(std::string(fen) + " threads " + std::to_string(threads));
+                ASSERT_FALSE(result.moves.empty());
+                EXPECT_EQ(result.moves[0].depth, depth);
+                EXPECT_EQ(last_depth, depth);
+                EXPECT_EQ(last_first, result.best());
+            }
+        }
+    }
+}
+
 TEST_F(SearchThreadsTest, TheNodeLimitHoldsForTheSumOverThreads) {
     set_fen(MIDDLEGAME);
     ASSERT_EQ(set_search_threads(2), 2);
