@@ -208,12 +208,14 @@ int tt_hashfull();
 // the same root loop as the main thread.
 void start_helpers(const MoveEntry* root_list, int count);
 void finish_helpers();
-// A helper completed an iteration whose first line is r: kept when no helper
-// completed a deeper one in this search. Once an iteration (under the pool's lock).
-void offer_helper_line(const RootMove& r);
-// The deepest line a helper completed in this search, into r when its depth
-// is above depth; false otherwise (main thread).
-bool helper_line_deeper_than(int depth, RootMove& r);
+// A helper completed an iteration whose first line is r, decisive when it
+// proves what the search was asked to find (a mate): kept when no helper
+// completed a deeper one in this search, a decisive line before any other.
+// Once an iteration (under the pool's lock).
+void offer_helper_line(const RootMove& r, bool decisive);
+// The line kept of those the helpers offered in this search, into r, and
+// whether it is decisive; false when none was offered (main thread).
+bool offered_helper_line(RootMove& r, bool& decisive);
 void clear_helper_caches();
 void helper_search(const MoveEntry* root_list, int count);
 

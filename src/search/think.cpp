@@ -441,22 +441,31 @@ void report_table_result(int depth, int score, Move move) {
 // (its last depth, the mate asked for, a forced move) the search stops, for
 // the main thread to play that line. True when this helper is done.
 bool helper_iteration_done(int depth, int count, int last_depth, int prev) {
-    offer_helper_line(this_worker->root_moves[0]);
+    offer_helper_line(this_worker->root_moves[0], mate_found(prev));
     if (!last_iteration(false, depth, count, last_depth, prev)) return false;
     if (!several_lines()) stop_search.store(true, std::memory_order_relaxed);
     return true;
 }
 
-// The main thread ends its search. With one line, a helper that completed a
-// deeper iteration than the main thread's last has the better-informed move
-// (not when the main thread proved a mate the helper's line does not keep):
-// its line becomes the first, is reported as that iteration's and is played.
+// A helper's line r is better informed than the main thread's first line own:
+// it proves the mate asked for and own does not, or it is deeper (and keeps a
+// mate own proved). Own's score is that of its last complete search (an
+// iteration cut short may have changed score since).
+bool helper_line_better(const RootMove& own, const RootMove& r, bool decisive) {
+    const int score = own.depth == report_depth ? own.score : own.previous_score;
+    if (own.depth == 0) return true;
+    if (decisive) return !mate_found(score);
+    return r.depth > own.depth && (score < MATE_BOUND || r.score >= score);
+}
+
+// The main thread ends its search. With one line, a helper's line better
+// informed than its own becomes the first, is reported as its iteration's and is played.
 bool take_helper_line(Move& best) {
     const RootMove& own = this_worker->root_moves[0];
     RootMove r;
-    if (several_lines() || !helper_line_deeper_than(own.depth, r)) return false;
-    if (own.depth > 0 && own.score >= MATE_BOUND && r.score < own.score) return false;
-    if (!adopt_line(r)) return false;
+    bool decisive = false;
+    if (several_lines() || !offered_helper_line(r, decisive)) return false;
+    if (!helper_line_better(own, r, decisive) || !adopt_line(r)) return false;
     report_depth = r.depth;
     this_worker->sel_depth = r.sel_depth;
     report_iteration(1);

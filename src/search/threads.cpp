@@ -32,7 +32,8 @@ struct Pool {
     Position root;                             // the main thread's position at the search's start
     MoveEntry root_moves[MOVE_LIST_CAPACITY];  // the moves every thread searches at the root
     int root_count = 0;                        // entries of root_moves
-    RootMove helper_line;  // the deepest iteration a helper completed in this search; depth 0: none
+    RootMove helper_line;  // the line kept of those helpers offered in this search; depth 0: none
+    bool helper_line_decisive = false;  // helper_line proves what the search was asked to find
     // [0 .. threads - 1]: the workers of the search threads, main_worker first.
     Worker* workers[MAX_SEARCH_THREADS] = {&main_worker};
 };
@@ -196,6 +197,7 @@ void start_helpers(const MoveEntry* root_list, int count) {
         std::copy(root_list, root_list + count, p.root_moves);
         p.root_count = count;
         p.helper_line.depth = 0;
+        p.helper_line_decisive = false;
         p.busy = p.threads - 1;
         ++p.search_id;
     }
@@ -210,17 +212,23 @@ void finish_helpers() {
     p.done.wait(lock, [&] { return p.busy == 0; });
 }
 
-void offer_helper_line(const RootMove& r) {
+void offer_helper_line(const RootMove& r, bool decisive) {
     Pool& p = pool();
     const std::lock_guard<std::mutex> lock(p.mutex);
-    if (r.depth > p.helper_line.depth) p.helper_line = r;
+    const bool first = p.helper_line.depth == 0;
+    if (first || decisive > p.helper_line_decisive ||
+        (decisive == p.helper_line_decisive && r.depth > p.helper_line.depth)) {
+        p.helper_line = r;
+        p.helper_line_decisive = decisive;
+    }
 }
 
-bool helper_line_deeper_than(int depth, RootMove& r) {
+bool offered_helper_line(RootMove& r, bool& decisive) {
     Pool& p = pool();
     if (p.threads == 1) return false;
     const std::lock_guard<std::mutex> lock(p.mutex);
-    if (p.helper_line.depth <= depth) return false;
+    if (p.helper_line.depth == 0) return false;
     r = p.helper_line;
+    decisive = p.helper_line_decisive;
     return true;
 }

@@ -62,27 +62,41 @@ void note_lines(const SearchInfo* lines, int) {
 const SearchReport noted_report = {no_line, note_line, note_line, note_lines,
                                    no_line, no_line,   note_lines};
 
-// Whichever thread completes the last depth first ends the search: the move
-// played is the first move of a line of that depth, reported last.
-TEST_F(SearchThreadsTest, TheSearchEndsWithALineOfItsDepthForTheMovePlayed) {
-    const char* const fens[] = {MIDDLEGAME, "8/7p/5k2/5p2/p1p2P2/Pr1pPK2/1P1R3P/8 b - - 0 1",
-                                "6k1/5ppp/8/8/8/8/5PPP/3R2K1 w - - 0 1"};
+// Whichever thread completes the last depth, or proves the mate asked for,
+// first ends the search: the move played is the first move of a line of
+// that depth, reported last.
+TEST_F(SearchThreadsTest, TheSearchEndsWithTheLineOfTheMovePlayed) {
+    struct Case {
+        const char* fen;
+        int depth, mate_plies;
+        const char* move;  // the only right move, or nullptr
+    };
+    const Case cases[] = {
+        {MIDDLEGAME, 5, 0, nullptr},
+        {MIDDLEGAME, 8, 0, nullptr},
+        {"8/7p/5k2/5p2/p1p2P2/Pr1pPK2/1P1R3P/8 b - - 0 1", 8, 0, nullptr},
+        {"3r2k1/5ppp/8/8/8/8/4R3/4R1K1 w - - 0 1", DEFAULT_MAX_DEPTH, 3, "e2e8"},
+    };
     for (const int threads : {2, 3}) {
         ASSERT_EQ(set_search_threads(threads), threads);
-        for (const char* fen : fens) {
-            for (const int depth : {5, 8}) {
-                set_fen(fen);
-                tt_clear_all();
-                limits.depth = depth;
-                stop_search = false;
-                last_depth = 0;
-                const RootMoves result = search(limits, noted_report);
-                SCOPED_TRACE(std::string(fen) + " threads " + std::to_string(threads));
-                ASSERT_FALSE(result.moves.empty());
-                EXPECT_EQ(result.moves[0].depth, depth);
-                EXPECT_EQ(last_depth, depth);
-                EXPECT_EQ(last_first, result.best());
+        for (const Case& c : cases) {
+            set_fen(c.fen);
+            tt_clear_all();
+            limits.depth = c.depth;
+            limits.mate_plies = c.mate_plies;
+            stop_search = false;
+            last_depth = 0;
+            const RootMoves result = search(limits, noted_report);
+            SCOPED_TRACE(std::string(c.fen) + " threads " + std::to_string(threads));
+            ASSERT_FALSE(result.moves.empty());
+            if (c.mate_plies == 0) {
+                EXPECT_EQ(result.moves[0].depth, c.depth);
             }
+            if (c.move != nullptr) {
+                EXPECT_EQ(text_of(result.best()), c.move);
+            }
+            EXPECT_EQ(last_depth, result.moves[0].depth);
+            EXPECT_EQ(last_first, result.best());
         }
     }
 }
