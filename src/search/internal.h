@@ -233,9 +233,6 @@ void note_root_score(Move m, int score);  // m's search in this iteration gave s
 // score, its deepest ply sel: m's record moves to that place, with the
 // variation from the table.
 void finish_line(int line, Move m, int score, int depth, int sel);
-// r, another thread's line, becomes the first record, its move's own moving
-// behind it; false when r's move is not among this thread's root moves.
-bool adopt_line(const RootMove& r);
 void sort_lines(int lines);  // the first lines records, best score first (stable)
 // The moves of list that are not the first move of one of the first lines
 // records, into rest in their order; their count.

@@ -69,15 +69,6 @@ void finish_line(int line, Move m, int score, int depth, int sel) {
     r.pv_length = collect_root_pv(m, r.pv, MAX_PV_LENGTH);
 }
 
-bool adopt_line(const RootMove& r) {
-    Worker& w = *this_worker;
-    const int i = record_of(w, r.move);
-    if (i >= w.root_move_count) return false;
-    std::rotate(w.root_moves, w.root_moves + i, w.root_moves + i + 1);
-    w.root_moves[0] = r;
-    return true;
-}
-
 void sort_lines(int lines) {
     RootMove* const records = this_worker->root_moves;
     std::stable_sort(records, records + lines,

@@ -452,20 +452,22 @@ bool helper_iteration_done(int depth, int count, int last_depth, int prev) {
 // mate own proved). Own's score is that of its last complete search (an
 // iteration cut short may have changed score since).
 bool helper_line_better(const RootMove& own, const RootMove& r, bool decisive) {
-    const int score = own.depth == report_depth ? own.score : own.previous_score;
     if (own.depth == 0) return true;
+    const int score = own.depth == report_depth ? own.score : own.previous_score;
     if (decisive) return !mate_found(score);
     return r.depth > own.depth && (score < MATE_BOUND || r.score >= score);
 }
 
 // The main thread ends its search. With one line, a helper's line better
-// informed than its own becomes the first, is reported as its iteration's and is played.
+// informed than its own becomes the first (its variation from the table, as
+// every line's), is reported as its iteration's and is played.
 bool take_helper_line(Move& best) {
     const RootMove& own = this_worker->root_moves[0];
     RootMove r;
     bool decisive = false;
     if (several_lines() || !offered_helper_line(r, decisive)) return false;
-    if (!helper_line_better(own, r, decisive) || !adopt_line(r)) return false;
+    if (!helper_line_better(own, r, decisive) || !is_root_move(r.move)) return false;
+    finish_line(0, r.move, r.score, r.depth, r.sel_depth);
     report_depth = r.depth;
     this_worker->sel_depth = r.sel_depth;
     report_iteration(1);
