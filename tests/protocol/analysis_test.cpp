@@ -174,10 +174,21 @@ TEST(ProtocolAnalysisTools, SearchmovesAndExclusionsKeepOtherMovesOut) {
     EXPECT_EQ(moves_shown(s.until_best_move()), (std::set<std::string>{"a2a3", "g1f3"}));
     // Past the first second: currmove names only the moves allowed, hashfull a permille.
     s.engine.send("setoption name MultiPV value 1");
+    // Read until the first progress line, however slow the build (sanitizers,
+    // a loaded machine): at most 60 s with one thread, 2.5 s with helpers.
     s.engine.send("go infinite searchmoves b1c3 d2d4");
-    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    Lines long_search;
+    const auto deadline =
+        std::chrono::steady_clock::now() +
+        std::chrono::milliseconds(qv_test::test_engine_threads() == 1 ? 60000 : 2500);
+    for (std::string l; std::chrono::steady_clock::now() < deadline;) {
+        if (!s.engine.read_line(l, 100)) continue;
+        long_search.push_back(l);
+        if (starts_with(l, "info nodes ")) break;
+    }
     s.engine.send("stop");
-    const Lines long_search = s.until_best_move();
+    UciSession::checked(long_search);
+    for (const auto& l : s.until_best_move()) long_search.push_back(l);
     EXPECT_EQ(moves_shown(long_search), (std::set<std::string>{"b1c3", "d2d4"}));
     // The table's use comes with the first root move begun after the first
     // second: one thread's iterations bring one within this search; helper
