@@ -111,14 +111,58 @@ inline bool futile(int alpha, int depth, int& best) {
     return true;
 }
 
-enum class Child { SEARCHED, SKIPPED, STOPPED };
+// ---- Children being searched, with several search threads: a thread leaves
+// a child another thread is searching for the end of its move list, so that
+// the two search different moves rather than the same one twice.
+constexpr int BUSY_MIN_DEPTH = 3;             // children of less remaining depth are left alone
+constexpr int BUSY_MAX_PLY = 8;               // as are those further than this from the root
+constexpr std::uint64_t BUSY_OWNER = 0xFFFF;  // a slot's bits naming the thread (its index + 1)
+constexpr int BUSY_SLOTS = 1024;
+// [key's bits 16..25]: a child's key being searched, its owner bits those of the
+// thread searching it; 0: none. Any search thread, relaxed.
+std::atomic<std::uint64_t> busy_children[BUSY_SLOTS];
+
+inline std::atomic<std::uint64_t>& busy_slot(std::uint64_t key) {
+    return busy_children[(key >> 16) % BUSY_SLOTS];
+}
+
+// The position on the board is a child another thread is searching.
+inline bool busy_elsewhere() {
+    const std::uint64_t key = position.state.key;
+    const std::uint64_t slot = busy_slot(key).load(std::memory_order_relaxed);
+    return (slot & ~BUSY_OWNER) == (key & ~BUSY_OWNER) &&
+           (slot & BUSY_OWNER) != static_cast<std::uint64_t>(this_worker->index + 1);
+}
+
+// Marks the position on the board as searched by this thread when its slot is
+// free; the mark to give back to unmark_busy, 0 when none was made.
+inline std::uint64_t mark_busy() {
+    const std::uint64_t key = position.state.key;
+    std::uint64_t free = 0;
+    const std::uint64_t mark =
+        (key & ~BUSY_OWNER) | static_cast<std::uint64_t>(this_worker->index + 1);
+    return busy_slot(key).compare_exchange_strong(free, mark, std::memory_order_relaxed) ? mark : 0;
+}
+
+inline void unmark_busy(std::uint64_t mark) {
+    if (mark != 0) busy_slot(mark).store(0, std::memory_order_relaxed);
+}
+
+enum class Child { SEARCHED, SKIPPED, STOPPED, DEFERRED };
+
+// A child of this depth, this far from the root, takes part in the marks.
+inline bool shares_child(int depth) {
+    return several_search_threads && depth >= BUSY_MIN_DEPTH &&
+           this_worker->search_ply <= BUSY_MAX_PLY;
+}
 
 // Plays the move and searches it: the first legal move with the full window,
 // later ones with a zero window first and again with the full one when they
 // land inside it. Illegal moves, and quiet moves once futility has been found,
-// are SKIPPED; STOPPED when the search must stop.
+// are SKIPPED; STOPPED when the search must stop. With may_defer, a later
+// move whose child another thread is searching is DEFERRED, to be searched last.
 inline Child search_child(Move m, int sc, int depth, int alpha, int beta, bool prune,
-                          bool& searched, int& s) {
+                          bool may_defer, bool& searched, int& s) {
     make_move(m);
     // Below depth 2 the child is most likely a capture-search node.
     if (depth >= 2)
@@ -133,17 +177,27 @@ inline Child search_child(Move m, int sc, int depth, int alpha, int beta, bool p
     const int gc = move_gives_check() ? 1 : 0;
     // Checks and pushes to the seventh rank (odd score) are not reduced.
     const int nd = (gc || (sc & 1)) ? depth : depth - 1;
-    if (!searched) {
-        searched = true;
-        s = -alpha_beta(-beta, -alpha, nd, 1, gc);
-    } else if (prune && !gc && sc == 0) {
+    const bool later = searched;
+    if (later && prune && !gc && sc == 0) {
         unmake_move();
         --this_worker->search_ply;
         return Child::SKIPPED;
+    }
+    const bool shared = shares_child(nd);
+    if (shared && may_defer && later && busy_elsewhere()) {
+        unmake_move();
+        --this_worker->search_ply;
+        return Child::DEFERRED;
+    }
+    const std::uint64_t mark = shared ? mark_busy() : 0;
+    if (!later) {
+        searched = true;
+        s = -alpha_beta(-beta, -alpha, nd, 1, gc);
     } else {
         s = -alpha_beta(-alpha - 1, -alpha, nd, 1, gc);
         if (s > alpha && s < beta) s = -alpha_beta(-beta, -alpha, nd, 1, gc);
     }
+    unmark_busy(mark);
     unmake_move();
     --this_worker->search_ply;
     return child_done() ? Child::STOPPED : Child::SEARCHED;
@@ -205,13 +259,19 @@ int alpha_beta(int alpha, int beta, int depth, int null_ok, int in_check) {
     bool searched = false;
     bool raised = false;
 
-    for (int index = 0; index < count; ++index) {
-        pick_next_move(index, count, list);
+    // The moves in order, then those left for another thread's child, in theirs.
+    int deferred[MOVE_LIST_CAPACITY];
+    int deferred_count = 0;
+    for (int k = 0; k < count + deferred_count; ++k) {
+        const bool first_pass = k < count;
+        if (first_pass) pick_next_move(k, count, list);
+        const int index = first_pass ? k : deferred[k - count];
         const Move m = list[index].move;
         const int sc = list[index].score;
         int s = 0;
-        const Child child = search_child(m, sc, depth, alpha, beta, prune, searched, s);
-        if (child == Child::SKIPPED) continue;
+        const Child child = search_child(m, sc, depth, alpha, beta, prune, first_pass, searched, s);
+        if (child == Child::DEFERRED) deferred[deferred_count++] = index;
+        if (child == Child::SKIPPED || child == Child::DEFERRED) continue;
         if (child == Child::STOPPED) return alpha;
         if (s <= best) continue;
         best = s;

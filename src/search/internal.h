@@ -12,7 +12,8 @@
 // and books see. Helper threads (lazy SMP: set_search_threads) search the
 // same root with workers of their own, which the pool owns. Shared by all:
 // the transposition table (its entries are checked against their key when
-// read, so that two writers never make a false hit), stop_search, and the limits.
+// read, so that two writers never make a false hit), stop_search, the limits,
+// and the full-width search's marks of the children each thread is searching.
 #pragma once
 
 #include <atomic>
@@ -218,6 +219,9 @@ void offer_helper_line(const RootMove& r, bool decisive);
 bool offered_helper_line(RootMove& r, bool& decisive);
 void clear_helper_caches();
 void helper_search(const MoveEntry* root_list, int count);
+// Several threads search this search (the main one included): written by the
+// main thread in start_helpers before the helpers wake, read by all while they search.
+extern bool several_search_threads;
 
 // Inside the search, this thread's root records (Worker::root_moves). Each
 // iteration searches line 1 over the root moves, line k over them less the

@@ -136,6 +136,8 @@ void remove_helper(Pool& p) {
 
 }  // namespace
 
+bool several_search_threads = false;
+
 int set_search_threads(int count) {
     Pool& p = pool();
     const int wanted = count < 1 ? 1 : count > MAX_SEARCH_THREADS ? MAX_SEARCH_THREADS : count;
@@ -184,6 +186,7 @@ void clear_helper_caches() {
 
 void start_helpers(const MoveEntry* root_list, int count) {
     Pool& p = pool();
+    several_search_threads = p.threads > 1;
     if (p.threads == 1) return;
     // Their counters from 0 before anyone sums them.
     for (int i = 1; i < p.threads; ++i) {
