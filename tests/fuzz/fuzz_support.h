@@ -8,7 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "board/board.h"
 #include "book/book.h"
@@ -128,11 +130,26 @@ class InputFromBytes {
     std::FILE* stream_;
 };
 
+// The scratch directory of this process; empty before enter_scratch_directory.
+inline std::string& scratch_directory() {
+    static std::string dir;
+    return dir;
+}
+
+// A fuzzer that ends normally leaves no scratch directory behind (after a
+// crash it stays, with the files of the input that did it).
+inline void remove_scratch_directory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(scratch_directory(), ignored);
+}
+
 // A fresh working directory of the target's own, for the files the engine
 // opens by name.
 inline void enter_scratch_directory(const char* name) {
     std::string dir = std::string("/tmp/qv_fuzz_") + name + "_XXXXXX";
     if (mkdtemp(dir.data()) == nullptr || chdir(dir.c_str()) != 0) fault("no scratch directory");
+    scratch_directory() = dir;
+    std::atexit(remove_scratch_directory);
 }
 
 // Writes bytes to a file of the working directory.
