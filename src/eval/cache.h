@@ -1,6 +1,6 @@
 // The evaluation's state of one search thread: its two caches (whole scores
-// by position key, the pawn and king part by pawn key) and its exchange
-// lists. The start-up code allocates the main thread's caches with the
+// by position key, the pawn and king part by pawn key), the pawn terms behind
+// the second and its exchange lists. The start-up code allocates the main thread's caches with the
 // transposition table (allocate_tables, search/search.h), each helper search
 // thread its own; the search's worker record of the thread holds the state.
 #pragma once
@@ -22,6 +22,20 @@ struct PawnCacheEntry {
 };
 static_assert(sizeof(PawnCacheEntry) == 8, "PawnCacheEntry is 8 bytes");
 
+// A pawn-cache miss whose pawns and kings were seen in the same phase, only
+// with other pieces (a capture of a piece changes the material the pawn cache
+// checks), takes the pawn part's terms from here instead of working them out
+// again. An entry holds the pawns and kings themselves, not a key, so it gives
+// exactly what the computation would: no position can stand in for another.
+struct PawnTermsEntry {
+    SquareSet white_pawns, black_pawns;
+    std::int16_t white_king, black_king;  // mailbox squares
+    std::int32_t phase;                   // the phase's number, from 1; 0: empty
+    std::int32_t pawns;                   // material, squares and structure of the pawns
+    std::int32_t kings;                   // the kings' squares and shelters, unweighted
+};
+static_assert(sizeof(PawnTermsEntry) == 32, "PawnTermsEntry is 32 bytes");
+
 constexpr std::uint32_t EVAL_CACHE_COUNT = 32768;  // default entries of the evaluation cache
 constexpr std::uint32_t PAWN_CACHE_COUNT = 32768;  // default entries of the pawn cache
 // The sizes are set at start-up, before any cache is allocated, and stay.
@@ -29,7 +43,8 @@ extern std::uint32_t eval_cache_count;  // entries of each eval_cache, a power o
 extern std::uint32_t eval_cache_mask;   // eval_cache_count - 1: low key bits to a slot
 extern std::uint32_t pawn_cache_count;  // entries of each pawn_cache, a power of two
 extern std::uint32_t pawn_cache_mask;   // pawn_cache_count - 1: low pawn-key bits to a slot
-constexpr int SWAP_LIST_CAPACITY = 16;  // entries of each exchange list
+constexpr std::uint32_t PAWN_TERMS_COUNT = 4096;  // entries of each pawn_terms, a power of two
+constexpr int SWAP_LIST_CAPACITY = 16;            // entries of each exchange list
 // The exchange lists of a thread's last static_exchange, by colour.
 struct ExchangeLists {
     // [WHITE], [BLACK]. Entry 0: the piece on the target (the mover's own list:
@@ -46,6 +61,7 @@ struct alignas(64) EvalState {
     // eval_cache_count and pawn_cache_count entries; nullptr before allocation.
     EvalCacheEntry* eval_cache = nullptr;
     PawnCacheEntry* pawn_cache = nullptr;
+    PawnTermsEntry* pawn_terms = nullptr;  // PAWN_TERMS_COUNT entries; nullptr before allocation
     // The sizes they were allocated with, bytes: the counts may have changed since.
     std::size_t eval_cache_bytes = 0, pawn_cache_bytes = 0;
     ExchangeLists exchange_lists{};
@@ -67,7 +83,11 @@ inline void eval_cache_prefetch() {
 // (freeing its old ones); false when either could not be had.
 bool allocate_eval_caches();
 void free_eval_caches();   // this thread's two caches, before the thread ends
-void clear_eval_caches();  // zero-fills this thread's two caches
+void clear_eval_caches();  // zero-fills this thread's two caches and its pawn terms
 // The pawn part of the current position (pawn key and material must match).
 bool pawn_cache_probe(int& score);
 void pawn_cache_store(int score);
+// The entry of the phase (its evaluator's number) for the current position's
+// pawns and kings; nullptr when there is none.
+const PawnTermsEntry* pawn_terms_probe(int phase);
+void pawn_terms_store(int phase, int pawns, int kings);

@@ -80,6 +80,31 @@ constexpr BlockedRookSets make_blocked_rook_sets() {
 }
 constexpr BlockedRookSets blocked_rook_sets = make_blocked_rook_sets();
 
+// The pawns' material, squares and structure, and the kings' squares and
+// shelters before their weight, of the position's pawns and kings.
+template <class Phase>
+void work_out_pawn_terms(int& pawns_sum, int& kings) {
+    // Pawns go into the lists a1 side first, as the structure terms expect.
+    PawnSummary pawns;
+    clear_pawn_summary(pawns);
+    for_each_square(position.piece_squares[W_PAWN], [&](int sq, int) {
+        pawns_sum += PAWN_VALUE + Phase::pst.piece[W_PAWN].value[sq];
+        add_pawn<WHITE>(pawns, sq);
+    });
+    for_each_square(position.piece_squares[B_PAWN], [&](int sq, int) {
+        pawns_sum -= PAWN_VALUE + Phase::pst.piece[B_PAWN].value[sq];
+        add_pawn<BLACK>(pawns, sq);
+    });
+    const int white_king = position.state.king_square[WHITE];
+    const int black_king = position.state.king_square[BLACK];
+    kings = Phase::pst.piece[W_KING].value[white_king] - Phase::pst.piece[B_KING].value[black_king];
+    pawns_sum += pawn_structure(pawns, Phase::passed_bonus);
+    if (Phase::king_shelter) {
+        kings -= king_shelter_penalty<WHITE>(pawns, white_king);
+        kings += king_shelter_penalty<BLACK>(pawns, black_king);
+    }
+}
+
 // The one skeleton of all three evaluators; Phase picks tables and terms.
 // Pieces are visited by kind rather than square by square: every term is an
 // integer added to one total, so the order of the visit does not matter.
@@ -89,30 +114,19 @@ int evaluate_phase() {
     const int pieces = piece_terms<Phase, WHITE>(occupied) - piece_terms<Phase, BLACK>(occupied);
     int pawn_part = 0;
     if (!pawn_cache_probe(pawn_part)) {
-        // Pawns go into the lists a1 side first, as the structure terms expect.
-        PawnSummary pawns;
-        clear_pawn_summary(pawns);
-        for_each_square(position.piece_squares[W_PAWN], [&](int sq, int) {
-            pawn_part += PAWN_VALUE + Phase::pst.piece[W_PAWN].value[sq];
-            add_pawn<WHITE>(pawns, sq);
-        });
-        for_each_square(position.piece_squares[B_PAWN], [&](int sq, int) {
-            pawn_part -= PAWN_VALUE + Phase::pst.piece[B_PAWN].value[sq];
-            add_pawn<BLACK>(pawns, sq);
-        });
-        const int white_king = position.state.king_square[WHITE];
-        const int black_king = position.state.king_square[BLACK];
-        int king_term =
-            Phase::pst.piece[W_KING].value[white_king] - Phase::pst.piece[B_KING].value[black_king];
-        pawn_part += pawn_structure(pawns, Phase::passed_bonus);
-        if (Phase::king_shelter) {
-            king_term -= king_shelter_penalty<WHITE>(pawns, white_king);
-            king_term += king_shelter_penalty<BLACK>(pawns, black_king);
+        const PawnTermsEntry* known = pawn_terms_probe(Phase::number);
+        int pawns = 0, kings = 0;
+        if (known != nullptr) {
+            pawns = known->pawns;
+            kings = known->kings;
+        } else {
+            work_out_pawn_terms<Phase>(pawns, kings);
+            pawn_terms_store(Phase::number, pawns, kings);
         }
         if (Phase::scale_king_term)
-            king_term = king_term * (position.state.piece_material - KING_WEIGHT_OFFSET) /
-                        KING_WEIGHT_DIVISOR;
-        pawn_part += king_term;
+            kings =
+                kings * (position.state.piece_material - KING_WEIGHT_OFFSET) / KING_WEIGHT_DIVISOR;
+        pawn_part = pawns + kings;
         pawn_cache_store(pawn_part);
     }
     int total = pieces + pawn_part;

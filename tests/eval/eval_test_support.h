@@ -30,12 +30,13 @@ inline void set_fen_for_eval(const std::string& fen) {
     clear_eval_caches();
 }
 
-// Empties the two cache slots of the current position, so nothing cached
+// Empties the three cache slots of the current position, so nothing cached
 // from another phase or position can stand in for the computation.
 inline void forget_current_position() {
     eval_state->eval_cache[static_cast<std::uint32_t>(position.state.key) & eval_cache_mask] =
         EvalCacheEntry{};
     eval_state->pawn_cache[position.state.pawn_key & pawn_cache_mask] = PawnCacheEntry{};
+    eval_state->pawn_terms[position.state.pawn_key & (PAWN_TERMS_COUNT - 1)] = PawnTermsEntry{};
 }
 
 template <class Fn>

@@ -2,6 +2,7 @@
 // rule and the two caches in front of the evaluators.
 #include <gtest/gtest.h>
 
+#include "eval/eval_tables.h"
 #include "eval/eval_terms.h"
 #include "eval/eval_test_support.h"
 
@@ -188,6 +189,58 @@ TEST(PawnCache, MissesAfterAPieceIsExchanged) {
     ASSERT_TRUE(set_position_from_fen("4k3/8/8/8/4P3/8/8/R3K3 w - - 0 1"));
     ASSERT_EQ(position.state.pawn_key, pawn_key);
     EXPECT_EQ(evaluate_endgame(), 520 + 130);
+}
+
+// Behind the pawn cache, the pawn terms of a phase serve the same pawns and
+// kings with other pieces: every evaluation of such a sequence, through all
+// three phases and several materials of each, is that of empty caches.
+TEST(PawnTerms, SamePawnsAndKingsWithOtherPiecesEvaluateAsFromEmptyCaches) {
+    ensure_tables();
+    const std::string pawns = "/pp3p1p/6p1/3p4/3P4/8/PP3PPP/";
+    const char* const pieces[][2] = {
+        {"rnbq1rk1", "RNBQ1RK1"}, {"r2q2k1", "R2Q2K1"}, {"r5k1", "R5K1"},
+        {"r1bq2k1", "R2Q2K1"},    {"6k1", "6K1"},       {"rn1q1rk1", "RNBQ1RK1"},
+        {"r2q2k1", "R1BQ2K1"},    {"r5k1", "R4BK1"},
+    };
+    for (const char* side : {" w", " b"}) {
+        for (const auto& [black, white] : pieces) {
+            const std::string fen = black + pawns + white + side + " - - 0 1";
+            ASSERT_TRUE(set_position_from_fen(fen.c_str())) << fen;
+            const int warm = evaluate();
+            clear_eval_caches();
+            EXPECT_EQ(warm, evaluate()) << fen << ", material " << position.state.piece_material;
+        }
+    }
+}
+
+// An entry is taken for the very pawns and kings and the phase it holds, and
+// for nothing else.
+TEST(PawnTerms, AnEntryIsTakenForItsOwnPawnsKingsAndPhaseOnly) {
+    set_fen_for_eval(MIDDLEGAME_FEN);
+    const int expected = evaluate();
+    PawnTermsEntry& slot = eval_state->pawn_terms[position.state.pawn_key & (PAWN_TERMS_COUNT - 1)];
+    const PawnTermsEntry right = slot;
+    ASSERT_EQ(right.phase, MiddlegameEval::number);
+    struct Case {
+        void (*change)(PawnTermsEntry&);
+        int score;  // 100 more when the planted entry is taken
+    };
+    const Case cases[] = {
+        {[](PawnTermsEntry&) {}, expected + 100},
+        {[](PawnTermsEntry& e) { e.white_pawns &= e.white_pawns - 1; }, expected},
+        {[](PawnTermsEntry& e) { e.black_pawns <<= 8; }, expected},
+        {[](PawnTermsEntry& e) { e.white_king += 1; }, expected},
+        {[](PawnTermsEntry& e) { e.black_king -= 1; }, expected},
+        {[](PawnTermsEntry& e) { e.phase = OpeningEval::number; }, expected},
+    };
+    for (const Case& c : cases) {
+        PawnTermsEntry planted = right;
+        planted.pawns += 100;
+        c.change(planted);
+        forget_current_position();
+        slot = planted;
+        EXPECT_EQ(evaluate(), c.score) << &c - cases;
+    }
 }
 
 TEST(Evaluate, SidesToMoveGiveOppositeScores) {
