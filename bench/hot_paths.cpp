@@ -137,9 +137,26 @@ void forget_evaluation() {
 void forget_pawn_part() {
     eval_state->pawn_cache[position.state.pawn_key & pawn_cache_mask] = PawnCacheEntry{};
 }
+void forget_pawn_terms() {
+    eval_state->pawn_terms[position.state.pawn_key & (PAWN_TERMS_COUNT - 1)] = PawnTermsEntry{};
+}
 
 // Nothing cached: the whole evaluation, pawn structure and shelter included.
 void BM_EvaluateCold(benchmark::State& state) {
+    over_corpus(state, [&] {
+        for (int r = 0; r < REPEATS; ++r) {
+            forget_evaluation();
+            forget_pawn_part();
+            forget_pawn_terms();
+            benchmark::DoNotOptimize(evaluate());
+        }
+        return REPEATS;
+    });
+}
+
+// The pawn part not cached, its terms known (the same pawns and kings were
+// seen with other pieces): the common pawn-cache miss in the capture search.
+void BM_EvaluatePawnTermsKnown(benchmark::State& state) {
     over_corpus(state, [&] {
         for (int r = 0; r < REPEATS; ++r) {
             forget_evaluation();
@@ -265,6 +282,7 @@ BENCHMARK(BM_MakeUnmake);
 BENCHMARK(BM_MakeLegalUnmake);
 BENCHMARK(BM_AttackTests);
 BENCHMARK(BM_EvaluateCold);
+BENCHMARK(BM_EvaluatePawnTermsKnown);
 BENCHMARK(BM_EvaluatePawnsCached);
 BENCHMARK(BM_EvaluateWarm);
 BENCHMARK(BM_StaticExchange);
