@@ -1,8 +1,9 @@
 // The evaluation's state of one search thread: its two caches (whole scores
 // by position key, the pawn and king part by pawn key), the pawn terms behind
-// the second and its exchange lists. The start-up code allocates the main thread's caches with the
-// transposition table (allocate_tables, search/search.h), each helper search
-// thread its own; the search's worker record of the thread holds the state.
+// the second, and its exchange lists. The start-up code allocates the main
+// thread's caches with the transposition table (allocate_tables,
+// search/search.h), each helper search thread its own; the search's worker
+// record of the thread holds the state.
 #pragma once
 
 #include <cstddef>
@@ -79,10 +80,10 @@ inline void eval_cache_prefetch() {
     __builtin_prefetch(state.pawn_cache + (position.state.pawn_key & pawn_cache_mask));
 }
 
-// Allocates this thread's two caches zero-filled from the current counts
-// (freeing its old ones); false when either could not be had.
+// Allocates this thread's two caches (from the current counts) and its pawn
+// terms, zero-filled, freeing its old ones; false when any could not be had.
 bool allocate_eval_caches();
-void free_eval_caches();   // this thread's two caches, before the thread ends
+void free_eval_caches();   // this thread's caches and pawn terms, before the thread ends
 void clear_eval_caches();  // zero-fills this thread's two caches and its pawn terms
 // The pawn part of the current position (pawn key and material must match).
 bool pawn_cache_probe(int& score);

@@ -235,7 +235,7 @@ constexpr int KING_WEIGHT_DIVISOR = 2700;  // piece_material above the offset fo
 
 // What each phase's evaluator reads and which terms it includes.
 struct OpeningEval {
-    static constexpr int number = 1;  // names the phase in the pawn-terms memo
+    static constexpr int number = 1;  // names the phase in the pawn terms (eval/cache.h)
     static constexpr const PieceSquareSet& pst = pst_opening_middlegame;
     static constexpr const int (&rook_mobility)[15] = rook_mobility_opening;
     static constexpr const int (&passed_bonus)[8] = passed_bonus_opening;
@@ -245,7 +245,7 @@ struct OpeningEval {
 };
 
 struct MiddlegameEval {
-    static constexpr int number = 2;  // names the phase in the pawn-terms memo
+    static constexpr int number = 2;  // names the phase in the pawn terms (eval/cache.h)
     static constexpr const PieceSquareSet& pst = pst_opening_middlegame;
     static constexpr const int (&rook_mobility)[15] = rook_mobility_middlegame_endgame;
     static constexpr const int (&passed_bonus)[8] = passed_bonus_middlegame_endgame;
@@ -255,7 +255,7 @@ struct MiddlegameEval {
 };
 
 struct EndgameEval {
-    static constexpr int number = 3;  // names the phase in the pawn-terms memo
+    static constexpr int number = 3;  // names the phase in the pawn terms (eval/cache.h)
     static constexpr const PieceSquareSet& pst = pst_endgame;
     static constexpr const int (&rook_mobility)[15] = rook_mobility_middlegame_endgame;
     static constexpr const int (&passed_bonus)[8] = passed_bonus_middlegame_endgame;
